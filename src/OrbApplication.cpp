@@ -1,0 +1,312 @@
+#include "OrbApplication.h"
+
+#include "common/Log.h"
+#include "common/LogManage.h"
+#include "common/PublicCommonFun.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QJsonDocument>
+#include <QMutexLocker>
+#include <QProcess>
+#include <QScreen>
+
+namespace {
+
+const char* const g_pcConfigFile = "LumacastFile/Resource/config/lumacast.json";
+
+QVector<STRUCT_ScreenFacts> ReadQtScreens()
+{
+    QVector<STRUCT_ScreenFacts> vecFacts;
+    const QScreen* pPrimary = QGuiApplication::primaryScreen();
+    const QList<QScreen*> lstScreens = QGuiApplication::screens();
+    for (const QScreen* pScreen : lstScreens) {
+        vecFacts.append(
+            {pScreen->geometry(), pScreen->devicePixelRatio(), pScreen->name(), pScreen == pPrimary});
+    }
+    return vecFacts;
+}
+
+} // namespace
+
+OrbApplication::OrbApplication(int& argc, char** argv)
+    : QSingleApplication(argc, argv),
+      m_qstrAppBaseName(QFileInfo(QString::fromLocal8Bit(argv[0])).completeBaseName()),
+      m_qstrAppDir(applicationDirPath() + QStringLiteral("/")), m_screenSource(ReadQtScreens)
+{
+    QByteArray qbaLogDir;
+    if (!CreateLogDir(qbaLogDir)) {
+        qbaLogDir = m_qstrAppDir.toUtf8();
+    }
+    log_set_path(qbaLogDir.constData());
+    log_manage_startup();
+
+    setQuitOnLastWindowClosed(false);
+    QDir::setCurrent(applicationDirPath());
+
+    connect(this, &QGuiApplication::screenAdded, this, &OrbApplication::RefreshScreens);
+    connect(this, &QGuiApplication::screenRemoved, this, &OrbApplication::RefreshScreens);
+    connect(this, &QGuiApplication::primaryScreenChanged, this, &OrbApplication::RefreshScreens);
+    RefreshScreens();
+}
+
+OrbApplication::~OrbApplication() = default;
+
+OrbApplication* OrbApplication::Instance()
+{
+    return qobject_cast<OrbApplication*>(QCoreApplication::instance());
+}
+
+bool OrbApplication::ParseStartParam()
+{
+    const QStringList qstrlstArgs = arguments();
+    qDebug() << "iCmdNum=" << qstrlstArgs.size() << "  start param =" << qstrlstArgs;
+    LOG_EX(LOG_TRACE, "start: pid=%lld arguments=%d", applicationPid(), static_cast<int>(qstrlstArgs.size()));
+    m_qstrPlatform = QStringLiteral("platform");
+
+    bool blRestart = false;
+    bool blTip = true;
+    if (qstrlstArgs.size() >= 3) {
+        m_qstrStartParam = qstrlstArgs.at(2);
+        qDebug() << "start param =" << m_qstrStartParam;
+        ReadStartParamJson(blRestart, blTip);
+    }
+
+    const int iCopies = EndOlderCopy(blRestart);
+    ApplyConfig();
+    ApplyStyleSheet();
+
+    if (iCopies < 2) {
+        return true;
+    }
+    if (qstrlstArgs.size() != 1) {
+        return blRestart;
+    }
+    if (isRunning()) {
+        sendMessage(QStringLiteral("showNormal"));
+        return false;
+    }
+    return true;
+}
+
+void OrbApplication::ReadStartParamJson(bool& _blRestart, bool& _blTip)
+{
+    const QJsonObject qjsonStart = ParseJson(m_qstrStartParam);
+    const QJsonValue qjsonSocketId = qjsonStart.value(QStringLiteral("sendSocketID"));
+    if (qjsonSocketId.isString()) {
+        m_qstrSendSocketID = qjsonSocketId.toString();
+    }
+    const QJsonObject qjsonParam = qjsonStart.value(QStringLiteral("param")).toObject();
+    _blRestart = qjsonParam.value(QStringLiteral("restart")).toBool(false);
+    if (qjsonParam.contains(QStringLiteral("user")) && qjsonParam.contains(QStringLiteral("password"))) {
+        SaveLoginInfo(qjsonParam);
+    } else {
+        LOG_EX(LOG_TRACE, "user || password == NULL");
+    }
+    _blTip = qjsonParam.value(QStringLiteral("tip")).toBool(true);
+    m_qstrToken = qjsonStart.value(QStringLiteral("token")).toString();
+    m_qstrPlatform = qjsonStart.value(QStringLiteral("platform")).toString();
+    m_qstrCommunicationId = qjsonStart.value(QStringLiteral("communicationId")).toString();
+}
+
+int OrbApplication::EndOlderCopy(bool _blRestart)
+{
+    QList<quint32> lstPid;
+    if (GetProcessIdsByName(applicationName(), lstPid) != 0) {
+        lstPid.clear();
+    }
+    if (lstPid.size() >= 2 && _blRestart) {
+        qDebug() << "already run , over";
+        const quint32 uiSelf = static_cast<quint32>(applicationPid());
+        for (quint32 uiPid : qAsConst(lstPid)) {
+            if (uiPid != uiSelf) {
+                KillProcess(uiPid);
+                break;
+            }
+        }
+    }
+    return lstPid.size();
+}
+
+void OrbApplication::ApplyConfig()
+{
+    const QJsonObject qjsonConfig = ReadConfig();
+    m_qstrSkin = qjsonConfig.value(QStringLiteral("skin")).toString(QStringLiteral("skinOne"));
+    m_blShowTray = qjsonConfig.value(QStringLiteral("show_tray")).toBool(true);
+    m_blHideTasker = qjsonConfig.value(QStringLiteral("hidetasker")).toBool(false);
+    m_blMiniSize = qjsonConfig.value(QStringLiteral("minisize")).toBool(false);
+    m_iDesktopNeedChNo = qjsonConfig.value(QStringLiteral("desktopNeedChNo")).toInt(4);
+}
+
+void OrbApplication::ApplyStyleSheet()
+{
+    QFile qfileStyle(m_qstrAppDir + QStringLiteral("LumacastFile/Resource/") + m_qstrSkin +
+                     QStringLiteral("/qss/lumacast_style.qss"));
+    if (qfileStyle.open(QIODevice::ReadOnly)) {
+        setStyleSheet(QString::fromUtf8(qfileStyle.readAll()));
+    }
+}
+
+bool OrbApplication::IsShowMainWindow() const
+{
+    if (m_qstrStartParam.isEmpty()) {
+        return false;
+    }
+    const QJsonObject qjsonParam = ParseJson(m_qstrStartParam).value(QStringLiteral("param")).toObject();
+    return qjsonParam.value(QStringLiteral("showMainWindow")).toBool(true);
+}
+
+void OrbApplication::SaveLoginInfo(const QJsonObject& _qjsonParam)
+{
+    QJsonObject qjsonConfig = ReadConfig();
+    QJsonObject qjsonHost = qjsonConfig.value(QStringLiteral("hostInfo")).toObject();
+    qjsonHost.insert(QStringLiteral("user"), _qjsonParam.value(QStringLiteral("user")).toString());
+    qjsonHost.insert(QStringLiteral("password"), _qjsonParam.value(QStringLiteral("password")).toString());
+    qjsonHost.insert(QStringLiteral("supportModify"), false);
+    qjsonConfig.insert(QStringLiteral("hostInfo"), qjsonHost);
+    WriteJsonFile(qjsonConfig, GetConfigPath());
+}
+
+bool OrbApplication::Restart()
+{
+    const QString qstrPath = m_qstrAppDir + applicationName();
+    const QJsonObject qjsonParam{{QStringLiteral("restart"), true}, {QStringLiteral("tip"), false}};
+    const QStringList qstrlstArgs{QStringLiteral("Lumacast"),
+                                  JsonToString({{QStringLiteral("param"), qjsonParam}})};
+    if (!QProcess::startDetached(qstrPath, qstrlstArgs)) {
+        LOG_EX(LOG_FAIL, "!qProcess.startDetached(strPath, arguments) strPath = %s",
+               qUtf8Printable(qstrPath));
+        return false;
+    }
+    return true;
+}
+
+QString OrbApplication::GetConfigPath() const
+{
+    return m_qstrAppDir + QLatin1String(g_pcConfigFile);
+}
+
+QJsonObject OrbApplication::ReadConfig() const
+{
+    return ReadJsonFile(GetConfigPath());
+}
+
+void OrbApplication::GetScreenList(QVector<STRUCT_Screen>& _vecScreen) const
+{
+    QVector<STRUCT_ScreenFacts> vecFacts;
+    {
+        QMutexLocker locker(&m_mutexAudio);
+        vecFacts = m_vecScreenFacts;
+    }
+    const QVector<STRUCT_Screen> vecScreen = MakeScreenRecords(vecFacts);
+    for (const STRUCT_Screen& structScreen : vecScreen) {
+        qDebug() << "LLLLLLLLLLLLL" << structScreen.rect;
+    }
+    _vecScreen += vecScreen;
+}
+
+QVector<STRUCT_Screen> OrbApplication::MakeScreenRecords(const QVector<STRUCT_ScreenFacts>& _vecFacts)
+{
+    QVector<STRUCT_Screen> vecScreen;
+    int iNextIndex = 1;
+    for (const STRUCT_ScreenFacts& structFacts : _vecFacts) {
+        STRUCT_Screen structScreen;
+        structScreen.iIndex = structFacts.blPrimary ? 0 : iNextIndex++;
+        structScreen.rect =
+            QRect(structFacts.geometry.topLeft(),
+                  QSize(static_cast<int>(structFacts.geometry.width() * structFacts.dRatio),
+                        static_cast<int>(structFacts.geometry.height() * structFacts.dRatio)));
+        structScreen.qstrName = structFacts.qstrName;
+        vecScreen.append(structScreen);
+    }
+    return vecScreen;
+}
+
+void OrbApplication::SetScreenSource(ScreenSource _screenSource)
+{
+    m_screenSource = std::move(_screenSource);
+    RefreshScreens();
+}
+
+void OrbApplication::RefreshScreens()
+{
+    // The watcher thread reads screens too, but Qt's screen objects belong to this thread:
+    // it gets a copy of the facts taken here, never a call into this thread.
+    const QList<QScreen*> lstScreens = screens();
+    for (QScreen* pScreen : lstScreens) {
+        connect(pScreen, &QScreen::geometryChanged, this, &OrbApplication::RefreshScreens,
+                Qt::UniqueConnection);
+    }
+    const QVector<STRUCT_ScreenFacts> vecFacts = m_screenSource();
+    QMutexLocker locker(&m_mutexAudio);
+    m_vecScreenFacts = vecFacts;
+}
+
+void OrbApplication::SetAudioDevs(const QVector<STRUCT_Audio>& _vecAudio)
+{
+    QMutexLocker locker(&m_mutexAudio);
+    m_vecAudio = _vecAudio;
+}
+
+QVector<STRUCT_Audio> OrbApplication::GetAudioDevs() const
+{
+    QMutexLocker locker(&m_mutexAudio);
+    return m_vecAudio;
+}
+
+bool OrbApplication::ClaimAudioDev(int _iChNo, const QString& _qstrName, bool _blBind,
+                                   STRUCT_Audio& _structAudio)
+{
+    QMutexLocker locker(&m_mutexAudio);
+    for (STRUCT_Audio& structAudio : m_vecAudio) {
+        if (structAudio.iHolderChNo != -1 || (!_qstrName.isEmpty() && structAudio.qstrName != _qstrName)) {
+            continue;
+        }
+        if (_blBind) {
+            structAudio.iHolderChNo = _iChNo;
+            _structAudio = structAudio;
+        }
+        return true;
+    }
+    return false;
+}
+
+bool OrbApplication::FindAudioDevByChannel(int _iChNo, const QString& _qstrName,
+                                           STRUCT_Audio& _structAudio) const
+{
+    QMutexLocker locker(&m_mutexAudio);
+    for (const STRUCT_Audio& structAudio : m_vecAudio) {
+        if (structAudio.iHolderChNo == _iChNo && (_qstrName.isEmpty() || structAudio.qstrName == _qstrName)) {
+            _structAudio = structAudio;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool OrbApplication::ReleaseAudioDevByChannel(int _iChNo)
+{
+    QMutexLocker locker(&m_mutexAudio);
+    for (STRUCT_Audio& structAudio : m_vecAudio) {
+        if (structAudio.iHolderChNo == _iChNo) {
+            structAudio.iHolderChNo = -1;
+            return true;
+        }
+    }
+    return false;
+}
+
+void OrbApplication::SetUsbDevs(const QVector<STRUCT_Usb>& _vecUsb)
+{
+    QMutexLocker locker(&m_mutexAudio);
+    m_vecUsb = _vecUsb;
+}
+
+QVector<STRUCT_Usb> OrbApplication::GetUsbDevs() const
+{
+    QMutexLocker locker(&m_mutexAudio);
+    return m_vecUsb;
+}

@@ -1,0 +1,24 @@
+#include "OrbApplication.h"
+#include "common/StartupEnv.h"
+
+#include <QDebug>
+
+#include <memory>
+
+int main(int argc, char* argv[])
+{
+    InstallCrashHandlers();
+    const QSize qsizeDisplay = PrimaryDisplaySize();
+    qDebug() << "LLLLLLLLLLLLL gaofenbianlv   qx=" << qsizeDisplay.width()
+             << "    qy=" << qsizeDisplay.height();
+    if (NeedHighDpiScaling(qsizeDisplay)) {
+        QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    }
+
+    auto pApp = std::make_unique<OrbApplication>(argc, argv);
+    if (!pApp->ParseStartParam()) {
+        qDebug() << "Init fail";
+        return -1;
+    }
+    return pApp->exec();
+}

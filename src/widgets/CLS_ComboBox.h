@@ -1,0 +1,48 @@
+// The combo box of every settings page: reports the current item as text and data together,
+// shows a hovered entry's full text as a tool tip, completes typed text, and can become a pure
+// pick list.
+#pragma once
+
+#include <QComboBox>
+#include <QList>
+#include <QVariant>
+
+class QCompleter;
+class QLineEdit;
+class QListView;
+
+struct STRUCT_ComboBoxItem
+{
+    QString qstrText;
+    QVariant variantData; // Qt::UserRole
+};
+
+class CLS_ComboBox : public QComboBox
+{
+    Q_OBJECT
+public:
+    explicit CLS_ComboBox(QWidget* parent = nullptr);
+
+    // Appends the items; the first call also fixes the completer's word list.
+    void AddItems(const QList<STRUCT_ComboBoxItem>& _lstItems);
+    QString GetCurrentText() const;
+    QVariant GetCurrentData() const;
+    // Shows a long text from position _iPos and takes the focus off the edit field.
+    void SetCursorPosition(int _iPos);
+    // False makes the box a pure pick list: nothing can be typed.
+    void SetEditEnabled(bool _blEnabled);
+
+signals:
+    void SigCurrentIndexChanged(const STRUCT_ComboBoxItem& _Item);
+    void SigTextEdited(const QString& text);
+
+private slots:
+    void SlotCurrentIndexChanged(int _iIndex);
+    void SlotCurrentTextEdited(QString text);
+    void SlotEntered(QModelIndex index);
+
+private:
+    QLineEdit* m_pLineEdit = nullptr;
+    QCompleter* m_pCompleter = nullptr;
+    QListView* m_pListView = nullptr;
+};
