@@ -47,6 +47,9 @@ OrbApplication::OrbApplication(int& argc, char** argv)
     setQuitOnLastWindowClosed(false);
     QDir::setCurrent(applicationDirPath());
 
+    connect(this, &QSingleApplication::SigMessageReceived, this, [](const QString& _qstrMessage) {
+        LOG_EX(LOG_TRACE, "message from another copy=[%s]", qUtf8Printable(_qstrMessage));
+    });
     connect(this, &QGuiApplication::screenAdded, this, &OrbApplication::RefreshScreens);
     connect(this, &QGuiApplication::screenRemoved, this, &OrbApplication::RefreshScreens);
     connect(this, &QGuiApplication::primaryScreenChanged, this, &OrbApplication::RefreshScreens);
@@ -62,15 +65,19 @@ OrbApplication* OrbApplication::Instance()
 
 bool OrbApplication::ParseStartParam()
 {
-    const QStringList qstrlstArgs = arguments();
-    qDebug() << "iCmdNum=" << qstrlstArgs.size() << "  start param =" << qstrlstArgs;
-    LOG_EX(LOG_TRACE, "start: pid=%lld arguments=%d", applicationPid(), static_cast<int>(qstrlstArgs.size()));
+    return ParseStartParam(arguments());
+}
+
+bool OrbApplication::ParseStartParam(const QStringList& _qstrlstArgs)
+{
+    qDebug() << "iCmdNum=" << _qstrlstArgs.size() << "  start param =" << _qstrlstArgs;
+    LOG_EX(LOG_TRACE, "start: pid=%lld arguments=%d", applicationPid(), static_cast<int>(_qstrlstArgs.size()));
     m_qstrPlatform = QStringLiteral("platform");
 
     bool blRestart = false;
     bool blTip = true;
-    if (qstrlstArgs.size() >= 3) {
-        m_qstrStartParam = qstrlstArgs.at(2);
+    if (_qstrlstArgs.size() >= 3) {
+        m_qstrStartParam = _qstrlstArgs.at(2);
         qDebug() << "start param =" << m_qstrStartParam;
         ReadStartParamJson(blRestart, blTip);
     }
@@ -82,7 +89,7 @@ bool OrbApplication::ParseStartParam()
     if (iCopies < 2) {
         return true;
     }
-    if (qstrlstArgs.size() != 1) {
+    if (_qstrlstArgs.size() != 1) {
         return blRestart;
     }
     if (isRunning()) {

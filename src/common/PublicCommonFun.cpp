@@ -108,14 +108,20 @@ QJsonObject ReadJsonFile(const QString& _qstrPath)
 bool WriteJsonFile(const QJsonObject& _qjsonObj, const QString& _qstrPath)
 {
     // Written beside the old file and renamed over it, so a crash or a full disk never
-    // leaves a cut settings file.
+    // leaves a cut settings file. Unbuffered, because a buffered QSaveFile reports a short
+    // write (file size limit, full disk) as a successful commit.
     QSaveFile qfile(_qstrPath);
-    if (!qfile.open(QIODevice::WriteOnly)) {
+    if (!qfile.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         LOG_EX(LOG_FILE, "File open failed!");
         return false;
     }
     const QByteArray qbaJson = QJsonDocument(_qjsonObj).toJson(QJsonDocument::Indented);
-    if (qfile.write(qbaJson) != qbaJson.size() || !qfile.commit()) {
+    if (qfile.write(qbaJson) != qbaJson.size()) {
+        qfile.cancelWriting();
+        LOG_EX(LOG_FILE, "File write failed! %s", qUtf8Printable(qfile.errorString()));
+        return false;
+    }
+    if (!qfile.commit()) {
         LOG_EX(LOG_FILE, "File write failed! %s", qUtf8Printable(qfile.errorString()));
         return false;
     }
