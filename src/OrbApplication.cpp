@@ -71,7 +71,8 @@ bool OrbApplication::ParseStartParam()
 bool OrbApplication::ParseStartParam(const QStringList& _qstrlstArgs)
 {
     qDebug() << "iCmdNum=" << _qstrlstArgs.size() << "  start param =" << _qstrlstArgs;
-    LOG_EX(LOG_TRACE, "start: pid=%lld arguments=%d", applicationPid(), static_cast<int>(_qstrlstArgs.size()));
+    LOG_EX(LOG_TRACE, "start: pid=%lld arguments=%d", applicationPid(),
+           static_cast<int>(_qstrlstArgs.size()));
     m_qstrPlatform = QStringLiteral("platform");
 
     bool blRestart = false;

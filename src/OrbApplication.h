@@ -28,6 +28,8 @@ struct STRUCT_ScreenFacts
     bool blPrimary = false;
 };
 
+Q_DECLARE_METATYPE(STRUCT_ScreenFacts)
+
 class OrbApplication : public QSingleApplication
 {
     Q_OBJECT
