@@ -1,0 +1,37 @@
+# Shared by the project's scripts: install what is missing, configure and build.
+# shellcheck shell=bash
+
+LUMACAST_PACKAGES=(
+    cmake ninja-build g++ pkg-config
+    qtbase5-dev libqt5websockets5-dev qtmultimedia5-dev libqt5multimedia5-plugins
+    libspdlog-dev libx11-dev
+    xvfb xauth fonts-wqy-microhei
+)
+
+# Installs the Debian packages of LUMACAST_PACKAGES (and any given) that are not installed yet.
+install_deps() {
+    local missing=() package
+    for package in "${LUMACAST_PACKAGES[@]}" "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$package")
+        fi
+    done
+    if ((${#missing[@]} == 0)); then
+        return 0
+    fi
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo=(sudo)
+    fi
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# build FOLDER [CMAKE_ARGS...]: configures (once) and builds the whole tree into FOLDER.
+build() {
+    local folder=$1
+    shift
+    cmake -S . -B "$folder" -G Ninja "$@"
+    cmake --build "$folder" -j "$(nproc)"
+}
