@@ -55,7 +55,7 @@ int Invoke(EnumCall _eCall, int _iChNo, int _iValue = 1, int _iValue2 = 1)
     return -100;
 }
 
-// The value the state keeps for a setter call (first value only), or the flag/count it changes.
+// The value the state keeps for a setter call (its first value), or -100 for a call that keeps none.
 int Kept(EnumCall _eCall, int _iChNo)
 {
     const CB_ChannelState stChannel = State().aChannels[_iChNo];

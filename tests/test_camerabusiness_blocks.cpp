@@ -290,7 +290,7 @@ void TestCameraBusinessBlocks::testJournalEntry_cutToBuffer()
 void TestCameraBusinessBlocks::testConcurrentCalls_allJournaled()
 {
     StartLibrary();
-    const int iCalls = 400;
+    const int iCalls = 2000;
     auto work = [iCalls](int _iChNo) {
         for (int i = 0; i < iCalls; ++i) {
             camera_business_set_frame_rate(_iChNo, 1 + i % 60);

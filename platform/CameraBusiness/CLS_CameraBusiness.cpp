@@ -12,7 +12,7 @@ int CLS_CameraBusiness::Finish(const char* _pcCall, const CLS_JsonWriter& _jsonA
                                int _iOk, int _iFail)
 {
     const int iResult = _pcRefused == nullptr ? _iOk : _iFail;
-    const std::string strLine = m_journal.AppendCall(_pcCall, _jsonArgs, iResult, _pcRefused);
+    const std::string strLine = m_clsJournal.AppendCall(_pcCall, _jsonArgs, iResult, _pcRefused);
     LOG_EX(LOG_TRACE, "CameraBusiness %s", strLine.c_str());
     return iResult;
 }

@@ -12,9 +12,9 @@ class CLS_CameraBusiness
 public:
     static CLS_CameraBusiness& Instance();
 
-    std::mutex& Mutex() { return m_mutex; }
-    CLS_CameraState& State() { return m_state; }
-    CLS_CameraJournal& Journal() { return m_journal; }
+    std::mutex& Mutex() { return m_mutexCall; }
+    CLS_CameraState& State() { return m_clsState; }
+    CLS_CameraJournal& Journal() { return m_clsJournal; }
 
     // Journals and logs one finished call; returns _iOk when _pcRefused is null, else _iFail.
     int Finish(const char* _pcCall, const CLS_JsonWriter& _jsonArgs, const char* _pcRefused, int _iOk = 1,
@@ -23,7 +23,7 @@ public:
 private:
     CLS_CameraBusiness() = default;
 
-    std::mutex m_mutex;
-    CLS_CameraState m_state;
-    CLS_CameraJournal m_journal;
+    std::mutex m_mutexCall;
+    CLS_CameraState m_clsState;
+    CLS_CameraJournal m_clsJournal;
 };
