@@ -62,7 +62,8 @@ extern "C" {
 // Copies the whole state; 0 when _pState is null.
 CAMERA_BUSINESS_INSPECT_API int camera_business_inspect_state(CB_State* _pState);
 
-// Number of calls journaled since load or the last reset.
+// Number of journal entries since load or the last reset: one per call, and before each call's own
+// line one per channel block it received. Entries of one call share their "seq".
 CAMERA_BUSINESS_INSPECT_API int camera_business_inspect_journal_size(void);
 
 // Copies journal entry _iIndex (one JSON object, the same text as a line of the journal file) into

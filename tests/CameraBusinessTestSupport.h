@@ -1,0 +1,79 @@
+// Helpers shared by the tests of the streaming library stand-in.
+#pragma once
+
+#include "CameraBusinessInspect.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+#include <cstring>
+
+// What the last message through the callback carried.
+struct STRUCT_Received
+{
+    intptr_t iMsg = 0;
+    intptr_t iParam1 = 0;
+    intptr_t iParam2 = 0;
+    intptr_t iUser = 0;
+};
+
+inline STRUCT_Received g_stReceived;
+
+inline int RecordingCallback(intptr_t _iMsg, intptr_t _iParam1, intptr_t _iParam2, intptr_t _iUser)
+{
+    g_stReceived = {_iMsg, _iParam1, _iParam2, _iUser};
+    return 31;
+}
+
+inline CB_State State()
+{
+    CB_State stState;
+    std::memset(&stState, 0xAB, sizeof(stState));
+    camera_business_inspect_state(&stState);
+    return stState;
+}
+
+inline QByteArray JournalText(int _iIndex)
+{
+    const int iLength = camera_business_inspect_journal_entry(_iIndex, nullptr, 0);
+    if (iLength < 0) {
+        return QByteArray();
+    }
+    QByteArray baText(iLength + 1, '\0');
+    camera_business_inspect_journal_entry(_iIndex, baText.data(), baText.size());
+    baText.chop(1);
+    return baText;
+}
+
+inline QJsonObject JournalEntry(int _iIndex)
+{
+    return QJsonDocument::fromJson(JournalText(_iIndex)).object();
+}
+
+inline QJsonObject LastEntry()
+{
+    return JournalEntry(camera_business_inspect_journal_size() - 1);
+}
+
+inline STRUCT_ChanInfo MakeBlock(int _iChNo, const char* _pcName)
+{
+    STRUCT_ChanInfo stBlock;
+    std::memset(&stBlock, 0, sizeof(stBlock));
+    stBlock.iChNo = _iChNo;
+    stBlock.iCollectDevType = _iChNo < 4 ? 0 : 1;
+    stBlock.iVideoWidth = 1920;
+    stBlock.iVideoHeight = 1080;
+    stBlock.iVideoFrameRate = 10;
+    std::strncpy(stBlock.szChName, _pcName, sizeof(stBlock.szChName) - 1);
+    return stBlock;
+}
+
+// Registers, sets the callback with user value 77, enables sending and starts on port 6000.
+inline void StartLibrary(int _iCapacity = 16)
+{
+    QCOMPARE(camera_business_register_user("admin", "secret"), 1);
+    QCOMPARE(camera_business_set_mess_callback(RecordingCallback, 77), 0);
+    QCOMPARE(camera_business_enable_send_stream(1), 1);
+    QCOMPARE(camera_business_startup(6000, _iCapacity), 1);
+}

@@ -1,0 +1,103 @@
+// The streaming library stand-in's journal file: named by CAMERA_BUSINESS_JOURNAL before the
+// library's first call, appended to, one JSON line per entry, the same text as in memory.
+#include "CameraBusinessTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+const char g_acEarlierLine[] = "{\"earlier\":true}";
+
+QString JournalPath()
+{
+    return QDir::current().filePath("camera_journal.jsonl");
+}
+
+QList<QByteArray> FileLines()
+{
+    QFile file(JournalPath());
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    QList<QByteArray> lstLine = file.readAll().split('\n');
+    if (!lstLine.isEmpty() && lstLine.last().isEmpty()) {
+        lstLine.removeLast();
+    }
+    return lstLine;
+}
+
+} // namespace
+
+class TestCameraBusinessJournal : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void testFile_holdsEveryEntryAsOneJsonLine();
+    void testFile_keptAcrossReset();
+};
+
+void TestCameraBusinessJournal::testFile_holdsEveryEntryAsOneJsonLine()
+{
+    StartLibrary();
+    STRUCT_ChanInfo astBlock[2] = {MakeBlock(0, "桌面1\n"), MakeBlock(4, "camera")};
+    std::memset(astBlock[1].szDevID, 'd', sizeof(astBlock[1].szDevID));
+    QCOMPARE(camera_business_set_chan_info(astBlock, 2), 1);
+    QCOMPARE(camera_business_set_frame_rate(4, 99), 0);
+    QCOMPARE(camera_business_cleanup(), 1);
+
+    // Flushed per line: readable while the library still holds the file open.
+    const QList<QByteArray> lstLine = FileLines();
+    const int iSize = camera_business_inspect_journal_size();
+    QCOMPARE(iSize, 4 + 2 + 1 + 2);
+    QCOMPARE(lstLine.size(), 1 + iSize);
+    QCOMPARE(lstLine.first(), QByteArray(g_acEarlierLine));
+    for (int i = 0; i < iSize; ++i) {
+        QCOMPARE(lstLine.at(i + 1), JournalText(i));
+        QJsonParseError error;
+        const QJsonDocument qJsonDoc = QJsonDocument::fromJson(lstLine.at(i + 1), &error);
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QVERIFY(qJsonDoc.object().value("call").toString().startsWith("camera_"));
+    }
+    const QJsonObject qJsonBlock = QJsonDocument::fromJson(lstLine.at(5)).object().value("block").toObject();
+    QCOMPARE(qJsonBlock.value("chName").toString(), QString("桌面1\n"));
+    const QJsonObject qJsonCamera = QJsonDocument::fromJson(lstLine.at(6)).object().value("block").toObject();
+    QCOMPARE(qJsonCamera.value("devID").toString(), QString(CAMERA_BUSINESS_TEXT_SIZE, 'd'));
+    const QJsonObject qJsonRefused = QJsonDocument::fromJson(lstLine.at(8)).object();
+    QCOMPARE(qJsonRefused.value("call").toString(), QString("camera_business_set_frame_rate"));
+    QCOMPARE(qJsonRefused.value("refused").toString(), QString("frame rate out of range"));
+    QCOMPARE(QJsonDocument::fromJson(lstLine.last()).object().value("call").toString(),
+             QString("camera_business_cleanup"));
+}
+
+void TestCameraBusinessJournal::testFile_keptAcrossReset()
+{
+    const int iLinesBefore = FileLines().size();
+    QVERIFY(iLinesBefore > 1);
+    camera_business_inspect_reset();
+    QCOMPARE(camera_business_enable_send_stream(0), 1);
+
+    const QList<QByteArray> lstLine = FileLines();
+    QCOMPARE(lstLine.size(), iLinesBefore + 1);
+    QCOMPARE(lstLine.last(), JournalText(0));
+    QCOMPARE(QJsonDocument::fromJson(lstLine.last()).object().value("seq").toInt(), 1);
+}
+
+// The library reads the variable at its first call, so it is set before any test runs; the file
+// starts with a line of its own to show that the library appends.
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QFile file(JournalPath());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(QByteArray(g_acEarlierLine) + '\n') < 0) {
+        return 1;
+    }
+    file.close();
+    qputenv("CAMERA_BUSINESS_JOURNAL", QFile::encodeName(JournalPath()));
+    TestCameraBusinessJournal testObject;
+    return QTest::qExec(&testObject, argc, argv);
+}
+
+#include "test_camerabusiness_journal.moc"
