@@ -210,8 +210,11 @@ void OrbApplication::GetScreenList(QVector<STRUCT_Screen>& _vecScreen) const
         vecFacts = m_vecScreenFacts;
     }
     const QVector<STRUCT_Screen> vecScreen = MakeScreenRecords(vecFacts);
-    for (const STRUCT_Screen& structScreen : vecScreen) {
-        qDebug() << "LLLLLLLLLLLLL" << structScreen.rect;
+    for (int i = 0; i < vecScreen.size(); ++i) {
+        qDebug() << "LLLLLLLLLLLLL ratio =" << vecFacts[i].dRatio;
+        qDebug() << "LLLLLLLLLLLLL w=" << vecScreen[i].rect.width();
+        qDebug() << "LLLLLLLLLLLLL h=" << vecScreen[i].rect.height();
+        qDebug() << "LLLLLLLLLLLLL" << vecScreen[i].rect;
     }
     _vecScreen += vecScreen;
 }
