@@ -3,6 +3,7 @@
 #include "common/Log.h"
 #include "common/LogManage.h"
 #include "common/PublicCommonFun.h"
+#include "widgets/CLS_MessageBox.h"
 
 #include <QDebug>
 #include <QDir>
@@ -62,15 +63,20 @@ OrbApplication* OrbApplication::Instance()
 
 bool OrbApplication::ParseStartParam()
 {
-    const QStringList qstrlstArgs = arguments();
-    qDebug() << "iCmdNum=" << qstrlstArgs.size() << "  start param =" << qstrlstArgs;
-    LOG_EX(LOG_TRACE, "start: pid=%lld arguments=%d", applicationPid(), static_cast<int>(qstrlstArgs.size()));
+    return ParseStartParam(arguments());
+}
+
+bool OrbApplication::ParseStartParam(const QStringList& _qstrlstArgs)
+{
+    qDebug() << "iCmdNum=" << _qstrlstArgs.size() << "  start param =" << _qstrlstArgs;
+    LOG_EX(LOG_TRACE, "start: pid=%lld arguments=%d", applicationPid(),
+           static_cast<int>(_qstrlstArgs.size()));
     m_qstrPlatform = QStringLiteral("platform");
 
     bool blRestart = false;
     bool blTip = true;
-    if (qstrlstArgs.size() >= 3) {
-        m_qstrStartParam = qstrlstArgs.at(2);
+    if (_qstrlstArgs.size() >= 3) {
+        m_qstrStartParam = _qstrlstArgs.at(2);
         qDebug() << "start param =" << m_qstrStartParam;
         ReadStartParamJson(blRestart, blTip);
     }
@@ -78,11 +84,16 @@ bool OrbApplication::ParseStartParam()
     const int iCopies = EndOlderCopy(blRestart);
     ApplyConfig();
     ApplyStyleSheet();
+    CLS_MessageBox::SetSkin(m_qstrSkin);
 
     if (iCopies < 2) {
         return true;
     }
-    if (qstrlstArgs.size() != 1) {
+    if (_qstrlstArgs.size() != 1) {
+        if (blTip) {
+            CLS_MessageBox::ShowMsgBox(CLS_MessageBox::KIND_INFORMATION, nullptr, tr("提示"),
+                                       tr("当前程序已运行！"), {tr("确定")}, 0, QStringLiteral("default"));
+        }
         return blRestart;
     }
     if (isRunning()) {

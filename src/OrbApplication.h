@@ -43,6 +43,8 @@ public:
     // Reads the start parameter, ends an older copy on a restart, reads the settings and the skin.
     // False: start-up must not go on.
     bool ParseStartParam();
+    // The same for the given command line (program path first).
+    bool ParseStartParam(const QStringList& _qstrlstArgs);
     bool IsShowMainWindow() const;
     void SaveLoginInfo(const QJsonObject& _qjsonParam);
     // Starts a new copy of the program that will end this one.
