@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include <functional>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -91,6 +92,7 @@ private slots:
     void defaultLookCountdown_returnsMinusTwo();
     void customLookCountdown_ticksThenReturnsMinusTwo();
     void buttonClick_stopsCountdown();
+    void hugeSeconds_waitForAClick();
     void buttons_fourPerRow();
     void mainButtonNaming_data();
     void mainButtonNaming();
@@ -199,6 +201,17 @@ void TestMessageBox::buttonClick_stopsCountdown()
                                         {QStringLiteral("确定"), QStringLiteral("取消")}, 1,
                                         QStringLiteral("default")),
              1);
+}
+
+void TestMessageBox::hugeSeconds_waitForAClick()
+{
+    WhenShown([](CLS_MessageBox* _pBox) {
+        QTest::mouseClick(ButtonWithText(_pBox, QStringLiteral("确定")), Qt::LeftButton);
+    });
+    QCOMPARE(CLS_MessageBox::ShowMsgBox(0, nullptr, QStringLiteral("提示"), QStringLiteral("x"),
+                                        {QStringLiteral("确定")}, std::numeric_limits<int>::max(),
+                                        QStringLiteral("default")),
+             0);
 }
 
 void TestMessageBox::buttons_fourPerRow()

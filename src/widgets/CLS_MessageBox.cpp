@@ -19,6 +19,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <limits>
+
 namespace {
 
 const char* const g_apcKindNames[] = {"Information", "Question", "Warning", "Critical", "Alarm"};
@@ -182,7 +185,9 @@ void CLS_MessageBox::BuildDefaultLook(QFrame* _pFrameMsg, QWidget* _pTitleFrame,
     pLayoutMsg->addLayout(m_pLayoutButtons);
 
     if (_iSeconds >= 1) {
-        m_iTimerId = startTimer(_iSeconds * 1000, Qt::CoarseTimer);
+        // Seconds beyond what a timer can hold wait as long as one can.
+        const qint64 llMsec = std::min<qint64>(qint64(_iSeconds) * 1000, std::numeric_limits<int>::max());
+        m_iTimerId = startTimer(static_cast<int>(llMsec), Qt::CoarseTimer);
     }
 }
 

@@ -247,7 +247,9 @@ void CLS_WgtBase::UpdateCursorShape(const QPoint& _qpointGlobal)
     } else if (blTop || blBottom) {
         shape = Qt::SizeVerCursor;
     }
-    setCursor(shape);
+    if (cursor().shape() != shape) {
+        setCursor(shape);
+    }
 }
 
 void CLS_WgtBase::mousePressEvent(QMouseEvent* event)
