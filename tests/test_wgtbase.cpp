@@ -5,6 +5,7 @@
 
 #include <QScreen>
 #include <QToolButton>
+#include <QVBoxLayout>
 #include <QtTest>
 
 #include <memory>
@@ -27,6 +28,7 @@ private slots:
     void edges_showCursorAndResize_data();
     void edges_showCursorAndResize();
     void interior_showsArrow();
+    void embeddedInLayout_showsNoResizeCursor();
     void fixedSize_neverResizes_data();
     void fixedSize_neverResizes();
     void maximizeThenRestore_returnsEarlierGeometry();
@@ -157,6 +159,23 @@ void TestWgtBase::interior_showsArrow()
     QCOMPARE(m_pWgt->cursor().shape(), Qt::ArrowCursor);
     MoveTo(m_pWgt->mapToGlobal(QPoint(200, 150)));
     QCOMPARE(m_pWgt->cursor().shape(), Qt::ArrowCursor);
+}
+
+void TestWgtBase::embeddedInLayout_showsNoResizeCursor()
+{
+    QWidget qwgtHost;
+    auto* pLayout = new QVBoxLayout(&qwgtHost);
+    auto* pEmbedded = new CLS_WgtBase(&qwgtHost);
+    pEmbedded->setWindowFlags(Qt::Widget);
+    pLayout->addWidget(pEmbedded);
+    qwgtHost.setGeometry(g_qrectStart);
+    qwgtHost.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&qwgtHost));
+    const QPoint qpointEdge = pEmbedded->mapToGlobal(QPoint(1, pEmbedded->height() / 2));
+    QMouseEvent qevent(QEvent::MouseMove, pEmbedded->mapFromGlobal(qpointEdge), qpointEdge, Qt::NoButton,
+                       Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(pEmbedded, &qevent);
+    QCOMPARE(pEmbedded->cursor().shape(), Qt::ArrowCursor);
 }
 
 void TestWgtBase::fixedSize_neverResizes_data()
