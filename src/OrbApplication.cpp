@@ -3,6 +3,7 @@
 #include "common/Log.h"
 #include "common/LogManage.h"
 #include "common/PublicCommonFun.h"
+#include "widgets/CLS_MessageBox.h"
 
 #include <QDebug>
 #include <QDir>
@@ -86,11 +87,16 @@ bool OrbApplication::ParseStartParam(const QStringList& _qstrlstArgs)
     const int iCopies = EndOlderCopy(blRestart);
     ApplyConfig();
     ApplyStyleSheet();
+    CLS_MessageBox::SetSkin(m_qstrSkin);
 
     if (iCopies < 2) {
         return true;
     }
     if (_qstrlstArgs.size() != 1) {
+        if (blTip) {
+            CLS_MessageBox::ShowMsgBox(CLS_MessageBox::KIND_INFORMATION, nullptr, tr("提示"),
+                                       tr("当前程序已运行！"), {tr("确定")}, 0, QStringLiteral("default"));
+        }
         return blRestart;
     }
     if (isRunning()) {
