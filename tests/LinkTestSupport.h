@@ -2,6 +2,8 @@
 // service, a reader of the lines the test process adds to its log, and the argument recorder.
 #pragma once
 
+#include "CLS_WebSocketWidget.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -12,6 +14,7 @@
 #include <QWebSocket>
 #include <QWebSocketServer>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -100,3 +103,75 @@ inline QList<QByteArray> RecordedArguments(const QString& _qstrRecordFile)
     qbaRecord.chop(1);
     return qbaRecord.split('\0');
 }
+
+// A platform link connected to a test peer. Unhandled messages the link re-emits are kept in
+// Received(); the login request it sent on connecting is kept in Login().
+class LinkFixture
+{
+public:
+    bool Open()
+    {
+        if (!m_peer.IsListening()) {
+            return false;
+        }
+        m_peer.Frames().clear();
+        m_qstrlstReceived.clear();
+        const int iConnections = m_peer.Connections();
+        m_pLink = std::make_unique<CLS_WebSocketWidget>();
+        QObject::connect(m_pLink.get(), &CLS_WebSocketWidget::SignReceived, m_pLink.get(),
+                         [this](const QString& _qstrMsg) { m_qstrlstReceived.append(_qstrMsg); });
+        m_pLink->SetPlatform(QStringLiteral("plat"));
+        m_pLink->ConnectServer(QStringLiteral("127.0.0.1"), m_peer.Port());
+        if (!m_peer.WaitConnections(iConnections + 1) || !m_peer.WaitFrames(1)) {
+            return false;
+        }
+        m_qstrLogin = m_peer.Frames().takeFirst();
+        return true;
+    }
+
+    void Close()
+    {
+        m_pLink.reset();
+        m_peer.DropConnections();
+    }
+
+    // Returns once every frame the peer sent before has been handled by the link and everything the
+    // link sent before has reached the peer; the frames used for this are taken off again.
+    bool Sync()
+    {
+        const QString qstrBarrier = QStringLiteral("{\"cmd\":7777,\"param\":{\"n\":%1}}").arg(++m_iSync);
+        m_peer.Send(qstrBarrier);
+        if (!QTest::qWaitFor([&]() { return m_qstrlstReceived.contains(qstrBarrier); }, 5000)) {
+            return false;
+        }
+        m_qstrlstReceived.removeAll(qstrBarrier);
+        STRUCT_MsgHead structHead = m_pLink->MakeHead();
+        structHead.iCmd = 7778;
+        structHead.qstrCommunicationId = QStringLiteral("sync-%1").arg(m_iSync);
+        m_pLink->SendMsg(QStringLiteral("{}"), structHead);
+        const auto IsMarker = [&](const QString& _qstrFrame) {
+            return JsonOf(_qstrFrame).value(QStringLiteral("communicationId")) ==
+                   structHead.qstrCommunicationId;
+        };
+        if (!QTest::qWaitFor(
+                [&]() { return std::any_of(m_peer.Frames().cbegin(), m_peer.Frames().cend(), IsMarker); },
+                5000)) {
+            return false;
+        }
+        m_peer.Frames().erase(std::remove_if(m_peer.Frames().begin(), m_peer.Frames().end(), IsMarker),
+                              m_peer.Frames().end());
+        return true;
+    }
+
+    CLS_WebSocketWidget* Link() const { return m_pLink.get(); }
+    TestPeer& Peer() { return m_peer; }
+    QStringList& Received() { return m_qstrlstReceived; }
+    QString Login() const { return m_qstrLogin; }
+
+private:
+    TestPeer m_peer;
+    std::unique_ptr<CLS_WebSocketWidget> m_pLink;
+    QStringList m_qstrlstReceived;
+    QString m_qstrLogin;
+    int m_iSync = 0;
+};
