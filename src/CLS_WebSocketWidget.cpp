@@ -8,6 +8,9 @@
 #include <QDebug>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSet>
+
+#include <vector>
 
 namespace {
 
@@ -19,6 +22,60 @@ QString AgentId()
     static const QString s_qstrAgentId =
         QString::fromLatin1(QCryptographicHash::hash(QByteArray(), QCryptographicHash::Md5).toHex());
     return s_qstrAgentId;
+}
+
+// The JSON parser's own nesting limit: it refuses deeper texts before reading further.
+const int g_iMaxJsonDepth = 1024;
+
+QByteArray KeyText(const QByteArray& _qbaToken)
+{
+    if (!_qbaToken.contains('\\')) {
+        return _qbaToken.mid(1, _qbaToken.size() - 2);
+    }
+    return QJsonDocument::fromJson('[' + _qbaToken + ']').array().at(0).toString().toUtf8();
+}
+
+// Whether an object of the JSON text names a key twice. Qt's parser loses memory on such texts,
+// so a peer could grow this process without bound with them; they are refused before parsing.
+bool HasRepeatedKey(const QByteArray& _qbaJson)
+{
+    struct STRUCT_Level
+    {
+        bool blObject;
+        bool blExpectKey;
+        QSet<QByteArray> setKeys;
+    };
+    std::vector<STRUCT_Level> vecLevels;
+    const int iSize = _qbaJson.size();
+    for (int i = 0; i < iSize; ++i) {
+        const char cChar = _qbaJson.at(i);
+        if (cChar == '"') {
+            const int iStart = i;
+            for (++i; i < iSize && _qbaJson.at(i) != '"'; ++i) {
+                if (_qbaJson.at(i) == '\\') {
+                    ++i;
+                }
+            }
+            if (!vecLevels.empty() && vecLevels.back().blObject && vecLevels.back().blExpectKey) {
+                vecLevels.back().blExpectKey = false;
+                const QByteArray qbaKey = KeyText(_qbaJson.mid(iStart, i - iStart + 1));
+                if (vecLevels.back().setKeys.contains(qbaKey)) {
+                    return true;
+                }
+                vecLevels.back().setKeys.insert(qbaKey);
+            }
+        } else if (cChar == '{' || cChar == '[') {
+            if (static_cast<int>(vecLevels.size()) >= g_iMaxJsonDepth) {
+                return false;
+            }
+            vecLevels.push_back({cChar == '{', cChar == '{', {}});
+        } else if ((cChar == '}' || cChar == ']') && !vecLevels.empty()) {
+            vecLevels.pop_back();
+        } else if (cChar == ',' && !vecLevels.empty() && vecLevels.back().blObject) {
+            vecLevels.back().blExpectKey = true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -122,6 +179,10 @@ void CLS_WebSocketWidget::SlotReceived(QString _qstrMessage)
     const QByteArray qbaMessage = _qstrMessage.toUtf8();
     qDebug("websocketclient recive msg:%s.\n", qbaMessage.constData());
     LOG_EX(LOG_TRACE, "websocketclient recive msg=[%s]", qbaMessage.constData());
+    if (HasRepeatedKey(qbaMessage)) {
+        LOG_EX(LOG_TRACE, "message with a repeated key refused");
+        return;
+    }
 
     STRUCT_MsgHead structHead = MakeHead();
     const QJsonObject qjsonParam = ParseMsg(_qstrMessage, structHead);

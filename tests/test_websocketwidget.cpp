@@ -47,6 +47,8 @@ private slots:
     void testLoginAnswer_success_startAnswerCarriesOwnCommunicationId();
     void testHostileFrames_linkStaysUp_data();
     void testHostileFrames_linkStaysUp();
+    void testRepeatedKeys_data();
+    void testRepeatedKeys();
     void testPeerCloses_emitsDisconnectedOnce();
     void testConnectServer_defaults_data();
     void testConnectServer_defaults();
@@ -309,6 +311,43 @@ void TestWebSocketWidget::testHostileFrames_linkStaysUp()
     QFETCH(QString, qstrText);
     m_fixture.Peer().Send(qstrText);
     QVERIFY(m_fixture.Sync());
+    QVERIFY(m_fixture.Peer().Frames().isEmpty());
+}
+
+void TestWebSocketWidget::testRepeatedKeys_data()
+{
+    QTest::addColumn<QString>("qstrText");
+    QTest::addColumn<bool>("blRefused");
+    QTest::newRow("top level") << QStringLiteral("{\"cmd\":42,\"cmd\":42}") << true;
+    QTest::newRow("object values apart")
+        << QStringLiteral("{\"cmd\":42,\"a\":{\"x\":1},\"b\":0,\"a\":{\"x\":2}}") << true;
+    QTest::newRow("nested") << QStringLiteral("{\"cmd\":42,\"p\":[{\"k\":1,\"k\":2}]}") << true;
+    QTest::newRow("escaped spelling") << QStringLiteral("{\"cmd\":42,\"\\u0063md\":42}") << true;
+    QTest::newRow("set-user request")
+        << QStringLiteral("{\"cmd\":2003,\"param\":{\"user\":\"a\",\"user\":\"b\"}}") << true;
+    QTest::newRow("same key in sibling objects")
+        << QStringLiteral("{\"cmd\":42,\"a\":{\"k\":1},\"b\":{\"k\":1}}") << false;
+    QTest::newRow("same key at two depths")
+        << QStringLiteral("{\"cmd\":42,\"a\":{\"b\":{\"c\":1},\"c\":2}}") << false;
+    QTest::newRow("keys in texts and arrays")
+        << QStringLiteral("{\"cmd\":42,\"a\":[\"k\",\"k\"],\"v\":\"}\\\"k\\\":1,\\\"k\\\":2\",\"w\":\"{\"}")
+        << false;
+    QTest::newRow("similar keys") << QStringLiteral(
+                                         "{\"cmd\":42,\"a\":1,\"A\":2,\"a \":3,\"\\u00e9\":4,\"é \":5}")
+                                  << false;
+}
+
+// A message naming a key twice in one object is refused whole: nothing is dispatched, answered
+// or written.
+void TestWebSocketWidget::testRepeatedKeys()
+{
+    QFETCH(QString, qstrText);
+    QFETCH(bool, blRefused);
+    const LogTail logTail;
+    m_fixture.Peer().Send(qstrText);
+    QVERIFY(m_fixture.Sync());
+    QCOMPARE(m_fixture.Received().isEmpty(), blRefused);
+    QCOMPARE(logTail.NewText().contains(QStringLiteral(" message with a repeated key refused\n")), blRefused);
     QVERIFY(m_fixture.Peer().Frames().isEmpty());
 }
 
