@@ -88,10 +88,11 @@ void TestSimulatorE2E::testLink_simulator_loginStartAndSetUser()
     QVERIFY(QDir().mkpath(QFileInfo(pApp->GetConfigPath()).absolutePath()));
     QFile::remove(pApp->GetConfigPath());
     pApp->SetSendSocketID(QString());
-    Simulator simulator(
-        {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--set-user"), g_qstrSetUser,
-         QStringLiteral("--start-request"), QStringLiteral("{\"skin\":\"\",\"lang\":\"\",\"layout\":\"\"}"),
-         QStringLiteral("--token"), QString(), QStringLiteral("--send-socket-id"), QStringLiteral("sock-1")});
+    Simulator simulator({QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--repeat"),
+                         QStringLiteral("--set-user"), g_qstrSetUser, QStringLiteral("--start-request"),
+                         QStringLiteral("{\"skin\":\"\",\"lang\":\"\",\"layout\":\"\"}"),
+                         QStringLiteral("--token"), QString(), QStringLiteral("--send-socket-id"),
+                         QStringLiteral("sock-1")});
     const quint16 uiPort = simulator.Port();
     QVERIFY2(uiPort != 0, qPrintable(simulator.Output()));
 

@@ -113,8 +113,8 @@ void CLS_PlatformSimulator::SlotNewConnection()
                   .arg(pSocket->peerPort()));
         connect(pSocket, &QWebSocket::textMessageReceived, this,
                 [this, pSocket](const QString& _qstrText) { HandleFrame(pSocket, _qstrText); });
-        connect(pSocket, &QWebSocket::disconnected, this, [this, pSocket]() {
-            Print(QStringLiteral("client disconnected, close code %1").arg(pSocket->closeCode()));
+        connect(pSocket, &QWebSocket::disconnected, this, [this]() {
+            Print(QStringLiteral("client disconnected"));
             if (m_blQuitOnDisconnect) {
                 QCoreApplication::quit();
             }
@@ -146,6 +146,9 @@ void CLS_PlatformSimulator::HandleFrame(QWebSocket* _pSocket, const QString& _qs
     if (qstrWhy.isEmpty()) {
         for (const QString& qstrFrame : qAsConst(m_qstrlstQueued)) {
             Send(_pSocket, qstrFrame);
+        }
+        if (!m_blRepeat) {
+            m_qstrlstQueued.clear();
         }
     }
 }

@@ -24,11 +24,13 @@ public:
     // Port 0 takes any free port. The port listened on, or 0 when listening failed.
     quint16 Listen(quint16 _uiPort);
 
-    // Frames sent, in this order, to every client whose login was accepted.
+    // Frames sent, in this order, to the first client whose login is accepted (to every one with
+    // SetRepeat(true)).
     void AddStartRequest(const QString& _qstrParam, const QString& _qstrToken, const QString& _qstrPlatform,
                          const QString& _qstrSendSocketId);
     void AddSetUserRequest(const QString& _qstrParam);
     void AddRawFrame(const QString& _qstrText);
+    void SetRepeat(bool _blRepeat) { m_blRepeat = _blRepeat; }
     void SetQuitOnDisconnect(bool _blQuit) { m_blQuitOnDisconnect = _blQuit; }
 
     // Empty when the login token is signed with the key and its nonce is new; else why not.
@@ -48,6 +50,7 @@ private:
     QStringList m_qstrlstQueued;
     QSet<QString> m_setNonces;
     int m_iNextCommunicationId = 1;
+    bool m_blRepeat = false;
     bool m_blQuitOnDisconnect = false;
     QTextStream m_textOut;
 };

@@ -11,11 +11,12 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(QStringLiteral(
         "Listens on 127.0.0.1 like the local platform service: answers logins (cmd 3) after checking "
         "their signature, prints every frame it receives (<<) and sends (>>), and sends the requests "
-        "given below to every client whose login it accepted."));
+        "given below to the first client whose login it accepts."));
     parser.addHelpOption();
-    const QCommandLineOption optPort(QStringList{QStringLiteral("p"), QStringLiteral("port")},
-                                     QStringLiteral("Port to listen on; 0 takes any free port."),
-                                     QStringLiteral("port"), QStringLiteral("10588"));
+    const QCommandLineOption optPort(
+        QStringList{QStringLiteral("p"), QStringLiteral("port")},
+        QStringLiteral("Port to listen on (default 10588); 0 takes any free port."), QStringLiteral("port"),
+        QStringLiteral("10588"));
     const QCommandLineOption optKey(QStringLiteral("key"), QStringLiteral("Signing key of the login tokens."),
                                     QStringLiteral("key"),
                                     QStringLiteral("e5a0c3917f2b48d6a1c04b9e3d27f860"));
@@ -41,10 +42,13 @@ int main(int argc, char* argv[])
     const QCommandLineOption optRaw(QStringLiteral("send"),
                                     QStringLiteral("Send this text as it is, as one frame."),
                                     QStringLiteral("text"));
+    const QCommandLineOption optRepeat(
+        QStringLiteral("repeat"), QStringLiteral("Send the requests to every client that logs in, not only "
+                                                 "to the first."));
     const QCommandLineOption optOnce(QStringLiteral("once"),
                                      QStringLiteral("Quit when a client disconnects."));
-    parser.addOptions(
-        {optPort, optKey, optStart, optToken, optPlatform, optSocket, optSetUser, optRaw, optOnce});
+    parser.addOptions({optPort, optKey, optStart, optToken, optPlatform, optSocket, optSetUser, optRaw,
+                       optRepeat, optOnce});
     parser.process(app);
 
     bool blPortOk = false;
@@ -66,6 +70,7 @@ int main(int argc, char* argv[])
     for (const QString& qstrText : qstrlstRaw) {
         simulator.AddRawFrame(qstrText);
     }
+    simulator.SetRepeat(parser.isSet(optRepeat));
     simulator.SetQuitOnDisconnect(parser.isSet(optOnce));
     if (simulator.Listen(static_cast<quint16>(uiPort)) == 0) {
         return 1;
