@@ -71,6 +71,7 @@ private slots:
     void testStartRequest_different_startFails_noAnswer();
     void testStartRequest_longTexts_cutAtCharacterBoundary_data();
     void testStartRequest_longTexts_cutAtCharacterBoundary();
+    void testStartRequest_textsOfOtherTypes_readAsEmpty();
     void testStartRequest_sendSocketID_data();
     void testStartRequest_sendSocketID();
     void testSetUserRequest_data();
@@ -297,6 +298,21 @@ void TestPlatformRequests::testStartRequest_longTexts_cutAtCharacterBoundary()
     QCOMPARE(m_fixture.Peer().Frames().size(), 1);
     QCOMPARE(pApp->GetSkin(), qstrKept);
     QCOMPARE(pApp->GetToken(), qstrKept);
+}
+
+// "lang", "skin" and "layout" must be there, but a value that is not a text counts as empty: such
+// a request matches a block whose fields are empty and is answered at once.
+void TestPlatformRequests::testStartRequest_textsOfOtherTypes_readAsEmpty()
+{
+    OrbApplication* pApp = OrbApplication::Instance();
+    pApp->SetStartRequest(Block(QString(), QString(), QString(), QStringLiteral("tokA")));
+    QVERIFY(QFile::remove(m_qstrChildPath));
+    m_fixture.Peer().Send(
+        QStringLiteral("{\"cmd\":101,\"token\":\"tokA\",\"platform\":\"pl\",\"communicationId\":\"c1\","
+                       "\"param\":{\"lang\":5,\"skin\":null,\"layout\":{\"a\":\"b\"}}}"));
+    CheckStartAnswer(AnswerFrame(), QStringLiteral("tokA"));
+    QCOMPARE(pApp->GetSkin(), QString());
+    QCOMPARE(pApp->GetLanguage(), QString());
 }
 
 void TestPlatformRequests::testStartRequest_sendSocketID_data()
