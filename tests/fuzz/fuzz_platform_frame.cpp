@@ -30,12 +30,11 @@ STRUCT_StartRequest StoredRequest()
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* _piArgc, char*** _pppcArgv)
+extern "C" int LLVMFuzzerInitialize(int* /*_piArgc*/, char*** _pppcArgv)
 {
     // Qt keeps argc and argv for the life of the application; libFuzzer's own options stay its own.
     static int s_iArgc = 1;
     static char* s_apcArgv[] = {(*_pppcArgv)[0], nullptr};
-    (void)_piArgc;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(DropMessage);
     // Lives until libFuzzer ends the process.
@@ -43,7 +42,8 @@ extern "C" int LLVMFuzzerInitialize(int* _piArgc, char*** _pppcArgv)
     // A start request that differs from the stored one starts the program of the application folder
     // named by the base name; that must never be this fuzzer.
     if (QFile::exists(g_pApp->GetAppDir() + g_pApp->GetAppBaseName())) {
-        std::fprintf(stderr, "the application folder holds a program named %s: run the fuzzer under another name\n",
+        std::fprintf(stderr,
+                     "the application folder holds a program named %s: run the fuzzer under another name\n",
                      qUtf8Printable(g_pApp->GetAppBaseName()));
         std::abort();
     }
@@ -59,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* _pucData, std::size_t 
     g_pApp->SetSendSocketID(QString());
     g_pApp->SetStartRequest(StoredRequest());
 
-    const QString qstrFrame = QString::fromUtf8(reinterpret_cast<const char*>(_pucData), static_cast<int>(_uiSize));
+    const QString qstrFrame =
+        QString::fromUtf8(reinterpret_cast<const char*>(_pucData), static_cast<int>(_uiSize));
     g_pApp->GetPlatformLink()->SlotReceived(qstrFrame);
     QCoreApplication::sendPostedEvents();
     return 0;
