@@ -1,5 +1,6 @@
 #include "OrbApplication.h"
 
+#include "CLS_WebSocketWidget.h"
 #include "common/Log.h"
 #include "common/LogManage.h"
 #include "common/PublicCommonFun.h"
@@ -38,6 +39,8 @@ OrbApplication::OrbApplication(int& argc, char** argv)
       m_qstrAppBaseName(QFileInfo(QString::fromLocal8Bit(argv[0])).completeBaseName()),
       m_qstrAppDir(applicationDirPath() + QStringLiteral("/")), m_screenSource(ReadQtScreens)
 {
+    m_pPlatformLink = std::make_unique<CLS_WebSocketWidget>(nullptr);
+
     QByteArray qbaLogDir;
     if (!CreateLogDir(qbaLogDir)) {
         qbaLogDir = m_qstrAppDir.toUtf8();
@@ -57,7 +60,11 @@ OrbApplication::OrbApplication(int& argc, char** argv)
     RefreshScreens();
 }
 
-OrbApplication::~OrbApplication() = default;
+OrbApplication::~OrbApplication()
+{
+    // Deleting the link closes its connection with the normal close code.
+    m_pPlatformLink.reset();
+}
 
 OrbApplication* OrbApplication::Instance()
 {
@@ -196,6 +203,16 @@ bool OrbApplication::Restart()
         return false;
     }
     return true;
+}
+
+void OrbApplication::StartPlatformLink()
+{
+    if (!m_pPlatformLink) {
+        return;
+    }
+    m_pPlatformLink->SetPlatform(m_qstrPlatform);
+    m_pPlatformLink->SetToken(m_qstrToken);
+    m_pPlatformLink->ConnectServer(QStringLiteral("127.0.0.1"), 10588);
 }
 
 QString OrbApplication::GetConfigPath() const

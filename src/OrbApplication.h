@@ -10,6 +10,9 @@
 #include <QVector>
 
 #include <functional>
+#include <memory>
+
+class CLS_WebSocketWidget;
 
 // The last platform settings accepted by the platform link: one word, then five text fields
 // (unused, skin, language, layout, token).
@@ -51,6 +54,8 @@ public:
     void SaveLoginInfo(const QJsonObject& _qjsonParam);
     // Starts a new copy of the program that will end this one.
     bool Restart();
+    // Hands platform name and token to the platform link and opens it towards the local service.
+    void StartPlatformLink();
 
     QString GetConfigPath() const;
     QJsonObject ReadConfig() const;
@@ -75,6 +80,8 @@ public:
     void SetUsbDevs(const QVector<STRUCT_Usb>& _vecUsb);
     QVector<STRUCT_Usb> GetUsbDevs() const;
 
+    // The link to the local platform service; owned by the application, never null while it runs.
+    CLS_WebSocketWidget* GetPlatformLink() const { return m_pPlatformLink.get(); }
     QString GetAppDir() const { return m_qstrAppDir; }
     QString GetAppBaseName() const { return m_qstrAppBaseName; }
     QString GetSkin() const { return m_qstrSkin; }
@@ -105,6 +112,7 @@ private:
     QString m_qstrToken = QStringLiteral("token");
     QString m_qstrSkin = QStringLiteral("skinOne");
     QString m_qstrAppBaseName;
+    std::unique_ptr<CLS_WebSocketWidget> m_pPlatformLink;
     QString m_qstrLanguage;
     QString m_qstrAppDir;
     bool m_blShowTray = false;

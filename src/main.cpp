@@ -1,3 +1,4 @@
+#include "CLS_WebSocketWidget.h"
 #include "OrbApplication.h"
 #include "common/StartupEnv.h"
 
@@ -20,5 +21,11 @@ int main(int argc, char* argv[])
         qDebug() << "Init fail";
         return -1;
     }
+    // Until the main window exists, start-up itself tells the launching platform client that the
+    // program is up once the login is accepted, as the main window's login slot will.
+    CLS_WebSocketWidget* pLink = pApp->GetPlatformLink();
+    QObject::connect(pLink, &CLS_WebSocketWidget::SignLoginSuccess, pLink,
+                     [pLink](const QString& _qstrMsg) { pLink->RespondStartRequest(0, _qstrMsg); });
+    pApp->StartPlatformLink();
     return pApp->exec();
 }
