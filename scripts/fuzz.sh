@@ -1,14 +1,17 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Builds the fuzz target over one incoming platform frame with clang (libFuzzer, AddressSanitizer,
 # UndefinedBehaviorSanitizer) in its own build folder and runs it for a bounded time from a
 # temporary application folder, seeded with tests/fuzz/corpus/.
 # Usage: scripts/fuzz.sh [seconds]   (default 60)
-set -eu
+set -euo pipefail
 
 SECONDS_TO_RUN=${1:-60}
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD="$ROOT/build-fuzz"
 ARTIFACTS="$BUILD/artifacts"
+
+source "$ROOT/scripts/lib.sh"
+install_deps clang libclang-rt-14-dev
 
 CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DLUMACAST_FUZZ=ON -DLUMACAST_BENCHMARKS=OFF >/dev/null
