@@ -1,3 +1,4 @@
+#include "CLS_WgtChanSet/CLS_WgtChanSet.h"
 #include "OrbApplication.h"
 #include "common/StartupEnv.h"
 
@@ -20,5 +21,8 @@ int main(int argc, char* argv[])
         qDebug() << "Init fail";
         return -1;
     }
+    // The channel page publishes the channels; it stays hidden and goes before the application.
+    auto pChanSet = std::make_unique<CLS_WgtChanSet>();
+    pChanSet->InitChanSet();
     return pApp->exec();
 }

@@ -115,6 +115,9 @@ private slots:
     void freeCameraNumbers_data();
     void freeCameraNumbers();
     void makeComboItems_numberPlusOneInArrayOrder();
+    void takeDesktopRecords_byTypeOrNumber_data();
+    void takeDesktopRecords_byTypeOrNumber();
+    void disableRecords_everyRecordOfTheDevice();
 };
 
 void TestChanRecord::jsonToChanInfo_matchesOffsetTableByteForByte()
@@ -408,6 +411,46 @@ void TestChanRecord::makeComboItems_numberPlusOneInArrayOrder()
     QCOMPARE(lstItems.at(1).qstrText, QString("5"));
     QCOMPARE(lstItems.at(2).qstrText, QString("2"));
     QCOMPARE(lstItems.at(0).variantData.toJsonObject(), qJsonArrChInfo.at(0).toObject());
+}
+
+void TestChanRecord::takeDesktopRecords_byTypeOrNumber_data()
+{
+    QTest::addColumn<QJsonObject>("record");
+    QTest::addColumn<bool>("desktop");
+    QTest::newRow("X11 screen name") << QJsonObject{{"chNo", 0}, {"collectDevType", 0}, {"devID", "HDMI-1"}}
+                                     << true;
+    QTest::newRow("Windows screen name")
+        << QJsonObject{{"chNo", 1}, {"collectDevType", 0}, {"devID", "\\\\.\\DISPLAY2"}} << true;
+    QTest::newRow("desktop type above the desktop numbers")
+        << QJsonObject{{"chNo", 6}, {"collectDevType", 0}, {"devID", ""}} << true;
+    QTest::newRow("desktop number without type") << QJsonObject{{"chNo", 3}} << true;
+    QTest::newRow("camera") << QJsonObject{{"chNo", 4}, {"collectDevType", 1}, {"devID", "DISPLAY cam"}}
+                            << false;
+}
+
+void TestChanRecord::takeDesktopRecords_byTypeOrNumber()
+{
+    QFETCH(QJsonObject, record);
+    QFETCH(bool, desktop);
+    const QJsonObject qjsonCamera{{"chNo", 9}, {"collectDevType", 1}, {"devID", "cam9"}};
+    QList<int> lstDesktopChNo;
+    const QJsonArray qJsonArrOther =
+        CLS_ChanRecord::TakeDesktopRecords(QJsonArray{qjsonCamera, record}, 4, lstDesktopChNo);
+    QCOMPARE(qJsonArrOther.size(), desktop ? 1 : 2);
+    QCOMPARE(qJsonArrOther.at(0).toObject(), qjsonCamera);
+    QCOMPARE(lstDesktopChNo, desktop ? QList<int>{record.value("chNo").toInt()} : QList<int>());
+}
+
+void TestChanRecord::disableRecords_everyRecordOfTheDevice()
+{
+    QJsonArray qJsonArrChInfo{QJsonObject{{"chNo", 4}, {"devID", "a"}, {"enable", true}},
+                              QJsonObject{{"chNo", 5}, {"devID", "b"}, {"enable", true}},
+                              QJsonObject{{"chNo", 7}, {"devID", "a"}, {"enable", true}}};
+    QCOMPARE(CLS_ChanRecord::DisableRecords(qJsonArrChInfo, "a"), (QList<int>{4, 7}));
+    QCOMPARE(qJsonArrChInfo.at(0).toObject().value("enable").toBool(true), false);
+    QCOMPARE(qJsonArrChInfo.at(1).toObject().value("enable").toBool(false), true);
+    QCOMPARE(qJsonArrChInfo.at(2).toObject().value("enable").toBool(true), false);
+    QCOMPARE(CLS_ChanRecord::DisableRecords(qJsonArrChInfo, "gone"), QList<int>());
 }
 
 QTEST_APPLESS_MAIN(TestChanRecord)

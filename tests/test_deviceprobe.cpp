@@ -15,6 +15,7 @@ private slots:
     void audioTable_newInputs_data();
     void audioTable_newInputs();
     void audioTable_sameNameTwice_oneRecord();
+    void audioTable_namelessInputLeftOut();
     void audioTable_knownInputKeptWithHolder();
 };
 
@@ -121,6 +122,14 @@ void TestDeviceProbe::audioTable_sameNameTwice_oneRecord()
     QCOMPARE(vecAudio.at(0).qstrName, QString("Mic"));
     QCOMPARE(vecAudio.at(0).lstSampleRate, QList<int>{48000});
     QCOMPARE(vecAudio.at(1).qstrName, QString("Line"));
+}
+
+void TestDeviceProbe::audioTable_namelessInputLeftOut()
+{
+    const QVector<STRUCT_Audio> vecAudio =
+        CLS_DeviceProbe::BuildAudioTable({{"", {44100}, {2}}, {"Mic", {44100}, {2}}}, {});
+    QCOMPARE(vecAudio.size(), 1);
+    QCOMPARE(vecAudio.at(0).qstrName, QString("Mic"));
 }
 
 void TestDeviceProbe::audioTable_knownInputKeptWithHolder()

@@ -49,11 +49,6 @@ uint8_t FlagOf(const QJsonObject& _qjsonRecord, const char* _pcKey)
     return _qjsonRecord.value(QLatin1String(_pcKey)).toBool(false) ? 1 : 0;
 }
 
-QJsonObject SizeObject(const QSize& _qsize)
-{
-    return {{QStringLiteral("width"), _qsize.width()}, {QStringLiteral("height"), _qsize.height()}};
-}
-
 // Audio part of a default channel: the bound input's values, or "mic" when there is none.
 void FillDefaultAudio(const STRUCT_Audio& _structAudio, STRUCT_ChanInfo& _structChanInfo)
 {
@@ -183,7 +178,7 @@ QJsonObject CLS_ChanRecord::MakeDesktopChannel(const STRUCT_Screen& _structScree
 
     QJsonObject qjsonRecord;
     ChanInfoToJson(info, qjsonRecord);
-    qjsonRecord.insert(QStringLiteral("resolutionRatio"), QJsonArray{SizeObject(_structScreen.rect.size())});
+    qjsonRecord.insert(QStringLiteral("resolutionRatio"), ResolutionArray({_structScreen.rect.size()}));
     qjsonRecord.insert(QStringLiteral("devID"), _structScreen.qstrName);
     return qjsonRecord;
 }
@@ -222,15 +217,11 @@ QJsonObject CLS_ChanRecord::MakeUsbChannel(const STRUCT_Usb& _structUsb, const S
 
     QJsonObject qjsonRecord;
     ChanInfoToJson(info, qjsonRecord);
-    QJsonArray qJsonArrResolution;
-    for (const QSize& qsize : lstResolution) {
-        qJsonArrResolution.append(SizeObject(qsize));
-    }
     QJsonArray qJsonArrFormat;
     for (int iType : _structUsb.lstCollectType) {
         qJsonArrFormat.append(QJsonObject{{QStringLiteral("type"), iType}});
     }
-    qjsonRecord.insert(QStringLiteral("resolutionRatio"), qJsonArrResolution);
+    qjsonRecord.insert(QStringLiteral("resolutionRatio"), ResolutionArray(lstResolution));
     qjsonRecord.insert(QStringLiteral("videoFormat"), qJsonArrFormat);
     qjsonRecord.insert(QStringLiteral("devID"), _structUsb.qstrDevID);
     return qjsonRecord;
@@ -281,4 +272,44 @@ int CLS_ChanRecord::FindRecord(const QJsonArray& _qJsonArrChInfo, const QString&
         }
     }
     return -1;
+}
+
+QJsonArray CLS_ChanRecord::ResolutionArray(const QList<QSize>& _lstResolution)
+{
+    QJsonArray qJsonArrResolution;
+    for (const QSize& qsize : _lstResolution) {
+        qJsonArrResolution.append(QJsonObject{{QStringLiteral("width"), qsize.width()},
+                                              {QStringLiteral("height"), qsize.height()}});
+    }
+    return qJsonArrResolution;
+}
+
+QJsonArray CLS_ChanRecord::TakeDesktopRecords(const QJsonArray& _qJsonArrChInfo, int _iDesktopNeedChNo,
+                                              QList<int>& _lstDesktopChNo)
+{
+    QJsonArray qJsonArrOther;
+    for (const QJsonValue& qjsonValue : _qJsonArrChInfo) {
+        const QJsonObject qjsonRecord = qjsonValue.toObject();
+        const int iChNo = qjsonRecord.value(QStringLiteral("chNo")).toInt(0);
+        if (qjsonRecord.value(QStringLiteral("collectDevType")).toInt(-1) == 0 || iChNo < _iDesktopNeedChNo) {
+            _lstDesktopChNo.append(iChNo);
+        } else {
+            qJsonArrOther.append(qjsonRecord);
+        }
+    }
+    return qJsonArrOther;
+}
+
+QList<int> CLS_ChanRecord::DisableRecords(QJsonArray& _qJsonArrChInfo, const QString& _qstrDevID)
+{
+    QList<int> lstChNo;
+    for (int i = 0; i < _qJsonArrChInfo.size(); ++i) {
+        QJsonObject qjsonRecord = _qJsonArrChInfo.at(i).toObject();
+        if (qjsonRecord.value(QStringLiteral("devID")).toString() == _qstrDevID) {
+            qjsonRecord.insert(QStringLiteral("enable"), false);
+            _qJsonArrChInfo.replace(i, qjsonRecord);
+            lstChNo.append(qjsonRecord.value(QStringLiteral("chNo")).toInt(0));
+        }
+    }
+    return lstChNo;
 }

@@ -44,6 +44,17 @@ public:
     // One chooser item per record, in array order: text chNo + 1, data the record.
     static QList<STRUCT_ComboBoxItem> MakeComboItems(const QJsonArray& _qJsonArrChInfo);
 
+    // The "resolutionRatio" form of a size list.
+    static QJsonArray ResolutionArray(const QList<QSize>& _lstResolution);
+
+    // Splits the table into desktop records (collect device type 0 or a desktop number), whose
+    // numbers go to _lstDesktopChNo, and the others, which are returned in order.
+    static QJsonArray TakeDesktopRecords(const QJsonArray& _qJsonArrChInfo, int _iDesktopNeedChNo,
+                                         QList<int>& _lstDesktopChNo);
+
+    // Marks every record of the device as not enabled; returns their channel numbers.
+    static QList<int> DisableRecords(QJsonArray& _qJsonArrChInfo, const QString& _qstrDevID);
+
     // Index of the first record whose key equals the value, or -1.
     static int FindRecord(const QJsonArray& _qJsonArrChInfo, const QString& _qstrKey,
                           const QJsonValue& _qjsonValue);

@@ -55,6 +55,11 @@ QVector<STRUCT_Audio> CLS_DeviceProbe::BuildAudioTable(const QVector<STRUCT_Audi
     QSet<QString> setSeen;
     for (int i = 0; i < _vecInput.size(); ++i) {
         const STRUCT_AudioInput& structInput = _vecInput.at(i);
+        // A channel stores its input by name: a nameless one could never be found again.
+        if (structInput.qstrName.isEmpty()) {
+            LOG_EX(LOG_TRACE, "i=[%d] audio without a name skipped", i);
+            continue;
+        }
         if (setSeen.contains(structInput.qstrName)) {
             LOG_EX(LOG_TRACE, "same audio dev = [%s]", qUtf8Printable(structInput.qstrName));
             continue;
@@ -82,6 +87,24 @@ QVector<STRUCT_Audio> CLS_DeviceProbe::BuildAudioTable(const QVector<STRUCT_Audi
         vecAudio.append(structAudio);
     }
     return vecAudio;
+}
+
+QStringList CLS_DeviceProbe::DevIDs(const QVector<STRUCT_Usb>& _vecUsb)
+{
+    QStringList qstrlstDevID;
+    for (const STRUCT_Usb& structUsb : _vecUsb) {
+        qstrlstDevID.append(structUsb.qstrDevID);
+    }
+    return qstrlstDevID;
+}
+
+QStringList CLS_DeviceProbe::AudioNames(const QVector<STRUCT_Audio>& _vecAudio)
+{
+    QStringList qstrlstName;
+    for (const STRUCT_Audio& structAudio : _vecAudio) {
+        qstrlstName.append(structAudio.qstrName);
+    }
+    return qstrlstName;
 }
 
 QVector<STRUCT_AudioInput> CLS_DeviceProbe::ListQtAudioInputs()

@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 #include <QVideoFrame>
 
@@ -46,10 +47,14 @@ public:
     static QString CameraIdentity(const QString& _qstrDeviceName,
                                   const QString& _qstrByIdDir = QStringLiteral("/dev/v4l/by-id"));
 
-    // The audio table for the inputs found: one record per name, known records kept whole
-    // (their holder included), new ones free with the first-seen input's facts.
+    // The audio table for the inputs found: one record per name (nameless inputs left out), known records
+    // kept whole (their holder included), new ones free with the first-seen input's facts.
     static QVector<STRUCT_Audio> BuildAudioTable(const QVector<STRUCT_AudioInput>& _vecInput,
                                                  const QVector<STRUCT_Audio>& _vecKnown);
+
+    // The keys by which the watcher knows devices.
+    static QStringList DevIDs(const QVector<STRUCT_Usb>& _vecUsb);
+    static QStringList AudioNames(const QVector<STRUCT_Audio>& _vecAudio);
 
     // The audio inputs Qt Multimedia lists.
     static QVector<STRUCT_AudioInput> ListQtAudioInputs();
