@@ -1,9 +1,9 @@
 // Channel record <-> library block, default records and channel numbering.
 #include "CLS_WgtChanSet/CLS_ChanRecord.h"
 
-#include <QtEndian>
 #include <QtTest>
 
+#include <array>
 #include <cstring>
 
 namespace {
@@ -12,26 +12,31 @@ namespace {
 class ExpectedBlock
 {
 public:
-    ExpectedBlock() : m_qbaBytes(1152, '\0') {}
     ExpectedBlock& Int(int _iOffset, qint32 _iValue)
     {
-        qToLittleEndian(_iValue, m_qbaBytes.data() + _iOffset);
+        const quint32 uiValue = static_cast<quint32>(_iValue);
+        for (int i = 0; i < 4; ++i) {
+            m_acBytes[static_cast<std::size_t>(_iOffset + i)] =
+                static_cast<char>((uiValue >> (8 * i)) & 0xFF);
+        }
         return *this;
     }
     ExpectedBlock& Byte(int _iOffset, char _cValue)
     {
-        m_qbaBytes[_iOffset] = _cValue;
+        m_acBytes[static_cast<std::size_t>(_iOffset)] = _cValue;
         return *this;
     }
     ExpectedBlock& Text(int _iOffset, const QByteArray& _qbaText)
     {
-        std::memcpy(m_qbaBytes.data() + _iOffset, _qbaText.constData(), static_cast<size_t>(_qbaText.size()));
+        for (int i = 0; i < _qbaText.size(); ++i) {
+            m_acBytes[static_cast<std::size_t>(_iOffset + i)] = _qbaText.at(i);
+        }
         return *this;
     }
-    const QByteArray& Bytes() const { return m_qbaBytes; }
+    QByteArray Bytes() const { return QByteArray(m_acBytes.data(), static_cast<int>(m_acBytes.size())); }
 
 private:
-    QByteArray m_qbaBytes;
+    std::array<char, 1152> m_acBytes{};
 };
 
 QByteArray BytesOf(const STRUCT_ChanInfo& _structChanInfo)
@@ -41,7 +46,9 @@ QByteArray BytesOf(const STRUCT_ChanInfo& _structChanInfo)
 
 qint32 IntAt(const STRUCT_ChanInfo& _structChanInfo, int _iOffset)
 {
-    return qFromLittleEndian<qint32>(reinterpret_cast<const uchar*>(&_structChanInfo) + _iOffset);
+    qint32 iValue = 0;
+    std::memcpy(&iValue, reinterpret_cast<const char*>(&_structChanInfo) + _iOffset, sizeof(iValue));
+    return iValue;
 }
 
 QJsonArray Sizes(const QList<QSize>& _lstSize)
