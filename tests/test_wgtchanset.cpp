@@ -346,6 +346,14 @@ void TestWgtChanSet::chooser_showsNameOrNothing()
     QCOMPARE(pName->text(), QString());
     m_pPage->GetChannelChooser()->setCurrentIndex(2);
     QCOMPARE(pName->text(), QString("Yard"));
+
+    // Item data that is a map rather than a JSON object is read all the same; anything else is empty.
+    const STRUCT_ComboBoxItem structMap{"3", QVariantMap{{"chNo", 2}, {"chName", "Gate"}}};
+    QVERIFY(Invoke("SlotChInfoChanged", Q_ARG(STRUCT_ComboBoxItem, structMap)));
+    QCOMPARE(pName->text(), QString("Gate"));
+    const STRUCT_ComboBoxItem structText{"4", QString("not a record")};
+    QVERIFY(Invoke("SlotChInfoChanged", Q_ARG(STRUCT_ComboBoxItem, structText)));
+    QCOMPARE(pName->text(), QString());
 }
 
 LUMACAST_TEST_MAIN(TestWgtChanSet)

@@ -323,7 +323,10 @@ void CLS_WgtChanSet::SlotVideoParamChanged(QJsonArray& _qJsonArrChInfo, int _iCh
 
 void CLS_WgtChanSet::SlotChInfoChanged(const STRUCT_ComboBoxItem& _structItem)
 {
-    const QJsonObject qjsonRecord = _structItem.variantData.toJsonObject();
+    const QVariant& variantData = _structItem.variantData;
+    const QJsonObject qjsonRecord = variantData.userType() == QMetaType::QJsonObject
+                                        ? variantData.toJsonObject()
+                                        : QJsonObject::fromVariantMap(variantData.toMap());
     m_pUi->lineEdit_ChName->setText(qjsonRecord.value(QStringLiteral("chName")).toString());
 }
 

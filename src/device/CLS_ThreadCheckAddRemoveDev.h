@@ -31,7 +31,8 @@ public:
     void Stop();
     bool IsStopRequested() const { return m_blStop.load(); }
 
-    // One poll: ask for fresh lists, compare with the known ones, report the differences.
+    // One poll: ask for fresh lists, compare with the known ones, report the differences. run()
+    // calls it on the thread; call it directly only while the thread does not run.
     void RunCycle();
 
 signals:
