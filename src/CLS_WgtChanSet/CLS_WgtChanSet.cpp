@@ -41,12 +41,8 @@ QJsonArray StoredChannels()
 
 int ConfiguredPort()
 {
-    return App()
-        ->ReadConfig()
-        .value(QStringLiteral("hostInfo"))
-        .toObject()
-        .value(QStringLiteral("port"))
-        .toInt(0);
+    const QJsonObject qjsonHost = App()->ReadConfig().value(QStringLiteral("hostInfo")).toObject();
+    return qjsonHost.value(QStringLiteral("port")).toInt(0);
 }
 
 } // namespace
