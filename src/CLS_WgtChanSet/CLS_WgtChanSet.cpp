@@ -459,14 +459,7 @@ void CLS_WgtChanSet::SlotGetUsbInfo(QVariant _variantData)
 QVector<STRUCT_Usb> CLS_WgtChanSet::ListCameras()
 {
     m_lstCameraInfo = QCameraInfo::availableCameras();
-    QVector<STRUCT_Usb> vecUsb;
-    for (const QCameraInfo& qcameraInfo : qAsConst(m_lstCameraInfo)) {
-        STRUCT_Usb structUsb;
-        structUsb.qstrName = qcameraInfo.description();
-        structUsb.qstrDevID = CLS_DeviceProbe::CameraIdentity(qcameraInfo.deviceName());
-        vecUsb.append(structUsb);
-    }
-    return vecUsb;
+    return CLS_DeviceProbe::DescribeCameras(m_lstCameraInfo);
 }
 
 void CLS_WgtChanSet::ProbeCamera(int _iIndex, QList<QVideoFrame::PixelFormat>& _lstFormat,

@@ -89,6 +89,15 @@ QVector<STRUCT_Audio> CLS_DeviceProbe::BuildAudioTable(const QVector<STRUCT_Audi
     return vecAudio;
 }
 
+QVector<STRUCT_Usb> CLS_DeviceProbe::DescribeCameras(const QList<QCameraInfo>& _lstCameraInfo)
+{
+    QVector<STRUCT_Usb> vecUsb;
+    for (const QCameraInfo& qcameraInfo : _lstCameraInfo) {
+        vecUsb.append({qcameraInfo.description(), CameraIdentity(qcameraInfo.deviceName()), {}, {}});
+    }
+    return vecUsb;
+}
+
 QStringList CLS_DeviceProbe::DevIDs(const QVector<STRUCT_Usb>& _vecUsb)
 {
     QStringList qstrlstDevID;

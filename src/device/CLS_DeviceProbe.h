@@ -4,6 +4,7 @@
 
 #include "DeviceRecords.h"
 
+#include <QCameraInfo>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -51,6 +52,9 @@ public:
     // kept whole (their holder included), new ones free with the first-seen input's facts.
     static QVector<STRUCT_Audio> BuildAudioTable(const QVector<STRUCT_AudioInput>& _vecInput,
                                                  const QVector<STRUCT_Audio>& _vecKnown);
+
+    // Description and lasting identity of each camera, in the given order.
+    static QVector<STRUCT_Usb> DescribeCameras(const QList<QCameraInfo>& _lstCameraInfo);
 
     // The keys by which the watcher knows devices.
     static QStringList DevIDs(const QVector<STRUCT_Usb>& _vecUsb);
