@@ -12,7 +12,6 @@ if [ "${1:-}" = "--sanitize" ]; then
     folder=build-asan
     options=(-DCMAKE_BUILD_TYPE=Debug -DLUMACAST_WERROR=ON -DLUMACAST_SANITIZE=ON -DLUMACAST_BENCHMARKS=OFF)
     export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:strict_string_checks=1}
-    export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp:print_suppressions=0}
     export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 fi
 

@@ -1,0 +1,507 @@
+#include "CLS_WgtChanSet.h"
+
+#include "CLS_UiChanSet.h"
+
+#include "OrbApplication.h"
+#include "common/Log.h"
+#include "common/PublicCommonFun.h"
+#include "device/CLS_ThreadCheckAddRemoveDev.h"
+
+#include <QCameraImageCapture>
+#include <QCameraViewfinder>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <algorithm>
+
+namespace {
+
+// Any non-zero value: the callback treats zero as a fault.
+const int32_t g_iCallbackUser = 1;
+const int g_iProbeRounds = 100;
+const int g_iProbeRoundMs = 100;
+const int g_iCredentialSize = 64;
+
+OrbApplication* App()
+{
+    return OrbApplication::Instance();
+}
+
+int DesktopNeedChNo()
+{
+    return App()->GetDesktopNeedChNo();
+}
+
+QJsonArray StoredChannels()
+{
+    return App()->ReadConfig().value(QStringLiteral("chInfo")).toArray();
+}
+
+int ConfiguredPort()
+{
+    const QJsonObject qjsonHost = App()->ReadConfig().value(QStringLiteral("hostInfo")).toObject();
+    return qjsonHost.value(QStringLiteral("port")).toInt(0);
+}
+
+} // namespace
+
+CLS_WgtChanSet::CLS_WgtChanSet(QWidget* parent)
+    : QWidget(parent), m_pUi(std::make_unique<CLS_UiChanSet>()), m_pLabelViewfinder(new QLabel(this)),
+      m_pViewfinder(new QCameraViewfinder(m_pLabelViewfinder)),
+      m_audioSource(CLS_DeviceProbe::ListQtAudioInputs)
+{
+    qRegisterMetaType<QCamera::State>("QCamera::State");
+    RegisterDeviceMetaTypes();
+    m_pUi->setupUi(this);
+    m_pLabelViewfinder->hide();
+}
+
+CLS_WgtChanSet::~CLS_WgtChanSet()
+{
+    if (m_pDevWatcher != nullptr) {
+        m_pDevWatcher->Stop();
+        m_pDevWatcher->wait();
+    }
+}
+
+CLS_ComboBox* CLS_WgtChanSet::GetChannelChooser() const
+{
+    return m_pUi->comboBox_ChooseCh;
+}
+
+void CLS_WgtChanSet::SetCameraSource(CLS_CameraSource* _pCameraSource)
+{
+    m_pCameraSource = _pCameraSource != nullptr ? _pCameraSource : this;
+}
+
+void CLS_WgtChanSet::SetAudioSource(CLS_DeviceProbe::AudioSource _audioSource)
+{
+    m_audioSource = _audioSource ? std::move(_audioSource) : CLS_DeviceProbe::ListQtAudioInputs;
+}
+
+bool CLS_WgtChanSet::InitChanSet()
+{
+    if (m_pDevWatcher != nullptr) {
+        LOG_EX(LOG_TRACE, "InitChanSet: channels already started");
+        return false;
+    }
+    m_pUi->pushButton_ResetAllChs->setText(tr("重置所有通道"));
+    m_pUi->label_ChooseCh->setText(tr("选择"));
+    m_pUi->label_ChName->setText(tr("通道名称"));
+    m_pUi->lineEdit_ChName->setEnabled(false);
+    connect(m_pUi->comboBox_ChooseCh, &CLS_ComboBox::SigCurrentIndexChanged, this,
+            &CLS_WgtChanSet::SlotChInfoChanged);
+
+    const QJsonObject qjsonHost = App()->ReadConfig().value(QStringLiteral("hostInfo")).toObject();
+    char acUser[g_iCredentialSize] = {};
+    char acPassword[g_iCredentialSize] = {};
+    Base64Decode(qjsonHost.value(QStringLiteral("user")).toString().toUtf8().constData(), acUser,
+                 sizeof(acUser));
+    Base64Decode(qjsonHost.value(QStringLiteral("password")).toString().toUtf8().constData(), acPassword,
+                 sizeof(acPassword));
+    if (camera_business_register_user(acUser, acPassword) == 0) {
+        LOG_EX(LOG_FAIL, "!camera_business_register_user(m_strUserName, m_strPassword)");
+    }
+    if (camera_business_set_mess_callback(&CLS_WgtChanSet::MessCallback, g_iCallbackUser) == -1) {
+        LOG_EX(LOG_FAIL, "camera_business_set_mess_callback == -1");
+    }
+    if (camera_business_enable_send_stream(1) == 0) {
+        LOG_EX(LOG_FAIL, "camera_business_control_send_stream");
+    }
+    const int iPort = qjsonHost.value(QStringLiteral("port")).toInt(0);
+    if (camera_business_startup(iPort, CLS_ChanRecord::s_iChannelCount) == 0) {
+        LOG_EX(LOG_FAIL, "!camera_business_startup(%d)", iPort);
+    }
+
+    CreateDevWatcher();
+    if (StoredChannels().isEmpty()) {
+        on_pushButton_ResetAllChs_clicked();
+    } else {
+        LoadChannels();
+    }
+    m_pDevWatcher->start(QThread::InheritPriority);
+    return true;
+}
+
+void CLS_WgtChanSet::CreateDevWatcher()
+{
+    m_pDevWatcher = new CLS_ThreadCheckAddRemoveDev(this);
+    connect(m_pDevWatcher, &CLS_ThreadCheckAddRemoveDev::SigGetUsbInfo, this,
+            &CLS_WgtChanSet::SlotGetUsbInfo);
+    connect(m_pDevWatcher, &CLS_ThreadCheckAddRemoveDev::SigDeviceChanged, this,
+            &CLS_WgtChanSet::SlotDeviceChanged);
+    connect(m_pDevWatcher, &CLS_ThreadCheckAddRemoveDev::SigScreenChanged, this,
+            &CLS_WgtChanSet::SlotScreenChanged);
+    connect(m_pDevWatcher, &CLS_ThreadCheckAddRemoveDev::SigGetAudioInfo, this,
+            &CLS_WgtChanSet::SlotGetAudioInfo);
+    connect(m_pDevWatcher, &CLS_ThreadCheckAddRemoveDev::SigAudioDeviceChanged, this,
+            &CLS_WgtChanSet::SlotAudioDeviceChanged);
+}
+
+int CLS_WgtChanSet::MessCallback(intptr_t, intptr_t, intptr_t, intptr_t _iUser)
+{
+    if (_iUser == 0) {
+        LOG_EX(LOG_FAIL, "pWgt == nullptr");
+        return -1;
+    }
+    return 0;
+}
+
+int CLS_WgtChanSet::DesktopSlots() const
+{
+    return qBound(0, qMin(DesktopNeedChNo(), m_vecScreen.size()), CLS_ChanRecord::s_iChannelCount);
+}
+
+void CLS_WgtChanSet::ClaimStoredAudio(int _iChNo, STRUCT_ChanInfo& _structChanInfo)
+{
+    STRUCT_Audio structAudio;
+    if (_structChanInfo.ucEnableAudio != 0 &&
+        !App()->ClaimAudioDev(_iChNo, QString::fromUtf8(_structChanInfo.szAudioName), true, structAudio)) {
+        _structChanInfo.ucEnableAudio = 0;
+    }
+}
+
+STRUCT_Audio CLS_WgtChanSet::ClaimFreeAudio(int _iChNo)
+{
+    STRUCT_Audio structAudio;
+    if (!App()->ClaimAudioDev(_iChNo, QString(), true, structAudio)) {
+        structAudio = STRUCT_Audio();
+    }
+    return structAudio;
+}
+
+void CLS_WgtChanSet::LoadChannels()
+{
+    RefreshDevices();
+    const QJsonArray qJsonArrStored = StoredChannels();
+    QJsonArray qJsonArrChInfo;
+    ChanInfoArray arrChanInfo = CLS_ChanRecord::EmptyChanInfoArray();
+    for (int i = 0; i < DesktopSlots(); ++i) {
+        const int iFound = CLS_ChanRecord::FindRecord(qJsonArrStored, QStringLiteral("chNo"), i);
+        QJsonObject qjsonRecord;
+        if (iFound >= 0) {
+            qjsonRecord = qJsonArrStored.at(iFound).toObject();
+            qjsonRecord.insert(QStringLiteral("resolutionRatio"),
+                               CLS_ChanRecord::ResolutionArray({m_vecScreen.at(i).rect.size()}));
+            CLS_ChanRecord::JsonToChanInfo(qjsonRecord, arrChanInfo[i]);
+            ClaimStoredAudio(i, arrChanInfo[i]);
+        } else {
+            qjsonRecord =
+                CLS_ChanRecord::MakeDesktopChannel(m_vecScreen.at(i), ClaimFreeAudio(i), i, arrChanInfo[i]);
+        }
+        arrChanInfo[i].ucEnable = 1;
+        qJsonArrChInfo.append(qjsonRecord);
+    }
+
+    QList<int> lstFree = CLS_ChanRecord::FreeCameraNumbers(qJsonArrStored, DesktopNeedChNo());
+    for (const STRUCT_Usb& structUsb : qAsConst(m_vecUsb)) {
+        const int iFound =
+            CLS_ChanRecord::FindRecord(qJsonArrStored, QStringLiteral("devID"), structUsb.qstrDevID);
+        if (iFound >= 0) {
+            const QJsonObject qjsonRecord = qJsonArrStored.at(iFound).toObject();
+            const int iChNo = qjsonRecord.value(QStringLiteral("chNo")).toInt(0);
+            // A hand-edited file may put a camera on a number out of range or already built.
+            if (!CLS_ChanRecord::IsValidChNo(iChNo) || arrChanInfo[iChNo].iCollectDevType != -1) {
+                LOG_EX(LOG_TRACE, "camera %s: stored channel %d is not free",
+                       qUtf8Printable(structUsb.qstrDevID), iChNo);
+                continue;
+            }
+            CLS_ChanRecord::JsonToChanInfo(qjsonRecord, arrChanInfo[iChNo]);
+            ClaimStoredAudio(iChNo, arrChanInfo[iChNo]);
+            qJsonArrChInfo.append(qjsonRecord);
+        } else if (lstFree.isEmpty()) {
+            LOG_EX(LOG_TRACE, "camera %s: no free channel", qUtf8Printable(structUsb.qstrDevID));
+        } else {
+            const int iChNo = lstFree.takeFirst();
+            qJsonArrChInfo.append(
+                CLS_ChanRecord::MakeUsbChannel(structUsb, ClaimFreeAudio(iChNo), iChNo, arrChanInfo[iChNo]));
+        }
+    }
+    camera_business_set_chan_info(arrChanInfo.data(), CLS_ChanRecord::s_iChannelCount);
+    SaveChannels(qJsonArrChInfo);
+    m_pUi->comboBox_ChooseCh->setCurrentIndex(0);
+}
+
+void CLS_WgtChanSet::on_pushButton_ResetAllChs_clicked()
+{
+    RefreshDevices();
+    ChanInfoArray arrChanInfo = CLS_ChanRecord::EmptyChanInfoArray();
+    QJsonArray qJsonArrChInfo;
+    for (int i = 0; i < DesktopSlots(); ++i) {
+        qJsonArrChInfo.append(
+            CLS_ChanRecord::MakeDesktopChannel(m_vecScreen.at(i), ClaimFreeAudio(i), i, arrChanInfo[i]));
+    }
+    const int iFirstCamera = qMax(DesktopNeedChNo(), 0);
+    for (int k = 0; k < m_vecUsb.size() && iFirstCamera + k < CLS_ChanRecord::s_iChannelCount; ++k) {
+        const int iChNo = iFirstCamera + k;
+        qJsonArrChInfo.append(
+            CLS_ChanRecord::MakeUsbChannel(m_vecUsb.at(k), ClaimFreeAudio(iChNo), iChNo, arrChanInfo[iChNo]));
+    }
+    camera_business_cleanup();
+    const int iPort = ConfiguredPort();
+    if (camera_business_startup(iPort, CLS_ChanRecord::s_iChannelCount) == 0) {
+        LOG_EX(LOG_FAIL, "!camera_business_startup(%d)", iPort);
+    }
+    camera_business_set_chan_info(arrChanInfo.data(), CLS_ChanRecord::s_iChannelCount);
+    SaveChannels(qJsonArrChInfo);
+    m_pUi->comboBox_ChooseCh->setCurrentIndex(0);
+}
+
+void CLS_WgtChanSet::SaveChannels(const QJsonArray& _qJsonArrChInfo)
+{
+    QJsonObject qjsonConfig = App()->ReadConfig();
+    qjsonConfig.insert(QStringLiteral("chInfo"), _qJsonArrChInfo);
+    WriteJsonFile(qjsonConfig, App()->GetConfigPath());
+    m_pUi->comboBox_ChooseCh->clear();
+    m_pUi->comboBox_ChooseCh->AddItems(CLS_ChanRecord::MakeComboItems(_qJsonArrChInfo));
+}
+
+void CLS_WgtChanSet::SlotResetCurCh()
+{
+    const int iIndex = m_pUi->comboBox_ChooseCh->currentIndex();
+    bool blNumber = false;
+    const int iChNo = m_pUi->comboBox_ChooseCh->currentText().toInt(&blNumber) - 1;
+    QJsonArray qJsonArrChInfo = StoredChannels();
+    if (iIndex < 0 || !blNumber || iIndex >= qJsonArrChInfo.size() ||
+        qJsonArrChInfo.at(iIndex).toObject().value(QStringLiteral("chNo")).toInt(-1) != iChNo) {
+        LOG_EX(LOG_TRACE, "reset of the current channel: item %d is not a stored channel", iIndex);
+        return;
+    }
+    QJsonObject qjsonRecord;
+    STRUCT_ChanInfo structChanInfo;
+    if (!BuildCurrentChannel(iChNo, qJsonArrChInfo.at(iIndex).toObject(), qjsonRecord, structChanInfo)) {
+        return;
+    }
+    camera_delete_collector_fd(iChNo);
+    camera_business_add_chan_info(&structChanInfo);
+    qJsonArrChInfo.replace(iIndex, qjsonRecord);
+    SaveChannels(qJsonArrChInfo);
+    m_pUi->comboBox_ChooseCh->setCurrentIndex(iIndex);
+}
+
+bool CLS_WgtChanSet::BuildCurrentChannel(int _iChNo, const QJsonObject& _qjsonCurrent,
+                                         QJsonObject& _qjsonRecord, STRUCT_ChanInfo& _structChanInfo)
+{
+    STRUCT_Audio structAudio;
+    if (!App()->FindAudioDevByChannel(_iChNo, QString(), structAudio)) {
+        structAudio = STRUCT_Audio();
+    }
+    if (_iChNo < DesktopNeedChNo()) {
+        if (_iChNo >= m_vecScreen.size()) {
+            LOG_EX(LOG_TRACE, "reset of channel %d: no screen at this position", _iChNo);
+            return false;
+        }
+        _qjsonRecord =
+            CLS_ChanRecord::MakeDesktopChannel(m_vecScreen.at(_iChNo), structAudio, _iChNo, _structChanInfo);
+        return true;
+    }
+    const QString qstrDevID = _qjsonCurrent.value(QStringLiteral("devID")).toString();
+    const auto itUsb =
+        std::find_if(m_vecUsb.cbegin(), m_vecUsb.cend(), [&qstrDevID](const STRUCT_Usb& _structUsb) {
+            return _structUsb.qstrDevID == qstrDevID;
+        });
+    if (itUsb == m_vecUsb.cend() || !_qjsonCurrent.value(QStringLiteral("enable")).toBool(false)) {
+        LOG_EX(LOG_TRACE, "reset of channel %d: camera %s is not connected", _iChNo,
+               qUtf8Printable(qstrDevID));
+        return false;
+    }
+    _qjsonRecord = CLS_ChanRecord::MakeUsbChannel(*itUsb, structAudio, _iChNo, _structChanInfo);
+    return true;
+}
+
+void CLS_WgtChanSet::SlotVideoParamChanged(QJsonArray& _qJsonArrChInfo, int _iChNo)
+{
+    SaveChannels(_qJsonArrChInfo);
+    m_pUi->comboBox_ChooseCh->setCurrentIndex(_iChNo);
+}
+
+void CLS_WgtChanSet::SlotChInfoChanged(const STRUCT_ComboBoxItem& _structItem)
+{
+    const QVariant& variantData = _structItem.variantData;
+    const QJsonObject qjsonRecord = variantData.userType() == QMetaType::QJsonObject
+                                        ? variantData.toJsonObject()
+                                        : QJsonObject::fromVariantMap(variantData.toMap());
+    m_pUi->lineEdit_ChName->setText(qjsonRecord.value(QStringLiteral("chName")).toString());
+}
+
+void CLS_WgtChanSet::RefreshDevices()
+{
+    m_vecUsb.clear();
+    m_vecScreen.clear();
+    App()->SetAudioDevs({});
+    SlotGetAudioInfo(QVariant());
+    SlotGetUsbInfo(QVariant::fromValue(QVector<STRUCT_Usb>()));
+    m_vecUsb = App()->GetUsbDevs();
+    App()->GetScreenList(m_vecScreen);
+    if (m_pDevWatcher == nullptr) {
+        return;
+    }
+    m_pDevWatcher->InitAudioDevNames(CLS_DeviceProbe::AudioNames(App()->GetAudioDevs()));
+    m_pDevWatcher->InitUsbDevIDs(CLS_DeviceProbe::DevIDs(m_vecUsb));
+    m_pDevWatcher->InitScreenInfo(m_vecScreen);
+}
+
+void CLS_WgtChanSet::SlotDeviceChanged(QVariant _variantData, QStringList _qstrlstDeviceDel)
+{
+    QJsonArray qJsonArrChInfo = StoredChannels();
+    QList<int> lstFree = CLS_ChanRecord::FreeCameraNumbers(qJsonArrChInfo, DesktopNeedChNo());
+    const QVector<STRUCT_Usb> vecUsbAdded = _variantData.value<QVector<STRUCT_Usb>>();
+    for (const STRUCT_Usb& structUsb : vecUsbAdded) {
+        STRUCT_ChanInfo structChanInfo;
+        const int iFound =
+            CLS_ChanRecord::FindRecord(qJsonArrChInfo, QStringLiteral("devID"), structUsb.qstrDevID);
+        if (iFound >= 0) {
+            QJsonObject qjsonRecord = qJsonArrChInfo.at(iFound).toObject();
+            const int iChNo = qjsonRecord.value(QStringLiteral("chNo")).toInt(0);
+            qjsonRecord.insert(QStringLiteral("enable"), true);
+            qJsonArrChInfo.replace(iFound, qjsonRecord);
+            CLS_ChanRecord::JsonToChanInfo(qjsonRecord, structChanInfo);
+            STRUCT_Audio structAudio;
+            if (!App()->FindAudioDevByChannel(iChNo, QString::fromUtf8(structChanInfo.szAudioName),
+                                              structAudio)) {
+                structChanInfo.ucEnableAudio = 0;
+            }
+        } else if (lstFree.isEmpty()) {
+            LOG_EX(LOG_TRACE, "camera %s: no free channel", qUtf8Printable(structUsb.qstrDevID));
+            continue;
+        } else {
+            const int iChNo = lstFree.takeFirst();
+            qJsonArrChInfo.append(
+                CLS_ChanRecord::MakeUsbChannel(structUsb, ClaimFreeAudio(iChNo), iChNo, structChanInfo));
+            m_vecUsb.append(structUsb);
+        }
+        camera_business_add_chan_info(&structChanInfo);
+    }
+    for (const QString& qstrDevID : qAsConst(_qstrlstDeviceDel)) {
+        const QList<int> lstChNo = CLS_ChanRecord::DisableRecords(qJsonArrChInfo, qstrDevID);
+        for (int iChNo : lstChNo) {
+            camera_business_set_disable(iChNo);
+            App()->ReleaseAudioDevByChannel(iChNo);
+        }
+    }
+    SaveChannels(qJsonArrChInfo);
+}
+
+void CLS_WgtChanSet::SlotScreenChanged(QVariant _variantData)
+{
+    for (int i = 0; i < DesktopSlots(); ++i) {
+        camera_delete_collector_fd(i);
+    }
+    m_vecScreen = _variantData.value<QVector<STRUCT_Screen>>();
+    // Desktop records are known by their type and number; screen names differ between systems.
+    QList<int> lstOldDesktop;
+    QJsonArray qJsonArrChInfo =
+        CLS_ChanRecord::TakeDesktopRecords(StoredChannels(), DesktopNeedChNo(), lstOldDesktop);
+    for (int i = 0; i < DesktopSlots(); ++i) {
+        // The channel keeps the input it holds, so that it never holds two.
+        STRUCT_Audio structAudio;
+        if (!App()->FindAudioDevByChannel(i, QString(), structAudio)) {
+            structAudio = ClaimFreeAudio(i);
+        }
+        STRUCT_ChanInfo structChanInfo;
+        qJsonArrChInfo.append(
+            CLS_ChanRecord::MakeDesktopChannel(m_vecScreen.at(i), structAudio, i, structChanInfo));
+        camera_business_add_chan_info(&structChanInfo);
+        lstOldDesktop.removeAll(i);
+    }
+    // Desktop channels whose screen went away stop publishing and free their input.
+    for (int iChNo : qAsConst(lstOldDesktop)) {
+        if (CLS_ChanRecord::IsValidChNo(iChNo)) {
+            camera_business_set_disable(iChNo);
+            App()->ReleaseAudioDevByChannel(iChNo);
+        }
+    }
+    SaveChannels(qJsonArrChInfo);
+}
+
+void CLS_WgtChanSet::SlotGetAudioInfo(QVariant)
+{
+    App()->SetAudioDevs(CLS_DeviceProbe::BuildAudioTable(m_audioSource(), App()->GetAudioDevs()));
+}
+
+void CLS_WgtChanSet::SlotAudioDeviceChanged(QVariant, QStringList) {}
+
+void CLS_WgtChanSet::SlotGetUsbInfo(QVariant _variantData)
+{
+    // The probe lets events run; a request arriving meanwhile finds the probe busy.
+    if (m_blProbing) {
+        LOG_EX(LOG_TRACE, "camera probe already running");
+        return;
+    }
+    m_blProbing = true;
+    const QVector<STRUCT_Usb> vecKnown = _variantData.value<QVector<STRUCT_Usb>>();
+    QVector<STRUCT_Usb> vecUsb = m_pCameraSource->ListCameras();
+    for (int i = 0; i < vecUsb.size(); ++i) {
+        STRUCT_Usb& structUsb = vecUsb[i];
+        LOG_EX(LOG_TRACE, "i=[%d] usb=[%s]  id=[%s]", i, qUtf8Printable(structUsb.qstrName),
+               qUtf8Printable(structUsb.qstrDevID));
+        const auto itKnown =
+            std::find_if(vecKnown.cbegin(), vecKnown.cend(), [&structUsb](const STRUCT_Usb& _structKnown) {
+                return _structKnown.qstrDevID == structUsb.qstrDevID;
+            });
+        if (itKnown != vecKnown.cend()) {
+            structUsb.lstResolution = itKnown->lstResolution;
+            structUsb.lstCollectType = itKnown->lstCollectType;
+            continue;
+        }
+        QList<QVideoFrame::PixelFormat> lstFormat;
+        QList<QSize> lstResolution;
+        m_pCameraSource->ProbeCamera(i, lstFormat, lstResolution);
+        structUsb.lstCollectType = CLS_DeviceProbe::CollectTypesFromPixelFormats(lstFormat);
+        structUsb.lstResolution = lstResolution;
+    }
+    App()->SetUsbDevs(vecUsb);
+    m_blProbing = false;
+}
+
+QVector<STRUCT_Usb> CLS_WgtChanSet::ListCameras()
+{
+    m_lstCameraInfo = QCameraInfo::availableCameras();
+    return CLS_DeviceProbe::DescribeCameras(m_lstCameraInfo);
+}
+
+void CLS_WgtChanSet::ProbeCamera(int _iIndex, QList<QVideoFrame::PixelFormat>& _lstFormat,
+                                 QList<QSize>& _lstResolution)
+{
+    if (_iIndex < 0 || _iIndex >= m_lstCameraInfo.size()) {
+        return;
+    }
+    m_lstResolution.clear();
+    QCamera qcamera(m_lstCameraInfo.at(_iIndex));
+    qcamera.setViewfinder(m_pViewfinder);
+    connect(&qcamera, &QCamera::stateChanged, this, &CLS_WgtChanSet::updateCameraState);
+    QCameraImageCapture qcameraCapture(&qcamera);
+    m_pImageCapture = &qcameraCapture;
+    m_blActive = false;
+    qcamera.setCaptureMode(QCamera::CaptureStillImage);
+    qcamera.start();
+    _lstFormat = qcamera.supportedViewfinderPixelFormats();
+    for (int iRound = 0; iRound < g_iProbeRounds; ++iRound) {
+        os_sleep(g_iProbeRoundMs);
+        QCoreApplication::processEvents();
+        if (m_blActive) {
+            break;
+        }
+    }
+    qcamera.stop();
+    qcamera.unload();
+    m_pImageCapture = nullptr;
+    _lstResolution = m_lstResolution;
+}
+
+void CLS_WgtChanSet::updateCameraState(QCamera::State state)
+{
+    LOG_EX(LOG_TRACE, "updateCameraState state = [%d]", static_cast<int>(state));
+    if ((state == QCamera::LoadedState || state == QCamera::ActiveState) && m_lstResolution.isEmpty() &&
+        m_pImageCapture != nullptr) {
+        const QList<QSize> lstSupported = m_pImageCapture->supportedResolutions();
+        for (const QSize& qsize : lstSupported) {
+            LOG_EX(LOG_TRACE, "%d * %d", qsize.width(), qsize.height());
+            m_lstResolution.append(qsize);
+        }
+        m_blActive = true;
+    }
+    LOG_EX(LOG_TRACE, "updateCameraState m_blActive = [%d]", m_blActive ? 1 : 0);
+}

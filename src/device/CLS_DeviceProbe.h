@@ -1,0 +1,65 @@
+// What the channel page learns from the system about cameras and audio inputs, kept apart from
+// the page so that the rules are pure and a test can stand in for devices this machine lacks.
+#pragma once
+
+#include "DeviceRecords.h"
+
+#include <QCameraInfo>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <QVideoFrame>
+
+#include <functional>
+
+// One audio input as the system reports it.
+struct STRUCT_AudioInput
+{
+    QString qstrName;
+    QList<int> lstSampleRate;
+    QList<int> lstChannelCount;
+};
+
+// Where the channel page finds cameras; Qt Multimedia unless replaced.
+class CLS_CameraSource
+{
+public:
+    virtual ~CLS_CameraSource() = default;
+    // The cameras present, in system order, with description and device identity only.
+    virtual QVector<STRUCT_Usb> ListCameras() = 0;
+    // Opens camera _iIndex of the last list and reports its pixel formats and resolutions.
+    virtual void ProbeCamera(int _iIndex, QList<QVideoFrame::PixelFormat>& _lstFormat,
+                             QList<QSize>& _lstResolution) = 0;
+};
+
+class CLS_DeviceProbe
+{
+public:
+    using AudioSource = std::function<QVector<STRUCT_AudioInput>()>;
+
+    CLS_DeviceProbe() = delete;
+
+    // Collect types (0 MJPEG, 1 YUV, 2 H264) a camera offering these pixel formats can deliver.
+    static QList<int> CollectTypesFromPixelFormats(const QList<QVideoFrame::PixelFormat>& _lstFormat);
+
+    // A camera's lasting identity: the link in _qstrByIdDir that points to its device node, so
+    // that it keeps its channel across ports and restarts; the device name when no link does.
+    static QString CameraIdentity(const QString& _qstrDeviceName,
+                                  const QString& _qstrByIdDir = QStringLiteral("/dev/v4l/by-id"));
+
+    // The audio table for the inputs found: one record per name (nameless inputs left out), known records
+    // kept whole (their holder included), new ones free with the first-seen input's facts.
+    static QVector<STRUCT_Audio> BuildAudioTable(const QVector<STRUCT_AudioInput>& _vecInput,
+                                                 const QVector<STRUCT_Audio>& _vecKnown);
+
+    // Description and lasting identity of each camera, in the given order.
+    static QVector<STRUCT_Usb> DescribeCameras(const QList<QCameraInfo>& _lstCameraInfo);
+
+    // The keys by which the watcher knows devices.
+    static QStringList DevIDs(const QVector<STRUCT_Usb>& _vecUsb);
+    static QStringList AudioNames(const QVector<STRUCT_Audio>& _vecAudio);
+
+    // The audio inputs Qt Multimedia lists.
+    static QVector<STRUCT_AudioInput> ListQtAudioInputs();
+};

@@ -1,0 +1,360 @@
+// The channel page: its frame, the library start, loading and resetting the channel table.
+#include "ChanSetTestSupport.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+
+namespace {
+
+QJsonObject HostInfo()
+{
+    return {{"port", 9000}, {"user", Base64("admin")}, {"password", Base64("secret")}};
+}
+
+// A stored table: desktop 0 edited by the user, camera "camA" at 6, an absent camera at 4.
+QJsonObject StoredConfig()
+{
+    STRUCT_ChanInfo structChanInfo;
+    QJsonObject qjsonDesk =
+        CLS_ChanRecord::MakeDesktopChannel({0, QRect(0, 0, 800, 600), "old"}, {}, 0, structChanInfo);
+    qjsonDesk.insert("videoBitRate", 4096);
+    qjsonDesk.insert("audioName", "Mic A");
+    qjsonDesk.insert("enableAudio", true);
+    QJsonObject qjsonCamA = CLS_ChanRecord::MakeUsbChannel(Camera("camA").structUsb, {}, 6, structChanInfo);
+    qjsonCamA.insert("videoFrameRate", 25);
+    const QJsonObject qjsonGone =
+        CLS_ChanRecord::MakeUsbChannel(Camera("camGone").structUsb, {}, 4, structChanInfo);
+    return {{"hostInfo", HostInfo()}, {"chInfo", QJsonArray{qjsonGone, qjsonDesk, qjsonCamA}}};
+}
+
+} // namespace
+
+class TestWgtChanSet : public ChanSetFixture
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void frame_widgetsAndTexts();
+    void messCallback_zeroUserIsAFault();
+    void start_emptyTable_registersStartsTwiceAndBuildsDefaults();
+    void load_storedAndUnknownRecords();
+    void load_storedInputMissing_blockAudioOff();
+    void load_moreScreensThanDesktopNumbers();
+    void resetAll_rebuildsFromDefaults();
+    void resetCurrent_lastDesktopStaysDesktop();
+    void resetCurrent_camera();
+    void resetCurrent_withoutTarget_changesNothing_data();
+    void resetCurrent_withoutTarget_changesNothing();
+    void videoParamChanged_storedAndReselected();
+    void chooser_showsNameOrNothing();
+};
+
+void TestWgtChanSet::init()
+{
+    ResetWorld();
+}
+
+void TestWgtChanSet::frame_widgetsAndTexts()
+{
+    WriteConfig({});
+    CLS_WgtChanSet* pPage = NewPage();
+    QCOMPARE(pPage->objectName(), QString("CLS_WgtChanSet"));
+    QCOMPARE(pPage->windowTitle(), QString("Form"));
+    QVERIFY(pPage->findChild<QFrame*>("frame_ChanSet"));
+    QVERIFY(pPage->findChild<QFrame*>("frame_ch"));
+    QVERIFY(pPage->findChild<QTabWidget*>("tabWidget_ChanSet"));
+    QCOMPARE(pPage->findChild<CLS_ComboBox*>("comboBox_ChooseCh"), pPage->GetChannelChooser());
+    QCOMPARE(pPage->findChild<QPushButton*>("pushButton_ResetAllChs")->text(),
+             QString::fromUtf8("重置所有通道"));
+    QCOMPARE(pPage->findChild<QLabel*>("label_ChooseCh")->text(), QString::fromUtf8("选择"));
+    QCOMPARE(pPage->findChild<QLabel*>("label_ChName")->text(), QString::fromUtf8("通道名称"));
+    QLineEdit* pName = pPage->findChild<QLineEdit*>("lineEdit_ChName");
+    QVERIFY(pName->isEnabled());
+
+    QVERIFY(pPage->InitChanSet());
+    QVERIFY(!pName->isEnabled());
+    QVERIFY(!pPage->isVisible());
+    QCOMPARE(pName->text(), QString::fromUtf8("桌面1"));
+    // A second start would make a second watcher and start the library again.
+    const int iCalls = camera_business_inspect_journal_size();
+    QVERIFY(!pPage->InitChanSet());
+    QCOMPARE(camera_business_inspect_journal_size(), iCalls);
+}
+
+void TestWgtChanSet::messCallback_zeroUserIsAFault()
+{
+    QCOMPARE(CLS_WgtChanSet::MessCallback(1, 2, 3, 0), -1);
+    QCOMPARE(CLS_WgtChanSet::MessCallback(1, 2, 3, 77), 0);
+    WriteConfig({});
+    StartPage();
+    QCOMPARE(camera_business_inspect_send_message(5, 6, 7), 0);
+}
+
+void TestWgtChanSet::start_emptyTable_registersStartsTwiceAndBuildsDefaults()
+{
+    WriteConfig({{"hostInfo", HostInfo()}, {"chInfo", QJsonArray()}, {"skin", "skinTwo"}});
+    App()->SetScreenSource([] { return Screens(2); });
+    m_cameras.m_vecCamera = {Camera("camA")};
+    m_vecAudioInput = {{"Mic A", {44100}, {2}}};
+    StartPage();
+
+    QCOMPARE(LibraryCalls(), (QStringList{"register_user", "set_mess_callback", "enable_send_stream",
+                                          "startup", "cleanup", "startup", "set_chan_info"}));
+    const CB_State stState = LibraryState();
+    QCOMPARE(QByteArray(stState.szUser), QByteArray("admin"));
+    QCOMPARE(QByteArray(stState.szPassword), QByteArray("secret"));
+    QVERIFY(stState.iCallbackUser != 0);
+    QCOMPARE(stState.iSendStreamEnabled, 1);
+    QCOMPARE(stState.iPort, 9000);
+    QCOMPARE(stState.iCapacity, 16);
+    QCOMPARE(stState.iStartupCount, 2);
+    QCOMPARE(stState.iCleanupCount, 1);
+    QCOMPARE(stState.aChannels[0].block.iCollectDevType, 0);
+    QCOMPARE(QByteArray(stState.aChannels[0].block.szAudioName), QByteArray("Mic A"));
+    QCOMPARE(QByteArray(stState.aChannels[1].block.szDevID), QByteArray("HDMI-2"));
+    QCOMPARE(QByteArray(stState.aChannels[4].block.szDevID), QByteArray("camA"));
+    QCOMPARE(int(stState.aChannels[2].ucHasBlock), 0);
+
+    const QJsonObject qjsonConfig = App()->ReadConfig();
+    QCOMPARE(ChannelNumbers(qjsonConfig.value("chInfo").toArray()), (QList<int>{0, 1, 4}));
+    QCOMPARE(qjsonConfig.value("skin").toString(), QString("skinTwo"));
+    QCOMPARE(qjsonConfig.value("hostInfo").toObject(), HostInfo());
+    QCOMPARE(ChooserTexts(), (QStringList{"1", "2", "5"}));
+    QCOMPARE(m_pPage->GetChannelChooser()->currentIndex(), 0);
+}
+
+void TestWgtChanSet::load_storedAndUnknownRecords()
+{
+    WriteConfig(StoredConfig());
+    App()->SetScreenSource([] { return Screens(2); });
+    m_cameras.m_vecCamera = {Camera("camNew"), Camera("camA")};
+    m_vecAudioInput = {{"Mic B", {}, {2}}, {"Mic A", {}, {2}}};
+    StartPage();
+
+    QCOMPARE(LibraryCalls(), (QStringList{"register_user", "set_mess_callback", "enable_send_stream",
+                                          "startup", "set_chan_info"}));
+    const CB_State stState = LibraryState();
+    QCOMPARE(stState.iCleanupCount, 0);
+    // Desktop 0 keeps the user's values and its input, at the size of today's screen.
+    QCOMPARE(stState.aChannels[0].block.iVideoBitRate, 4096);
+    QCOMPARE(int(stState.aChannels[0].block.ucEnableAudio), 1);
+    QCOMPARE(stState.aChannels[0].block.iCameraWidth, 800);
+    // Desktop 1 is new and takes the first free input.
+    QCOMPARE(QByteArray(stState.aChannels[1].block.szAudioName), QByteArray("Mic B"));
+    QCOMPARE(int(stState.aChannels[1].block.ucEnableAudio), 1);
+    // The known camera keeps its number, the new one takes the lowest number no record uses.
+    QCOMPARE(stState.aChannels[6].block.iVideoFrameRate, 25);
+    QCOMPARE(QByteArray(stState.aChannels[5].block.szDevID), QByteArray("camNew"));
+    QCOMPARE(int(stState.aChannels[5].block.ucEnableAudio), 0);
+    QCOMPARE(int(stState.aChannels[4].ucHasBlock), 0);
+
+    const QJsonArray qJsonArrChInfo = StoredChannels();
+    QCOMPARE(ChannelNumbers(qJsonArrChInfo), (QList<int>{0, 1, 5, 6}));
+    QCOMPARE(RecordOf(qJsonArrChInfo, 0).value("resolutionRatio").toArray(),
+             (QJsonArray{QJsonObject{{"width", 1920}, {"height", 1080}}}));
+    QCOMPARE(RecordOf(qJsonArrChInfo, 6).value("videoFrameRate").toInt(), 25);
+    QCOMPARE(ChooserTexts(), (QStringList{"1", "2", "6", "7"}));
+
+    STRUCT_Audio structAudio;
+    QVERIFY(App()->FindAudioDevByChannel(0, "Mic A", structAudio));
+    QVERIFY(App()->FindAudioDevByChannel(1, "Mic B", structAudio));
+}
+
+void TestWgtChanSet::load_storedInputMissing_blockAudioOff()
+{
+    WriteConfig(StoredConfig());
+    m_vecAudioInput = {{"Mic B", {}, {2}}};
+    StartPage();
+
+    QCOMPARE(int(LibraryState().aChannels[0].block.ucEnableAudio), 0);
+    // The record keeps the user's wish; the input may come back.
+    QCOMPARE(RecordOf(StoredChannels(), 0).value("enableAudio").toBool(), true);
+    STRUCT_Audio structAudio;
+    QVERIFY(!App()->FindAudioDevByChannel(0, QString(), structAudio));
+}
+
+void TestWgtChanSet::load_moreScreensThanDesktopNumbers()
+{
+    WriteConfig({{"desktopNeedChNo", 2}});
+    App()->SetScreenSource([] { return Screens(3); });
+    m_cameras.m_vecCamera = {Camera("camA")};
+    StartPage();
+    QCOMPARE(ChannelNumbers(StoredChannels()), (QList<int>{0, 1, 2}));
+    QCOMPARE(RecordOf(StoredChannels(), 2).value("devID").toString(), QString("camA"));
+
+    WriteConfig({{"desktopNeedChNo", 2}, {"chInfo", StoredChannels()}});
+    StartPage();
+    QCOMPARE(ChannelNumbers(StoredChannels()), (QList<int>{0, 1, 2}));
+}
+
+void TestWgtChanSet::resetAll_rebuildsFromDefaults()
+{
+    WriteConfig(StoredConfig());
+    m_cameras.m_vecCamera = {Camera("camNew"), Camera("camA")};
+    StartPage();
+    m_pPage->GetChannelChooser()->setCurrentIndex(2);
+    const int iFrom = camera_business_inspect_journal_size();
+
+    m_pPage->findChild<QPushButton*>("pushButton_ResetAllChs")->click();
+
+    QCOMPARE(LibraryCalls(iFrom), (QStringList{"cleanup", "startup", "set_chan_info"}));
+    const CB_State stState = LibraryState();
+    QCOMPARE(stState.iStartupCount, 2);
+    QCOMPARE(stState.iPort, 9000);
+    QCOMPARE(stState.aChannels[0].block.iVideoBitRate, 2048);
+    QCOMPARE(QByteArray(stState.aChannels[4].block.szDevID), QByteArray("camNew"));
+    QCOMPARE(QByteArray(stState.aChannels[5].block.szDevID), QByteArray("camA"));
+    QCOMPARE(int(stState.aChannels[6].ucHasBlock), 0);
+    QCOMPARE(ChannelNumbers(StoredChannels()), (QList<int>{0, 4, 5}));
+    QCOMPARE(RecordOf(StoredChannels(), 5).value("videoFrameRate").toInt(), 10);
+    QCOMPARE(m_pPage->GetChannelChooser()->currentIndex(), 0);
+}
+
+void TestWgtChanSet::resetCurrent_lastDesktopStaysDesktop()
+{
+    WriteConfig({});
+    App()->SetScreenSource([] { return Screens(4); });
+    m_cameras.m_vecCamera = {Camera("camA")};
+    StartPage();
+    QJsonArray qJsonArrChInfo = StoredChannels();
+    QJsonObject qjsonEdited = qJsonArrChInfo.at(3).toObject();
+    qjsonEdited.insert("videoBitRate", 512);
+    qJsonArrChInfo.replace(3, qjsonEdited);
+    QVERIFY(Invoke("SlotVideoParamChanged", Q_ARG(QJsonArray&, qJsonArrChInfo), Q_ARG(int, 3)));
+    const int iFrom = camera_business_inspect_journal_size();
+
+    QVERIFY(Invoke("SlotResetCurCh"));
+
+    QCOMPARE(LibraryCalls(iFrom), (QStringList{"delete_collector_fd(3)", "add_chan_info(3)"}));
+    const STRUCT_ChanInfo& block = LibraryState().aChannels[3].block;
+    QCOMPARE(block.iCollectDevType, 0);
+    QCOMPARE(block.iVideoBitRate, 2048);
+    QCOMPARE(QByteArray(block.szDevID), QByteArray("HDMI-4"));
+    const QJsonObject qjsonRecord = StoredChannels().at(3).toObject();
+    QCOMPARE(qjsonRecord.value("chName").toString(), QString::fromUtf8("桌面4"));
+    QCOMPARE(qjsonRecord.value("videoBitRate").toInt(), 2048);
+    QCOMPARE(ChannelNumbers(StoredChannels()), (QList<int>{0, 1, 2, 3, 4}));
+    QCOMPARE(m_pPage->GetChannelChooser()->currentIndex(), 3);
+}
+
+void TestWgtChanSet::resetCurrent_camera()
+{
+    WriteConfig({});
+    m_cameras.m_vecCamera = {Camera("camA")};
+    m_vecAudioInput = {{"Mic A", {}, {2}}, {"Mic B", {}, {1}}};
+    StartPage();
+    QJsonArray qJsonArrChInfo = StoredChannels();
+    QJsonObject qjsonEdited = qJsonArrChInfo.at(1).toObject();
+    qjsonEdited.insert("videoQuality", 5);
+    qJsonArrChInfo.replace(1, qjsonEdited);
+    QVERIFY(Invoke("SlotVideoParamChanged", Q_ARG(QJsonArray&, qJsonArrChInfo), Q_ARG(int, 1)));
+    const int iFrom = camera_business_inspect_journal_size();
+
+    QVERIFY(Invoke("SlotResetCurCh"));
+
+    QCOMPARE(LibraryCalls(iFrom), (QStringList{"delete_collector_fd(4)", "add_chan_info(4)"}));
+    const STRUCT_ChanInfo& block = LibraryState().aChannels[4].block;
+    QCOMPARE(block.iCollectDevType, 1);
+    QCOMPARE(block.iVideoQuality, 0);
+    QCOMPARE(block.iVideoHeight, 720);
+    // The channel keeps the input it holds.
+    QCOMPARE(QByteArray(block.szAudioName), QByteArray("Mic B"));
+    QCOMPARE(StoredChannels().at(1).toObject().value("videoQuality").toInt(-1), 0);
+    QCOMPARE(m_pPage->GetChannelChooser()->currentIndex(), 1);
+}
+
+void TestWgtChanSet::resetCurrent_withoutTarget_changesNothing_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::newRow("empty chooser") << "empty";
+    QTest::newRow("desktop number without a screen") << "noScreen";
+    QTest::newRow("camera unplugged") << "cameraGone";
+    QTest::newRow("chooser out of step with the file") << "stale";
+}
+
+void TestWgtChanSet::resetCurrent_withoutTarget_changesNothing()
+{
+    QFETCH(QString, situation);
+    WriteConfig({});
+    m_cameras.m_vecCamera = {Camera("camA")};
+    StartPage();
+    QJsonArray qJsonArrChInfo = StoredChannels();
+    int iSelect = 0;
+    if (situation == "empty") {
+        qJsonArrChInfo = QJsonArray();
+    } else if (situation == "noScreen") {
+        STRUCT_ChanInfo structChanInfo;
+        qJsonArrChInfo.append(
+            CLS_ChanRecord::MakeDesktopChannel({2, QRect(0, 0, 640, 480), "HDMI-3"}, {}, 2, structChanInfo));
+        iSelect = 2;
+    } else if (situation == "cameraGone") {
+        QVERIFY(Invoke("SlotDeviceChanged", Q_ARG(QVariant, QVariant::fromValue(QVector<STRUCT_Usb>())),
+                       Q_ARG(QStringList, QStringList{"camA"})));
+        qJsonArrChInfo = StoredChannels();
+        iSelect = 1;
+    }
+    QVERIFY(Invoke("SlotVideoParamChanged", Q_ARG(QJsonArray&, qJsonArrChInfo), Q_ARG(int, iSelect)));
+    if (situation == "stale") {
+        // Another save shortened the table behind the chooser's back.
+        QJsonObject qjsonConfig = App()->ReadConfig();
+        qjsonConfig.insert("chInfo", QJsonArray{qJsonArrChInfo.at(1)});
+        QVERIFY(WriteJsonFile(qjsonConfig, App()->GetConfigPath()));
+        m_pPage->GetChannelChooser()->setCurrentIndex(1);
+        iSelect = 1;
+    }
+    const QByteArray qbaFile = JsonToString(App()->ReadConfig()).toUtf8();
+    const int iFrom = camera_business_inspect_journal_size();
+
+    QVERIFY(Invoke("SlotResetCurCh"));
+
+    QCOMPARE(LibraryCalls(iFrom), QStringList());
+    QCOMPARE(JsonToString(App()->ReadConfig()).toUtf8(), qbaFile);
+    QCOMPARE(m_pPage->GetChannelChooser()->currentIndex(), situation == "empty" ? -1 : iSelect);
+}
+
+void TestWgtChanSet::videoParamChanged_storedAndReselected()
+{
+    WriteConfig({{"skin", "skinTwo"}});
+    App()->SetScreenSource([] { return Screens(2); });
+    StartPage();
+    QJsonArray qJsonArrChInfo = StoredChannels();
+    QJsonObject qjsonEdited = qJsonArrChInfo.at(1).toObject();
+    qjsonEdited.insert("videoFrameRate", 15);
+    qJsonArrChInfo.replace(1, qjsonEdited);
+
+    QVERIFY(Invoke("SlotVideoParamChanged", Q_ARG(QJsonArray&, qJsonArrChInfo), Q_ARG(int, 1)));
+
+    QCOMPARE(StoredChannels(), qJsonArrChInfo);
+    QCOMPARE(App()->ReadConfig().value("skin").toString(), QString("skinTwo"));
+    QCOMPARE(m_pPage->GetChannelChooser()->currentIndex(), 1);
+    QCOMPARE(m_pPage->findChild<QLineEdit*>("lineEdit_ChName")->text(), QString::fromUtf8("桌面2"));
+}
+
+void TestWgtChanSet::chooser_showsNameOrNothing()
+{
+    WriteConfig({});
+    StartPage();
+    QJsonArray qJsonArrChInfo{QJsonObject{{"chNo", 0}, {"chName", "Front door"}}, QJsonObject{{"chNo", 1}},
+                              QJsonObject{{"chNo", 4}, {"chName", "Yard"}}};
+    QVERIFY(Invoke("SlotVideoParamChanged", Q_ARG(QJsonArray&, qJsonArrChInfo), Q_ARG(int, 0)));
+    QCOMPARE(ChooserTexts(), (QStringList{"1", "2", "5"}));
+    QLineEdit* pName = m_pPage->findChild<QLineEdit*>("lineEdit_ChName");
+    QCOMPARE(pName->text(), QString("Front door"));
+    m_pPage->GetChannelChooser()->setCurrentIndex(1);
+    QCOMPARE(pName->text(), QString());
+    m_pPage->GetChannelChooser()->setCurrentIndex(2);
+    QCOMPARE(pName->text(), QString("Yard"));
+
+    // Item data that is a map rather than a JSON object is read all the same; anything else is empty.
+    const STRUCT_ComboBoxItem structMap{"3", QVariantMap{{"chNo", 2}, {"chName", "Gate"}}};
+    QVERIFY(Invoke("SlotChInfoChanged", Q_ARG(STRUCT_ComboBoxItem, structMap)));
+    QCOMPARE(pName->text(), QString("Gate"));
+    const STRUCT_ComboBoxItem structText{"4", QString("not a record")};
+    QVERIFY(Invoke("SlotChInfoChanged", Q_ARG(STRUCT_ComboBoxItem, structText)));
+    QCOMPARE(pName->text(), QString());
+}
+
+LUMACAST_TEST_MAIN(TestWgtChanSet)
+#include "test_wgtchanset.moc"
