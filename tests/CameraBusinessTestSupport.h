@@ -1,7 +1,7 @@
 // Helpers shared by the tests of the streaming library stand-in.
 #pragma once
 
-#include "CameraBusinessInspect.h"
+#include "CameraBusinessView.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

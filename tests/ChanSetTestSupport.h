@@ -3,7 +3,7 @@
 #pragma once
 
 #include "CLS_WgtChanSet/CLS_WgtChanSet.h"
-#include "CameraBusinessInspect.h"
+#include "CameraBusinessView.h"
 #include "TestSupport.h"
 #include "common/PublicCommonFun.h"
 #include "device/CLS_ThreadCheckAddRemoveDev.h"

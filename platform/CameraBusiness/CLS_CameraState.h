@@ -3,7 +3,7 @@
 // nothing when it refuses. Not locked: the owner serialises use.
 #pragma once
 
-#include "CameraBusinessInspect.h"
+#include "CameraBusinessView.h"
 
 class CLS_CameraState
 {

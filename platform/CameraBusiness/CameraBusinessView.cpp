@@ -1,4 +1,4 @@
-#include "CameraBusinessInspect.h"
+#include "CameraBusinessView.h"
 
 #include "CLS_CameraBusiness.h"
 #include "Log.h"
