@@ -71,6 +71,11 @@ inline CB_State LibraryState()
     return stState;
 }
 
+inline QByteArray BlockBytes(const STRUCT_ChanInfo& _structChanInfo)
+{
+    return QByteArray(reinterpret_cast<const char*>(&_structChanInfo), sizeof(_structChanInfo));
+}
+
 // The library calls from journal entry _iFrom on, short names, with the channel where one is
 // given: "startup", "add_chan_info(4)", "delete_collector_fd(0)".
 inline QStringList LibraryCalls(int _iFrom = 0)
@@ -92,11 +97,6 @@ inline QStringList LibraryCalls(int _iFrom = 0)
         qstrlstCall.append(qstrCall);
     }
     return qstrlstCall;
-}
-
-inline QString Base64(const char* _pcText)
-{
-    return QString::fromLatin1(QByteArray(_pcText).toBase64());
 }
 
 // Fixture: a page with prepared devices; the settings file starts as the test writes it.
@@ -149,12 +149,21 @@ protected:
         m_cameras.m_onList = nullptr;
     }
 
-    bool Invoke(const char* _pcSlot) { return QMetaObject::invokeMethod(m_pPage.get(), _pcSlot); }
-
     template <typename... Args>
     bool Invoke(const char* _pcSlot, Args... _args)
     {
         return QMetaObject::invokeMethod(m_pPage.get(), _pcSlot, Qt::DirectConnection, _args...);
+    }
+
+    // The user edits one value of the stored record at _iIndex and saves it through the page.
+    bool EditStored(int _iIndex, const QString& _qstrKey, const QJsonValue& _qjsonValue)
+    {
+        QJsonArray qJsonArrChInfo = StoredChannels();
+        QJsonObject qjsonEdited = qJsonArrChInfo.at(_iIndex).toObject();
+        qjsonEdited.insert(_qstrKey, _qjsonValue);
+        qJsonArrChInfo.replace(_iIndex, qjsonEdited);
+        return Invoke("SlotVideoParamChanged", Q_ARG(QJsonArray&, qJsonArrChInfo), Q_ARG(int, _iIndex)) &&
+               StoredChannels() == qJsonArrChInfo;
     }
 
     QStringList ChooserTexts() const

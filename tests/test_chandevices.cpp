@@ -32,12 +32,10 @@ class TestChanDevices : public ChanSetFixture
     Q_OBJECT
 private slots:
     void init();
-    void camerasReported_knownReenabledNewNumbered();
-    void cameraUnplugged_disabledAudioFreedRecordKept();
+    void cameraUnplugged_thenBackWithANewOne();
     void cameraPluggedIn_watcherCycleBuildsChannel();
     void screenChange_desktopRecordsRebuilt_data();
     void screenChange_desktopRecordsRebuilt();
-    void screenRemoved_channelDisabledAudioFreed();
     void destroyPage_whileWatcherCycleRuns();
 };
 
@@ -47,53 +45,45 @@ void TestChanDevices::init()
     WriteConfig({});
 }
 
-void TestChanDevices::camerasReported_knownReenabledNewNumbered()
+void TestChanDevices::cameraUnplugged_thenBackWithANewOne()
 {
     m_cameras.m_vecCamera = {Camera("camA"), Camera("camB")};
-    StartPage();
-    QCOMPARE(ChannelNumbers(StoredChannels()), (QList<int>{0, 4, 5}));
-    QVERIFY(
-        Invoke("SlotDeviceChanged", Q_ARG(QVariant, Cameras({})), Q_ARG(QStringList, QStringList{"camB"})));
-    QCOMPARE(RecordOf(StoredChannels(), 5).value("enable").toBool(), false);
-    const int iFrom = camera_business_inspect_journal_size();
-
-    const QVector<STRUCT_Usb> vecReported{Camera("camB").structUsb, Camera("camC").structUsb};
-    QVERIFY(Invoke("SlotDeviceChanged", Q_ARG(QVariant, Cameras(vecReported)),
-                   Q_ARG(QStringList, QStringList())));
-
-    QCOMPARE(LibraryCalls(iFrom), (QStringList{"add_chan_info(5)", "add_chan_info(6)"}));
-    const CB_State stState = LibraryState();
-    QCOMPARE(int(stState.aChannels[5].ucDisabled), 0);
-    QCOMPARE(int(stState.aChannels[5].block.ucEnable), 1);
-    QCOMPARE(QByteArray(stState.aChannels[6].block.szDevID), QByteArray("camC"));
-    const QJsonArray qJsonArrChInfo = StoredChannels();
-    QCOMPARE(ChannelNumbers(qJsonArrChInfo), (QList<int>{0, 4, 5, 6}));
-    QCOMPARE(RecordOf(qJsonArrChInfo, 5).value("enable").toBool(), true);
-    QCOMPARE(RecordOf(qJsonArrChInfo, 6).value("devID").toString(), QString("camC"));
-    QCOMPARE(ChooserTexts(), (QStringList{"1", "5", "6", "7"}));
-}
-
-void TestChanDevices::cameraUnplugged_disabledAudioFreedRecordKept()
-{
-    m_cameras.m_vecCamera = {Camera("camA")};
     m_vecAudioInput = {{"Mic 1", {}, {2}}, {"Mic 2", {}, {2}}};
     StartPage();
+    QCOMPARE(ChannelNumbers(StoredChannels()), (QList<int>{0, 4, 5}));
     QCOMPARE(HeldBy(4).qstrName, QString("Mic 2"));
-    const int iFrom = camera_business_inspect_journal_size();
+    int iFrom = camera_business_inspect_journal_size();
 
     QVERIFY(
         Invoke("SlotDeviceChanged", Q_ARG(QVariant, Cameras({})), Q_ARG(QStringList, QStringList{"camA"})));
 
+    // Disabled, its input free for others, its record kept for its return.
     QCOMPARE(LibraryCalls(iFrom), QStringList{"set_disable(4)"});
     QCOMPARE(int(LibraryState().aChannels[4].ucDisabled), 1);
     QVERIFY(HeldBy(4).qstrName.isEmpty());
     STRUCT_Audio structAudio;
     QVERIFY(App()->ClaimAudioDev(9, "Mic 2", false, structAudio));
-    const QJsonObject qjsonRecord = RecordOf(StoredChannels(), 4);
-    QCOMPARE(qjsonRecord.value("enable").toBool(true), false);
-    QCOMPARE(qjsonRecord.value("devID").toString(), QString("camA"));
-    QCOMPARE(ChooserTexts(), (QStringList{"1", "5"}));
     QCOMPARE(HeldBy(0).qstrName, QString("Mic 1"));
+    QCOMPARE(RecordOf(StoredChannels(), 4).value("enable").toBool(true), false);
+    QCOMPARE(RecordOf(StoredChannels(), 4).value("devID").toString(), QString("camA"));
+    QCOMPARE(ChooserTexts(), (QStringList{"1", "5", "6"}));
+    iFrom = camera_business_inspect_journal_size();
+
+    // The known camera and a new one reported together.
+    const QVector<STRUCT_Usb> vecReported{Camera("camA").structUsb, Camera("camC").structUsb};
+    QVERIFY(Invoke("SlotDeviceChanged", Q_ARG(QVariant, Cameras(vecReported)),
+                   Q_ARG(QStringList, QStringList())));
+
+    QCOMPARE(LibraryCalls(iFrom), (QStringList{"add_chan_info(4)", "add_chan_info(6)"}));
+    const CB_State stState = LibraryState();
+    QCOMPARE(int(stState.aChannels[4].ucDisabled), 0);
+    QCOMPARE(int(stState.aChannels[4].block.ucEnable), 1);
+    QCOMPARE(QByteArray(stState.aChannels[6].block.szDevID), QByteArray("camC"));
+    const QJsonArray qJsonArrChInfo = StoredChannels();
+    QCOMPARE(ChannelNumbers(qJsonArrChInfo), (QList<int>{0, 4, 5, 6}));
+    QCOMPARE(RecordOf(qJsonArrChInfo, 4).value("enable").toBool(), true);
+    QCOMPARE(RecordOf(qJsonArrChInfo, 6).value("devID").toString(), QString("camC"));
+    QCOMPARE(ChooserTexts(), (QStringList{"1", "5", "6", "7"}));
 }
 
 void TestChanDevices::cameraPluggedIn_watcherCycleBuildsChannel()
@@ -126,57 +116,50 @@ void TestChanDevices::cameraPluggedIn_watcherCycleBuildsChannel()
 void TestChanDevices::screenChange_desktopRecordsRebuilt_data()
 {
     QTest::addColumn<QString>("prefix");
-    QTest::newRow("X11 output names") << "HDMI-";
-    QTest::newRow("Windows display names") << "\\\\.\\DISPLAY";
+    QTest::addColumn<int>("after");
+    QTest::addColumn<QStringList>("calls");
+    // From one screen to two and from two to one. Every desktop record goes and is built again,
+    // after the camera; while there is one screen the camera holds the second input.
+    const QStringList qstrlstAdded{"delete_collector_fd(0)", "add_chan_info(0)", "add_chan_info(1)"};
+    QTest::newRow("added, X11 output names") << "HDMI-" << 2 << qstrlstAdded;
+    QTest::newRow("added, Windows display names") << "\\\\.\\DISPLAY" << 2 << qstrlstAdded;
+    QTest::newRow("removed, X11 output names")
+        << "HDMI-" << 1
+        << QStringList{"delete_collector_fd(0)", "delete_collector_fd(1)", "add_chan_info(0)",
+                       "set_disable(1)"};
 }
 
 void TestChanDevices::screenChange_desktopRecordsRebuilt()
 {
     QFETCH(QString, prefix);
-    App()->SetScreenSource([prefix] { return Screens(1, prefix); });
+    QFETCH(int, after);
+    QFETCH(QStringList, calls);
+    App()->SetScreenSource([prefix, after] { return Screens(3 - after, prefix); });
     m_cameras.m_vecCamera = {Camera("camA")};
-    StartPage();
-    QJsonArray qJsonArrChInfo = StoredChannels();
-    QJsonObject qjsonEdited = qJsonArrChInfo.at(0).toObject();
-    qjsonEdited.insert("videoBitRate", 640);
-    qJsonArrChInfo.replace(0, qjsonEdited);
-    QVERIFY(Invoke("SlotVideoParamChanged", Q_ARG(QJsonArray&, qJsonArrChInfo), Q_ARG(int, 0)));
-    const int iFrom = camera_business_inspect_journal_size();
-
-    QVERIFY(Invoke("SlotScreenChanged", Q_ARG(QVariant, ScreenList(Screens(2, prefix)))));
-
-    QCOMPARE(LibraryCalls(iFrom),
-             (QStringList{"delete_collector_fd(0)", "add_chan_info(0)", "add_chan_info(1)"}));
-    const QJsonArray qJsonArrAfter = StoredChannels();
-    // Every desktop record goes and is built again, after the cameras.
-    QCOMPARE(ChannelNumbers(qJsonArrAfter), (QList<int>{4, 0, 1}));
-    QCOMPARE(RecordOf(qJsonArrAfter, 0).value("videoBitRate").toInt(), 2048);
-    QCOMPARE(RecordOf(qJsonArrAfter, 1).value("devID").toString(), prefix + "2");
-    const CB_State stState = LibraryState();
-    QCOMPARE(QByteArray(stState.aChannels[1].block.szChName), QString::fromUtf8("桌面2").toUtf8());
-    QCOMPARE(stState.aChannels[1].block.iDeskPosX, 1920);
-    QCOMPARE(ChooserTexts(), (QStringList{"5", "1", "2"}));
-}
-
-void TestChanDevices::screenRemoved_channelDisabledAudioFreed()
-{
-    App()->SetScreenSource([] { return Screens(2); });
     m_vecAudioInput = {{"Mic 1", {}, {2}}, {"Mic 2", {}, {2}}};
     StartPage();
-    QCOMPARE(HeldBy(1).qstrName, QString("Mic 2"));
+    QVERIFY(EditStored(0, "videoBitRate", 640));
     const int iFrom = camera_business_inspect_journal_size();
 
-    QVERIFY(Invoke("SlotScreenChanged", Q_ARG(QVariant, ScreenList(Screens(1)))));
+    QVERIFY(Invoke("SlotScreenChanged", Q_ARG(QVariant, ScreenList(Screens(after, prefix)))));
 
-    QCOMPARE(LibraryCalls(iFrom), (QStringList{"delete_collector_fd(0)", "delete_collector_fd(1)",
-                                               "add_chan_info(0)", "set_disable(1)"}));
-    QCOMPARE(ChannelNumbers(StoredChannels()), QList<int>{0});
-    QVERIFY(HeldBy(1).qstrName.isEmpty());
-    // Desktop 0 keeps its input rather than taking a second one.
+    QCOMPARE(LibraryCalls(iFrom), calls);
+    const QJsonArray qJsonArrAfter = StoredChannels();
+    QCOMPARE(ChannelNumbers(qJsonArrAfter), after == 2 ? (QList<int>{4, 0, 1}) : (QList<int>{4, 0}));
+    QCOMPARE(ChooserTexts(), after == 2 ? (QStringList{"5", "1", "2"}) : (QStringList{"5", "1"}));
+    QCOMPARE(RecordOf(qJsonArrAfter, 0).value("videoBitRate").toInt(), 2048);
+    const int iLast = after - 1;
+    QCOMPARE(RecordOf(qJsonArrAfter, iLast).value("devID").toString(), prefix + QString::number(after));
+    const CB_State stState = LibraryState();
+    QCOMPARE(QByteArray(stState.aChannels[iLast].block.szChName),
+             QString::fromUtf8("桌面%1").arg(after).toUtf8());
+    QCOMPARE(stState.aChannels[iLast].block.iDeskPosX, iLast * 1920);
+    // Desktop 0 keeps its input rather than taking a second one; a removed desktop frees its own.
     QCOMPARE(HeldBy(0).qstrName, QString("Mic 1"));
-    QCOMPARE(QByteArray(LibraryState().aChannels[0].block.szAudioName), QByteArray("Mic 1"));
+    QCOMPARE(QByteArray(stState.aChannels[0].block.szAudioName), QByteArray("Mic 1"));
+    QVERIFY(HeldBy(1).qstrName.isEmpty());
     STRUCT_Audio structAudio;
-    QVERIFY(App()->ClaimAudioDev(9, "Mic 2", false, structAudio));
+    QCOMPARE(App()->ClaimAudioDev(9, "Mic 2", false, structAudio), after == 1);
 }
 
 void TestChanDevices::destroyPage_whileWatcherCycleRuns()

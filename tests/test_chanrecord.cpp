@@ -3,6 +3,7 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -28,9 +29,7 @@ public:
     }
     ExpectedBlock& Text(int _iOffset, const QByteArray& _qbaText)
     {
-        for (int i = 0; i < _qbaText.size(); ++i) {
-            m_acBytes[static_cast<std::size_t>(_iOffset + i)] = _qbaText.at(i);
-        }
+        std::copy(_qbaText.cbegin(), _qbaText.cend(), m_acBytes.begin() + _iOffset);
         return *this;
     }
     QByteArray Bytes() const { return QByteArray(m_acBytes.data(), static_cast<int>(m_acBytes.size())); }
@@ -42,13 +41,6 @@ private:
 QByteArray BytesOf(const STRUCT_ChanInfo& _structChanInfo)
 {
     return QByteArray(reinterpret_cast<const char*>(&_structChanInfo), sizeof(_structChanInfo));
-}
-
-qint32 IntAt(const STRUCT_ChanInfo& _structChanInfo, int _iOffset)
-{
-    qint32 iValue = 0;
-    std::memcpy(&iValue, reinterpret_cast<const char*>(&_structChanInfo) + _iOffset, sizeof(iValue));
-    return iValue;
 }
 
 QJsonArray Sizes(const QList<QSize>& _lstSize)
@@ -84,7 +76,7 @@ QJsonObject FullRecord()
                        {"isCollectTrans", true},
                        {"deskPosX", -1920},
                        {"deskPosY", 40},
-                       {"desktopIndex", 9},
+                       {"desktopIndex", 9}, // the block takes "chNo" instead
                        {"enable", true},
                        {"enableAudio", true},
                        {"devID", "/dev/v4l/by-id/usb-HD_Webcam-video-index0"},
@@ -105,7 +97,6 @@ class TestChanRecord : public QObject
     Q_OBJECT
 private slots:
     void jsonToChanInfo_matchesOffsetTableByteForByte();
-    void jsonToChanInfo_desktopIndexFromChNo();
     void jsonToChanInfo_captureSizeWalk_data();
     void jsonToChanInfo_captureSizeWalk();
     void jsonToChanInfo_flags_data();
@@ -145,14 +136,6 @@ void TestChanRecord::jsonToChanInfo_matchesOffsetTableByteForByte()
     QCOMPARE(BytesOf(structChanInfo).toHex(), expected.Bytes().toHex());
 }
 
-void TestChanRecord::jsonToChanInfo_desktopIndexFromChNo()
-{
-    QJsonObject qjsonRecord{{"chNo", 2}, {"desktopIndex", 0}};
-    STRUCT_ChanInfo structChanInfo;
-    CLS_ChanRecord::JsonToChanInfo(qjsonRecord, structChanInfo);
-    QCOMPARE(IntAt(structChanInfo, 856), 2);
-}
-
 void TestChanRecord::jsonToChanInfo_captureSizeWalk_data()
 {
     QTest::addColumn<QSize>("video");
@@ -177,8 +160,8 @@ void TestChanRecord::jsonToChanInfo_captureSizeWalk()
         {"videoWidth", video.width()}, {"videoHeight", video.height()}, {"resolutionRatio", offered}};
     STRUCT_ChanInfo structChanInfo;
     CLS_ChanRecord::JsonToChanInfo(qjsonRecord, structChanInfo);
-    QCOMPARE(QSize(IntAt(structChanInfo, 1120), IntAt(structChanInfo, 1124)), capture);
-    QCOMPARE(QSize(IntAt(structChanInfo, 4), IntAt(structChanInfo, 8)), video);
+    QCOMPARE(QSize(structChanInfo.iCameraWidth, structChanInfo.iCameraHeight), capture);
+    QCOMPARE(QSize(structChanInfo.iVideoWidth, structChanInfo.iVideoHeight), video);
 }
 
 void TestChanRecord::jsonToChanInfo_flags_data()
@@ -234,8 +217,6 @@ void TestChanRecord::jsonToChanInfo_textCutAtCharacterBoundary()
     for (const char* pcField : {structChanInfo.szChName, structChanInfo.szAudioName,
                                 structChanInfo.szCollectDevName, structChanInfo.szDevID}) {
         const QByteArray qbaField(pcField, static_cast<int>(strnlen(pcField, 256)));
-        QVERIFY(qbaField.size() <= 255);
-        QCOMPARE(QString::fromUtf8(qbaField), kept);
         QCOMPARE(qbaField, kept.toUtf8());
     }
     // The rest of each field is zero.
@@ -250,18 +231,13 @@ void TestChanRecord::chanInfoToJson_writesTheBlockKeys()
     QJsonObject qjsonRecord;
     CLS_ChanRecord::ChanInfoToJson(structChanInfo, qjsonRecord);
 
+    // The flags come back as JSON booleans: a number would not compare equal.
     QCOMPARE(qjsonRecord.size(), 25);
-    QVERIFY(!qjsonRecord.contains("devID"));
-    QVERIFY(!qjsonRecord.contains("resolutionRatio"));
-    QVERIFY(!qjsonRecord.contains("videoFormat"));
     QJsonObject qjsonExpected = FullRecord();
     qjsonExpected.remove("devID");
     qjsonExpected.remove("resolutionRatio");
     qjsonExpected.insert("desktopIndex", 5); // the block carries the channel number there
     QCOMPARE(qjsonRecord, qjsonExpected);
-    QVERIFY(qjsonRecord.value("isCollectTrans").isBool());
-    QVERIFY(qjsonRecord.value("enable").isBool());
-    QVERIFY(qjsonRecord.value("enableAudio").isBool());
 }
 
 void TestChanRecord::emptyChanInfoArray_zeroWithCollectTypeMinusOne()
@@ -302,11 +278,7 @@ void TestChanRecord::makeDesktopChannel_defaults()
 
 void TestChanRecord::makeDesktopChannel_boundAudioInput()
 {
-    STRUCT_Audio structAudio;
-    structAudio.qstrName = "Line In";
-    structAudio.iChannels = 1;
-    structAudio.iExtra = 3;
-    structAudio.iSampleRate = 16000;
+    const STRUCT_Audio structAudio{"Line In", {}, 1, {}, 3, -1, 16000};
     STRUCT_ChanInfo structChanInfo = Garbage();
     const QJsonObject qjsonRecord =
         CLS_ChanRecord::MakeDesktopChannel({1, QRect(0, 0, 800, 600), "B"}, structAudio, 2, structChanInfo);
@@ -318,9 +290,7 @@ void TestChanRecord::makeDesktopChannel_boundAudioInput()
     QCOMPARE(qjsonRecord.value("audioBit").toInt(), 16);
     QCOMPARE(qjsonRecord.value("enableAudio").toBool(), true);
     // Only the first audio copy is filled by the builders.
-    QCOMPARE(IntAt(structChanInfo, 308), 0);
-    QCOMPARE(IntAt(structChanInfo, 312), 0);
-    QCOMPARE(IntAt(structChanInfo, 316), 0);
+    QCOMPARE(structChanInfo.iAudioSample2 | structChanInfo.iAudioBit2 | structChanInfo.iAudioChs2, 0);
 }
 
 void TestChanRecord::makeUsbChannel_videoAndCaptureSize_data()

@@ -14,8 +14,7 @@ private slots:
     void cameraIdentity();
     void audioTable_newInputs_data();
     void audioTable_newInputs();
-    void audioTable_sameNameTwice_oneRecord();
-    void audioTable_namelessInputLeftOut();
+    void audioTable_firstOfSameNameNamelessLeftOut();
     void audioTable_knownInputKeptWithHolder();
 };
 
@@ -114,34 +113,20 @@ void TestDeviceProbe::audioTable_newInputs()
     QVERIFY(vecAudio.at(0).qstrExtra.isEmpty());
 }
 
-void TestDeviceProbe::audioTable_sameNameTwice_oneRecord()
+void TestDeviceProbe::audioTable_firstOfSameNameNamelessLeftOut()
 {
     const QVector<STRUCT_Audio> vecAudio = CLS_DeviceProbe::BuildAudioTable(
-        {{"Mic", {48000}, {2}}, {"Line", {44100}, {1}}, {"Mic", {8000}, {1}}}, {});
+        {{"Mic", {48000}, {2}}, {"", {44100}, {2}}, {"Line", {44100}, {1}}, {"Mic", {8000}, {1}}}, {});
     QCOMPARE(vecAudio.size(), 2);
     QCOMPARE(vecAudio.at(0).qstrName, QString("Mic"));
     QCOMPARE(vecAudio.at(0).lstSampleRate, QList<int>{48000});
     QCOMPARE(vecAudio.at(1).qstrName, QString("Line"));
 }
 
-void TestDeviceProbe::audioTable_namelessInputLeftOut()
-{
-    const QVector<STRUCT_Audio> vecAudio =
-        CLS_DeviceProbe::BuildAudioTable({{"", {44100}, {2}}, {"Mic", {44100}, {2}}}, {});
-    QCOMPARE(vecAudio.size(), 1);
-    QCOMPARE(vecAudio.at(0).qstrName, QString("Mic"));
-}
-
 void TestDeviceProbe::audioTable_knownInputKeptWithHolder()
 {
-    STRUCT_Audio structKnown;
-    structKnown.qstrName = "Mic";
-    structKnown.iChannels = 1;
-    structKnown.iHolderChNo = 5;
-    structKnown.iSampleRate = 16000;
-    STRUCT_Audio structGone;
-    structGone.qstrName = "Unplugged";
-    structGone.iHolderChNo = 2;
+    const STRUCT_Audio structKnown{"Mic", {}, 1, {}, 1, 5, 16000};
+    const STRUCT_Audio structGone{"Unplugged", {}, 0, {}, 1, 2};
     const QVector<STRUCT_Audio> vecAudio = CLS_DeviceProbe::BuildAudioTable(
         {{"New", {}, {2}}, {"Mic", {44100}, {2}}}, {structGone, structKnown});
     QCOMPARE(vecAudio.size(), 2);

@@ -35,35 +35,27 @@ QStringList DevIDs(const QVariant& _variantData)
     return qstrlstDevID;
 }
 
-} // namespace
-
-// Receives the watcher's signals across threads, the way the channel page does.
-class SignalLog : public QObject
+QVector<STRUCT_Usb> Cameras(const QStringList& _qstrlstDevID)
 {
-    Q_OBJECT
-public:
-    int m_iGetUsb = 0;
-    int m_iGetAudio = 0;
-    int m_iChanged = 0;
-public slots:
-    void OnGetUsb(QVariant) { ++m_iGetUsb; }
-    void OnGetAudio(QVariant) { ++m_iGetAudio; }
-    void OnChanged() { ++m_iChanged; }
-};
+    QVector<STRUCT_Usb> vecUsb;
+    for (const QString& qstrDevID : _qstrlstDevID) {
+        vecUsb.append(Camera(qstrDevID));
+    }
+    return vecUsb;
+}
+
+} // namespace
 
 class TestDevWatcher : public QObject
 {
     Q_OBJECT
 private slots:
     void init();
-    void seededMaps_reportNothing();
-    void firstRequest_carriesEmptyList_thenPreviousCycle();
-    void unpluggedCamera_reportedOnce();
-    void twoAdded_oneSignalInListOrder();
-    void removedIds_inKeyOrder();
-    void duplicateIds_secondReportedEveryCycle();
+    void cameraCycles_data();
+    void cameraCycles();
+    void requests_firstEmptyThenPreviousCycle();
     void screenCountChange_onlyCountMatters();
-    void audioInputs_addedAndRemoved();
+    void audioInputs_seededAddedAndRemoved();
     void stopWhileSleeping_returnsWithin100ms();
     void stopBeforeStart_emitsNothing();
 
@@ -79,37 +71,61 @@ void TestDevWatcher::init()
     m_pApp->SetScreenSource([] { return Screens(1); });
 }
 
-void TestDevWatcher::seededMaps_reportNothing()
+void TestDevWatcher::cameraCycles_data()
 {
-    m_pApp->SetUsbDevs({Camera("A"), Camera("B")});
-    m_pApp->SetAudioDevs({Input("Mic")});
+    // Each cycle polls the cameras of one entry of "present"; every change signal is written as
+    // "added IDs|removed IDs".
+    QTest::addColumn<QStringList>("seeded");
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QStringList>("reported");
+    QTest::newRow("seeded maps report nothing")
+        << QStringList{"A", "B"} << QStringList{"A,B", "A,B"} << QStringList();
+    QTest::newRow("unplugged camera reported once")
+        << QStringList{"A", "B"} << QStringList{"A,B", "A", "A"} << QStringList{"|B"};
+    QTest::newRow("two added together in list order")
+        << QStringList{"M"} << QStringList{"Z,M,A", "Z,M,A"} << QStringList{"Z,A|"};
+    QTest::newRow("removed in key order")
+        << QStringList{"C", "A", "B"} << QStringList{""} << QStringList{"|A,B,C"};
+    QTest::newRow("duplicate ID reported every cycle")
+        << QStringList{"A"} << QStringList{"A,A", "A,A"} << QStringList{"A|", "A|"};
+}
+
+void TestDevWatcher::cameraCycles()
+{
+    QFETCH(QStringList, seeded);
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, reported);
     CLS_ThreadCheckAddRemoveDev watcher;
-    watcher.InitUsbDevIDs({"A", "B"});
-    watcher.InitAudioDevNames({"Mic"});
+    watcher.InitUsbDevIDs(seeded);
     QVector<STRUCT_Screen> vecScreen;
     m_pApp->GetScreenList(vecScreen);
     watcher.InitScreenInfo(vecScreen);
     QSignalSpy spyDevice(&watcher, &CLS_ThreadCheckAddRemoveDev::SigDeviceChanged);
     QSignalSpy spyScreen(&watcher, &CLS_ThreadCheckAddRemoveDev::SigScreenChanged);
     QSignalSpy spyAudio(&watcher, &CLS_ThreadCheckAddRemoveDev::SigAudioDeviceChanged);
-    QSignalSpy spyGetAudio(&watcher, &CLS_ThreadCheckAddRemoveDev::SigGetAudioInfo);
 
-    watcher.RunCycle();
-    watcher.RunCycle();
+    for (const QString& qstrPresent : qAsConst(present)) {
+        m_pApp->SetUsbDevs(Cameras(qstrPresent.split(',', Qt::SkipEmptyParts)));
+        watcher.RunCycle();
+    }
 
-    QCOMPARE(spyDevice.count(), 0);
+    QStringList qstrlstReported;
+    for (const QList<QVariant>& lstArgs : qAsConst(spyDevice)) {
+        qstrlstReported.append(DevIDs(lstArgs.at(0).value<QVariant>()).join(',') + "|" +
+                               lstArgs.at(1).toStringList().join(','));
+    }
+    QCOMPARE(qstrlstReported, reported);
     QCOMPARE(spyScreen.count(), 0);
     QCOMPARE(spyAudio.count(), 0);
-    QCOMPARE(spyGetAudio.count(), 2);
-    QVERIFY(!spyGetAudio.at(0).at(0).value<QVariant>().isValid());
 }
 
-void TestDevWatcher::firstRequest_carriesEmptyList_thenPreviousCycle()
+void TestDevWatcher::requests_firstEmptyThenPreviousCycle()
 {
     m_pApp->SetUsbDevs({Camera("A")});
     CLS_ThreadCheckAddRemoveDev watcher;
     watcher.InitUsbDevIDs({"A"});
     QSignalSpy spyGetUsb(&watcher, &CLS_ThreadCheckAddRemoveDev::SigGetUsbInfo);
+    QSignalSpy spyGetAudio(&watcher, &CLS_ThreadCheckAddRemoveDev::SigGetAudioInfo);
 
     watcher.RunCycle();
     m_pApp->SetUsbDevs({Camera("A"), Camera("B")});
@@ -117,71 +133,14 @@ void TestDevWatcher::firstRequest_carriesEmptyList_thenPreviousCycle()
 
     QCOMPARE(spyGetUsb.count(), 2);
     QCOMPARE(DevIDs(spyGetUsb.at(0).at(0).value<QVariant>()), QStringList());
-    QCOMPARE(DevIDs(spyGetUsb.at(1).at(0).value<QVariant>()), QStringList{"A"});
     const QVector<STRUCT_Usb> vecHanded =
         spyGetUsb.at(1).at(0).value<QVariant>().value<QVector<STRUCT_Usb>>();
+    QCOMPARE(vecHanded.size(), 1);
+    QCOMPARE(vecHanded.at(0).qstrDevID, QString("A"));
     QCOMPARE(vecHanded.at(0).lstResolution, QList<QSize>{QSize(640, 480)});
-}
-
-void TestDevWatcher::unpluggedCamera_reportedOnce()
-{
-    m_pApp->SetUsbDevs({Camera("A"), Camera("B")});
-    CLS_ThreadCheckAddRemoveDev watcher;
-    watcher.InitUsbDevIDs({"A", "B"});
-    QSignalSpy spyDevice(&watcher, &CLS_ThreadCheckAddRemoveDev::SigDeviceChanged);
-
-    watcher.RunCycle();
-    m_pApp->SetUsbDevs({Camera("A")});
-    watcher.RunCycle();
-    watcher.RunCycle();
-
-    QCOMPARE(spyDevice.count(), 1);
-    QCOMPARE(DevIDs(spyDevice.at(0).at(0).value<QVariant>()), QStringList());
-    QCOMPARE(spyDevice.at(0).at(1).toStringList(), QStringList{"B"});
-}
-
-void TestDevWatcher::twoAdded_oneSignalInListOrder()
-{
-    CLS_ThreadCheckAddRemoveDev watcher;
-    watcher.InitUsbDevIDs({"M"});
-    m_pApp->SetUsbDevs({Camera("Z"), Camera("M"), Camera("A")});
-    QSignalSpy spyDevice(&watcher, &CLS_ThreadCheckAddRemoveDev::SigDeviceChanged);
-
-    watcher.RunCycle();
-    watcher.RunCycle();
-
-    QCOMPARE(spyDevice.count(), 1);
-    QCOMPARE(DevIDs(spyDevice.at(0).at(0).value<QVariant>()), (QStringList{"Z", "A"}));
-    QCOMPARE(spyDevice.at(0).at(1).toStringList(), QStringList());
-}
-
-void TestDevWatcher::removedIds_inKeyOrder()
-{
-    CLS_ThreadCheckAddRemoveDev watcher;
-    watcher.InitUsbDevIDs({"C", "A", "B"});
-    QSignalSpy spyDevice(&watcher, &CLS_ThreadCheckAddRemoveDev::SigDeviceChanged);
-
-    watcher.RunCycle();
-
-    QCOMPARE(spyDevice.count(), 1);
-    QCOMPARE(spyDevice.at(0).at(1).toStringList(), (QStringList{"A", "B", "C"}));
-}
-
-void TestDevWatcher::duplicateIds_secondReportedEveryCycle()
-{
-    m_pApp->SetUsbDevs({Camera("A"), Camera("A")});
-    CLS_ThreadCheckAddRemoveDev watcher;
-    watcher.InitUsbDevIDs({"A"});
-    QSignalSpy spyDevice(&watcher, &CLS_ThreadCheckAddRemoveDev::SigDeviceChanged);
-
-    watcher.RunCycle();
-    watcher.RunCycle();
-
-    QCOMPARE(spyDevice.count(), 2);
-    for (const QList<QVariant>& lstArgs : qAsConst(spyDevice)) {
-        QCOMPARE(DevIDs(lstArgs.at(0).value<QVariant>()), QStringList{"A"});
-        QCOMPARE(lstArgs.at(1).toStringList(), QStringList());
-    }
+    // The audio request goes out every cycle and carries nothing.
+    QCOMPARE(spyGetAudio.count(), 2);
+    QVERIFY(!spyGetAudio.at(0).at(0).value<QVariant>().isValid());
 }
 
 void TestDevWatcher::screenCountChange_onlyCountMatters()
@@ -209,7 +168,7 @@ void TestDevWatcher::screenCountChange_onlyCountMatters()
     QCOMPARE(spyScreen.count(), 1);
 }
 
-void TestDevWatcher::audioInputs_addedAndRemoved()
+void TestDevWatcher::audioInputs_seededAddedAndRemoved()
 {
     m_pApp->SetAudioDevs({Input("Line"), Input("USB Mic")});
     CLS_ThreadCheckAddRemoveDev watcher;
@@ -230,32 +189,35 @@ void TestDevWatcher::audioInputs_addedAndRemoved()
 void TestDevWatcher::stopWhileSleeping_returnsWithin100ms()
 {
     CLS_ThreadCheckAddRemoveDev watcher;
-    SignalLog signalLog;
-    connect(&watcher, &CLS_ThreadCheckAddRemoveDev::SigGetAudioInfo, &signalLog, &SignalLog::OnGetAudio);
+    // Delivered on this thread, the way the channel page receives them.
+    QObject receiver;
+    int iGetAudio = 0;
+    connect(&watcher, &CLS_ThreadCheckAddRemoveDev::SigGetAudioInfo, &receiver,
+            [&iGetAudio] { ++iGetAudio; });
     watcher.start();
     // The audio request is the last signal of a cycle: the thread is then about to sleep.
-    QTRY_COMPARE(signalLog.m_iGetAudio, 1);
+    QTRY_COMPARE(iGetAudio, 1);
     watcher.Stop();
     QVERIFY(watcher.wait(100));
     QCoreApplication::processEvents();
-    QCOMPARE(signalLog.m_iGetAudio, 1);
+    QCOMPARE(iGetAudio, 1);
 }
 
 void TestDevWatcher::stopBeforeStart_emitsNothing()
 {
     m_pApp->SetUsbDevs({Camera("A")});
     CLS_ThreadCheckAddRemoveDev watcher;
-    SignalLog signalLog;
-    connect(&watcher, &CLS_ThreadCheckAddRemoveDev::SigGetUsbInfo, &signalLog, &SignalLog::OnGetUsb);
-    connect(&watcher, &CLS_ThreadCheckAddRemoveDev::SigGetAudioInfo, &signalLog, &SignalLog::OnGetAudio);
-    connect(&watcher, &CLS_ThreadCheckAddRemoveDev::SigDeviceChanged, &signalLog, &SignalLog::OnChanged);
+    QObject receiver;
+    int iSignals = 0;
+    const auto count = [&iSignals] { ++iSignals; };
+    connect(&watcher, &CLS_ThreadCheckAddRemoveDev::SigGetUsbInfo, &receiver, count);
+    connect(&watcher, &CLS_ThreadCheckAddRemoveDev::SigGetAudioInfo, &receiver, count);
+    connect(&watcher, &CLS_ThreadCheckAddRemoveDev::SigDeviceChanged, &receiver, count);
     watcher.Stop();
     watcher.start();
     QVERIFY(watcher.wait(5000));
     QCoreApplication::processEvents();
-    QCOMPARE(signalLog.m_iGetUsb, 0);
-    QCOMPARE(signalLog.m_iGetAudio, 0);
-    QCOMPARE(signalLog.m_iChanged, 0);
+    QCOMPARE(iSignals, 0);
 }
 
 LUMACAST_TEST_MAIN(TestDevWatcher)

@@ -1,16 +1,16 @@
 // The channel page: its frame, the library start, loading and resetting the channel table.
 #include "ChanSetTestSupport.h"
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTabWidget>
 
 namespace {
 
 QJsonObject HostInfo()
 {
-    return {{"port", 9000}, {"user", Base64("admin")}, {"password", Base64("secret")}};
+    return {{"port", 9000},
+            {"user", QString(QByteArray("admin").toBase64())},
+            {"password", QString(QByteArray("secret").toBase64())}};
 }
 
 // A stored table: desktop 0 edited by the user, camera "camA" at 6, an absent camera at 4.
@@ -36,15 +36,15 @@ class TestWgtChanSet : public ChanSetFixture
     Q_OBJECT
 private slots:
     void init();
-    void frame_widgetsAndTexts();
+    void start_hiddenNameLockedOnlyOnce();
     void messCallback_zeroUserIsAFault();
     void start_emptyTable_registersStartsTwiceAndBuildsDefaults();
     void load_storedAndUnknownRecords();
     void load_storedInputMissing_blockAudioOff();
     void load_moreScreensThanDesktopNumbers();
     void resetAll_rebuildsFromDefaults();
-    void resetCurrent_lastDesktopStaysDesktop();
-    void resetCurrent_camera();
+    void resetCurrent_backToDefaults_data();
+    void resetCurrent_backToDefaults();
     void resetCurrent_withoutTarget_changesNothing_data();
     void resetCurrent_withoutTarget_changesNothing();
     void videoParamChanged_storedAndReselected();
@@ -56,20 +56,10 @@ void TestWgtChanSet::init()
     ResetWorld();
 }
 
-void TestWgtChanSet::frame_widgetsAndTexts()
+void TestWgtChanSet::start_hiddenNameLockedOnlyOnce()
 {
     WriteConfig({});
     CLS_WgtChanSet* pPage = NewPage();
-    QCOMPARE(pPage->objectName(), QString("CLS_WgtChanSet"));
-    QCOMPARE(pPage->windowTitle(), QString("Form"));
-    QVERIFY(pPage->findChild<QFrame*>("frame_ChanSet"));
-    QVERIFY(pPage->findChild<QFrame*>("frame_ch"));
-    QVERIFY(pPage->findChild<QTabWidget*>("tabWidget_ChanSet"));
-    QCOMPARE(pPage->findChild<CLS_ComboBox*>("comboBox_ChooseCh"), pPage->GetChannelChooser());
-    QCOMPARE(pPage->findChild<QPushButton*>("pushButton_ResetAllChs")->text(),
-             QString::fromUtf8("重置所有通道"));
-    QCOMPARE(pPage->findChild<QLabel*>("label_ChooseCh")->text(), QString::fromUtf8("选择"));
-    QCOMPARE(pPage->findChild<QLabel*>("label_ChName")->text(), QString::fromUtf8("通道名称"));
     QLineEdit* pName = pPage->findChild<QLineEdit*>("lineEdit_ChName");
     QVERIFY(pName->isEnabled());
 
@@ -212,57 +202,46 @@ void TestWgtChanSet::resetAll_rebuildsFromDefaults()
     QCOMPARE(m_pPage->GetChannelChooser()->currentIndex(), 0);
 }
 
-void TestWgtChanSet::resetCurrent_lastDesktopStaysDesktop()
+void TestWgtChanSet::resetCurrent_backToDefaults_data()
 {
-    WriteConfig({});
-    App()->SetScreenSource([] { return Screens(4); });
-    m_cameras.m_vecCamera = {Camera("camA")};
-    StartPage();
-    QJsonArray qJsonArrChInfo = StoredChannels();
-    QJsonObject qjsonEdited = qJsonArrChInfo.at(3).toObject();
-    qjsonEdited.insert("videoBitRate", 512);
-    qJsonArrChInfo.replace(3, qjsonEdited);
-    QVERIFY(Invoke("SlotVideoParamChanged", Q_ARG(QJsonArray&, qJsonArrChInfo), Q_ARG(int, 3)));
-    const int iFrom = camera_business_inspect_journal_size();
-
-    QVERIFY(Invoke("SlotResetCurCh"));
-
-    QCOMPARE(LibraryCalls(iFrom), (QStringList{"delete_collector_fd(3)", "add_chan_info(3)"}));
-    const STRUCT_ChanInfo& block = LibraryState().aChannels[3].block;
-    QCOMPARE(block.iCollectDevType, 0);
-    QCOMPARE(block.iVideoBitRate, 2048);
-    QCOMPARE(QByteArray(block.szDevID), QByteArray("HDMI-4"));
-    const QJsonObject qjsonRecord = StoredChannels().at(3).toObject();
-    QCOMPARE(qjsonRecord.value("chName").toString(), QString::fromUtf8("桌面4"));
-    QCOMPARE(qjsonRecord.value("videoBitRate").toInt(), 2048);
-    QCOMPARE(ChannelNumbers(StoredChannels()), (QList<int>{0, 1, 2, 3, 4}));
-    QCOMPARE(m_pPage->GetChannelChooser()->currentIndex(), 3);
+    QTest::addColumn<int>("screens");
+    QTest::addColumn<QStringList>("inputs");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("chNo");
+    QTest::addColumn<QString>("key");
+    QTest::newRow("last desktop stays a desktop") << 4 << QStringList() << 3 << 3 << "videoBitRate";
+    // The camera keeps the input it holds ("Mic B"), not the first free one.
+    QTest::newRow("camera") << 1 << QStringList{"Mic A", "Mic B"} << 1 << 4 << "videoQuality";
 }
 
-void TestWgtChanSet::resetCurrent_camera()
+void TestWgtChanSet::resetCurrent_backToDefaults()
 {
+    QFETCH(int, screens);
+    QFETCH(QStringList, inputs);
+    QFETCH(int, index);
+    QFETCH(int, chNo);
+    QFETCH(QString, key);
     WriteConfig({});
+    App()->SetScreenSource([screens] { return Screens(screens); });
     m_cameras.m_vecCamera = {Camera("camA")};
-    m_vecAudioInput = {{"Mic A", {}, {2}}, {"Mic B", {}, {1}}};
+    for (const QString& qstrInput : qAsConst(inputs)) {
+        m_vecAudioInput.append({qstrInput, {}, {2}});
+    }
     StartPage();
-    QJsonArray qJsonArrChInfo = StoredChannels();
-    QJsonObject qjsonEdited = qJsonArrChInfo.at(1).toObject();
-    qjsonEdited.insert("videoQuality", 5);
-    qJsonArrChInfo.replace(1, qjsonEdited);
-    QVERIFY(Invoke("SlotVideoParamChanged", Q_ARG(QJsonArray&, qJsonArrChInfo), Q_ARG(int, 1)));
+    const QJsonArray qJsonArrDefault = StoredChannels();
+    const QByteArray qbaBlock = BlockBytes(LibraryState().aChannels[chNo].block);
+    QVERIFY(EditStored(index, key, 5));
     const int iFrom = camera_business_inspect_journal_size();
 
     QVERIFY(Invoke("SlotResetCurCh"));
 
-    QCOMPARE(LibraryCalls(iFrom), (QStringList{"delete_collector_fd(4)", "add_chan_info(4)"}));
-    const STRUCT_ChanInfo& block = LibraryState().aChannels[4].block;
-    QCOMPARE(block.iCollectDevType, 1);
-    QCOMPARE(block.iVideoQuality, 0);
-    QCOMPARE(block.iVideoHeight, 720);
-    // The channel keeps the input it holds.
-    QCOMPARE(QByteArray(block.szAudioName), QByteArray("Mic B"));
-    QCOMPARE(StoredChannels().at(1).toObject().value("videoQuality").toInt(-1), 0);
-    QCOMPARE(m_pPage->GetChannelChooser()->currentIndex(), 1);
+    QCOMPARE(LibraryCalls(iFrom), (QStringList{QString("delete_collector_fd(%1)").arg(chNo),
+                                               QString("add_chan_info(%1)").arg(chNo)}));
+    const STRUCT_ChanInfo block = LibraryState().aChannels[chNo].block;
+    QCOMPARE(block.iCollectDevType, chNo < 4 ? 0 : 1);
+    QCOMPARE(BlockBytes(block), qbaBlock);
+    QCOMPARE(StoredChannels(), qJsonArrDefault);
+    QCOMPARE(m_pPage->GetChannelChooser()->currentIndex(), index);
 }
 
 void TestWgtChanSet::resetCurrent_withoutTarget_changesNothing_data()
@@ -319,14 +298,9 @@ void TestWgtChanSet::videoParamChanged_storedAndReselected()
     WriteConfig({{"skin", "skinTwo"}});
     App()->SetScreenSource([] { return Screens(2); });
     StartPage();
-    QJsonArray qJsonArrChInfo = StoredChannels();
-    QJsonObject qjsonEdited = qJsonArrChInfo.at(1).toObject();
-    qjsonEdited.insert("videoFrameRate", 15);
-    qJsonArrChInfo.replace(1, qjsonEdited);
 
-    QVERIFY(Invoke("SlotVideoParamChanged", Q_ARG(QJsonArray&, qJsonArrChInfo), Q_ARG(int, 1)));
+    QVERIFY(EditStored(1, "videoFrameRate", 15));
 
-    QCOMPARE(StoredChannels(), qJsonArrChInfo);
     QCOMPARE(App()->ReadConfig().value("skin").toString(), QString("skinTwo"));
     QCOMPARE(m_pPage->GetChannelChooser()->currentIndex(), 1);
     QCOMPARE(m_pPage->findChild<QLineEdit*>("lineEdit_ChName")->text(), QString::fromUtf8("桌面2"));
