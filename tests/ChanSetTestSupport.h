@@ -10,7 +10,6 @@
 
 #include <QJsonDocument>
 
-#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -65,8 +64,7 @@ inline QVector<STRUCT_ScreenFacts> Screens(int _iCount, const QString& _qstrPref
 
 inline CB_State LibraryState()
 {
-    CB_State stState;
-    std::memset(&stState, 0, sizeof(stState));
+    CB_State stState{};
     camera_business_inspect_state(&stState);
     return stState;
 }

@@ -112,7 +112,6 @@ private slots:
     void makeUsbChannel_record();
     void freeCameraNumbers_data();
     void freeCameraNumbers();
-    void makeComboItems_numberPlusOneInArrayOrder();
     void takeDesktopRecords_byTypeOrNumber_data();
     void takeDesktopRecords_byTypeOrNumber();
     void disableRecords_everyRecordOfTheDevice();
@@ -376,18 +375,6 @@ void TestChanRecord::freeCameraNumbers()
         qJsonArrChInfo.append(QJsonObject{{"chNo", iChNo}});
     }
     QCOMPARE(CLS_ChanRecord::FreeCameraNumbers(qJsonArrChInfo, desktops), free);
-}
-
-void TestChanRecord::makeComboItems_numberPlusOneInArrayOrder()
-{
-    const QJsonArray qJsonArrChInfo{QJsonObject{{"chNo", 0}, {"chName", "a"}}, QJsonObject{{"chNo", 4}},
-                                    QJsonObject{{"chNo", 1}}};
-    const QList<STRUCT_ComboBoxItem> lstItems = CLS_ChanRecord::MakeComboItems(qJsonArrChInfo);
-    QCOMPARE(lstItems.size(), 3);
-    QCOMPARE(lstItems.at(0).qstrText, QString("1"));
-    QCOMPARE(lstItems.at(1).qstrText, QString("5"));
-    QCOMPARE(lstItems.at(2).qstrText, QString("2"));
-    QCOMPARE(lstItems.at(0).variantData.toJsonObject(), qJsonArrChInfo.at(0).toObject());
 }
 
 void TestChanRecord::takeDesktopRecords_byTypeOrNumber_data()
