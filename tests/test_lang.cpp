@@ -44,22 +44,17 @@ void TestLang::builtInTexts_data()
 {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("text");
-    QTest::newRow("minimise") << "IDS_Quorvane_Minimization"
-                              << "最小化";
-    QTest::newRow("maximise") << "IDS_Quorvane_Maximization"
-                              << "最大化";
-    QTest::newRow("restore") << "IDS_Quorvane_Recover"
-                             << "还原";
-    QTest::newRow("close") << "IDS_Quorvane_Close"
-                           << "关闭";
-    QTest::newRow("unknown key") << "IDS_Quorvane_NoSuchItem"
-                                 << "";
-    QTest::newRow("empty key") << ""
-                               << "";
-    QTest::newRow("key differs in case") << "ids_quorvane_close"
-                                         << "";
-    QTest::newRow("text is not a key") << "关闭"
-                                       << "";
+    auto row = [](const char* _pcTag, const char* _pcKey, const char* _pcText) {
+        QTest::newRow(_pcTag) << QString::fromUtf8(_pcKey) << QString::fromUtf8(_pcText);
+    };
+    row("minimise", "IDS_Quorvane_Minimization", "最小化");
+    row("maximise", "IDS_Quorvane_Maximization", "最大化");
+    row("restore", "IDS_Quorvane_Recover", "还原");
+    row("close", "IDS_Quorvane_Close", "关闭");
+    row("unknown key", "IDS_Quorvane_NoSuchItem", "");
+    row("empty key", "", "");
+    row("key differs in case", "ids_quorvane_close", "");
+    row("text is not a key", "关闭", "");
 }
 
 void TestLang::builtInTexts()

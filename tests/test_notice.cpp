@@ -22,17 +22,20 @@ private slots:
 
     void startWhileCopyRuns_data();
     void startWhileCopyRuns();
-    void noCopyRunning_goesOnWithoutNotice();
     void skinReachesMessageBox();
 
 private:
-    // Clicks "确定" on every notice shown while the test waits in ParseStartParam.
-    void WatchForNotice();
-    int CountCopies() const;
+    static int CountCopies()
+    {
+        QList<quint32> lstPid;
+        GetProcessIdsByName(QCoreApplication::applicationName(), lstPid);
+        return lstPid.size();
+    }
 
     QTemporaryDir m_qtmpDir;
     std::unique_ptr<QProcess> m_pCopy;
     std::unique_ptr<QTimer> m_pTimerWatch;
+    // "title|text|buttons" of every notice shown, each answered with its main button.
     QStringList m_qstrlstNotices;
 };
 
@@ -46,8 +49,25 @@ void TestNotice::init()
     m_pCopy->start(qstrLink, {QStringLiteral("120")});
     QVERIFY(m_pCopy->waitForStarted());
     QCOMPARE(CountCopies(), 2);
+
     m_qstrlstNotices.clear();
-    WatchForNotice();
+    m_pTimerWatch = std::make_unique<QTimer>();
+    m_pTimerWatch->setInterval(10);
+    connect(m_pTimerWatch.get(), &QTimer::timeout, this, [this]() {
+        auto* pBox = qobject_cast<CLS_MessageBox*>(QApplication::activeModalWidget());
+        if (!pBox || !pBox->isVisible()) {
+            return;
+        }
+        QStringList qstrlstButtons;
+        for (const QPushButton* pButton : pBox->findChildren<QPushButton*>()) {
+            qstrlstButtons << pButton->text();
+        }
+        m_qstrlstNotices << pBox->findChild<QLabel*>(QStringLiteral("label_Title"))->text() + '|' +
+                                pBox->findChild<QLabel*>(QStringLiteral("label_Show"))->text() + '|' +
+                                qstrlstButtons.join(',');
+        QTest::mouseClick(pBox->findChild<QPushButton*>(QStringLiteral("pushButton_main")), Qt::LeftButton);
+    });
+    m_pTimerWatch->start();
 }
 
 void TestNotice::cleanup()
@@ -60,87 +80,60 @@ void TestNotice::cleanup()
     m_pCopy.reset();
 }
 
-int TestNotice::CountCopies() const
-{
-    QList<quint32> lstPid;
-    GetProcessIdsByName(QCoreApplication::applicationName(), lstPid);
-    return lstPid.size();
-}
-
-void TestNotice::WatchForNotice()
-{
-    m_pTimerWatch = std::make_unique<QTimer>();
-    m_pTimerWatch->setInterval(10);
-    connect(m_pTimerWatch.get(), &QTimer::timeout, this, [this]() {
-        auto* pBox = qobject_cast<CLS_MessageBox*>(QApplication::activeModalWidget());
-        if (!pBox || !pBox->isVisible()) {
-            return;
-        }
-        QStringList qstrlstButtons;
-        const QList<QPushButton*> lstButtons = pBox->findChildren<QPushButton*>();
-        for (const QPushButton* pButton : lstButtons) {
-            qstrlstButtons << pButton->text();
-        }
-        m_qstrlstNotices << pBox->findChild<QLabel*>(QStringLiteral("label_Title"))->text() + '|' +
-                                pBox->findChild<QLabel*>(QStringLiteral("label_Show"))->text() + '|' +
-                                qstrlstButtons.join(',');
-        QTest::mouseClick(pBox->findChild<QPushButton*>(QStringLiteral("pushButton_main")), Qt::LeftButton);
-    });
-    m_pTimerWatch->start();
-}
-
 void TestNotice::startWhileCopyRuns_data()
 {
+    QTest::addColumn<bool>("copyRuns");
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<bool>("notice");
     QTest::addColumn<bool>("goOn");
+    QTest::addColumn<bool>("copyEnded");
 
     const QString qstrExe = QCoreApplication::applicationFilePath();
-    auto withParam = [qstrExe](const char* _pcParam) {
-        return QStringList{qstrExe, QStringLiteral("Lumacast"), QString::fromUtf8(_pcParam)};
+    auto row = [qstrExe](const char* _pcTag, const char* _pcParam, bool _blNotice, bool _blGoOn,
+                         bool _blCopyRuns = true) {
+        QStringList qstrlstArgs{qstrExe, QStringLiteral("Lumacast"), QString::fromUtf8(_pcParam)};
+        if (!_pcParam) {
+            qstrlstArgs.removeLast();
+        }
+        // A restart ends the older copy; otherwise it is left running.
+        QTest::newRow(_pcTag) << _blCopyRuns << qstrlstArgs << _blNotice << _blGoOn
+                              << (_blCopyRuns && _blGoOn);
     };
-    QTest::newRow("tip and restart absent") << withParam(R"({"param":{}})") << true << false;
-    QTest::newRow("no param object") << withParam(R"({"token":"t"})") << true << false;
-    QTest::newRow("tip true") << withParam(R"({"param":{"tip":true}})") << true << false;
-    QTest::newRow("tip false") << withParam(R"({"param":{"tip":false}})") << false << false;
-    QTest::newRow("restart") << withParam(R"({"param":{"restart":true}})") << true << true;
-    QTest::newRow("restart, tip false")
-        << withParam(R"({"param":{"restart":true,"tip":false}})") << false << true;
-    QTest::newRow("start parameter not JSON") << withParam("lumacas") << true << false;
-    QTest::newRow("marker word only") << QStringList{qstrExe, QStringLiteral("Lumacast")} << true << false;
+    row("tip and restart absent", R"({"param":{}})", true, false);
+    row("no param object", R"({"token":"t"})", true, false);
+    row("tip true", R"({"param":{"tip":true}})", true, false);
+    row("tip false", R"({"param":{"tip":false}})", false, false);
+    row("restart", R"({"param":{"restart":true}})", true, true);
+    row("restart, tip false", R"({"param":{"restart":true,"tip":false}})", false, true);
+    row("start parameter not JSON", "lumacas", true, false);
+    row("marker word only", nullptr, true, false);
+    row("no copy running", R"({"param":{"tip":true}})", false, true, false);
     // Without arguments the single-instance guard decides; this test's process is the first
     // copy with a listener, so start-up goes on.
-    QTest::newRow("no arguments") << QStringList{qstrExe} << false << true;
+    QTest::newRow("no arguments") << true << QStringList{qstrExe} << false << true << false;
 }
 
 void TestNotice::startWhileCopyRuns()
 {
+    QFETCH(bool, copyRuns);
     QFETCH(QStringList, args);
     QFETCH(bool, notice);
     QFETCH(bool, goOn);
+    QFETCH(bool, copyEnded);
 
+    if (!copyRuns) {
+        m_pCopy->kill();
+        QVERIFY(m_pCopy->waitForFinished());
+        QCOMPARE(CountCopies(), 1);
+    }
     QCOMPARE(OrbApplication::Instance()->ParseStartParam(args), goOn);
-    const QStringList qstrlstExpected =
-        notice ? QStringList{QStringLiteral("提示|当前程序已运行！|确定")} : QStringList{};
-    QCOMPARE(m_qstrlstNotices, qstrlstExpected);
-    // A restart ends the older copy; otherwise it is left running.
-    const bool blRestart = args.size() > 2 && args.at(2).contains(QLatin1String("\"restart\":true"));
-    if (blRestart) {
+    QCOMPARE(m_qstrlstNotices,
+             notice ? QStringList{QStringLiteral("提示|当前程序已运行！|确定")} : QStringList{});
+    if (copyEnded) {
         QTRY_COMPARE(m_pCopy->state(), QProcess::NotRunning);
-    } else {
+    } else if (copyRuns) {
         QCOMPARE(m_pCopy->state(), QProcess::Running);
     }
-}
-
-void TestNotice::noCopyRunning_goesOnWithoutNotice()
-{
-    m_pCopy->kill();
-    QVERIFY(m_pCopy->waitForFinished());
-    QCOMPARE(CountCopies(), 1);
-    const QStringList qstrlstArgs{QCoreApplication::applicationFilePath(), QStringLiteral("Lumacast"),
-                                  QStringLiteral(R"({"param":{"tip":true}})")};
-    QVERIFY(OrbApplication::Instance()->ParseStartParam(qstrlstArgs));
-    QVERIFY(m_qstrlstNotices.isEmpty());
 }
 
 void TestNotice::skinReachesMessageBox()
