@@ -83,12 +83,10 @@ private slots:
 
     void testCall_data();
     void testCall();
-    void testStart_keptAndJournaledInOrder();
     void testAcceptedValues_kept();
-    void testCleanup_keepsRegistrationAndStartsAgain();
+    void testLifecycle_startCleanupStartReset();
     void testCallback();
     void testSetChanInfo_sixteenBlocksKeptByTheirNumber();
-    void testSetChanInfo_emptySlotsCarryNoChannel();
     void testBlocks_replacedDisabledAndDeleted();
     void testBlockText_nulLessFieldCutAtItsEnd_data();
     void testBlockText_nulLessFieldCutAtItsEnd();
@@ -215,27 +213,6 @@ void TestCameraBusiness::testCall()
     QCOMPARE(std::memcmp(&stBefore, &stAfter, sizeof(CB_State)) == 0, iExpected == 0);
 }
 
-void TestCameraBusiness::testStart_keptAndJournaledInOrder()
-{
-    StartLibrary();
-    const CB_State stState = State();
-    QCOMPARE(QByteArray(stState.szUser), QByteArray("admin"));
-    QCOMPARE(QByteArray(stState.szPassword), QByteArray("secret"));
-    QCOMPARE(Summary(stState), (QVector<int>{1, 1, 77, 1, 1, 6000, 16, 1, 0}));
-
-    const QStringList qstrlstExpected{"camera_business_register_user", "camera_business_set_mess_callback",
-                                      "camera_business_enable_send_stream", "camera_business_startup"};
-    QCOMPARE(camera_business_inspect_journal_size(), qstrlstExpected.size());
-    for (int i = 0; i < qstrlstExpected.size(); ++i) {
-        QCOMPARE(JournalEntry(i).value("call").toString(), qstrlstExpected.at(i));
-        QCOMPARE(JournalEntry(i).value("seq").toInt(), i + 1);
-    }
-    QCOMPARE(JournalEntry(1).value("result").toInt(), 0);
-    QCOMPARE(JournalEntry(3).value("args").toObject().value("port").toInt(), 6000);
-    QCOMPARE(JournalEntry(0).value("args").toObject().value("user").toString(), QString("admin"));
-    QVERIFY(!JournalText(0).contains("secret"));
-}
-
 void TestCameraBusiness::testAcceptedValues_kept()
 {
     StartLibrary();
@@ -263,16 +240,34 @@ void TestCameraBusiness::testAcceptedValues_kept()
              (QVector<int>{0, 0, 0}));
 }
 
-void TestCameraBusiness::testCleanup_keepsRegistrationAndStartsAgain()
+// Clean-up keeps registration, callback and send switch, so that the library starts again at once.
+void TestCameraBusiness::testLifecycle_startCleanupStartReset()
 {
     const CB_State stFresh = State();
     StartLibrary();
+    CB_State stState = State();
+    QCOMPARE(QByteArray(stState.szUser), QByteArray("admin"));
+    QCOMPARE(QByteArray(stState.szPassword), QByteArray("secret"));
+    QCOMPARE(Summary(stState), (QVector<int>{1, 1, 77, 1, 1, 6000, 16, 1, 0}));
+
+    const QStringList qstrlstExpected{"camera_business_register_user", "camera_business_set_mess_callback",
+                                      "camera_business_enable_send_stream", "camera_business_startup"};
+    QCOMPARE(camera_business_inspect_journal_size(), qstrlstExpected.size());
+    for (int i = 0; i < qstrlstExpected.size(); ++i) {
+        QCOMPARE(JournalEntry(i).value("call").toString(), qstrlstExpected.at(i));
+        QCOMPARE(JournalEntry(i).value("seq").toInt(), i + 1);
+    }
+    QCOMPARE(JournalEntry(1).value("result").toInt(), 0);
+    QCOMPARE(JournalEntry(3).value("args").toObject().value("port").toInt(), 6000);
+    QCOMPARE(JournalEntry(0).value("args").toObject().value("user").toString(), QString("admin"));
+    QVERIFY(!JournalText(0).contains("secret"));
+
     const STRUCT_ChanInfo stBlock = MakeBlock(0, "desk");
     QCOMPARE(camera_business_set_chan_info(&stBlock, 1), 1);
     QCOMPARE(camera_business_set_frame_rate(0, 25), 1);
 
     QCOMPARE(camera_business_cleanup(), 1);
-    CB_State stState = State();
+    stState = State();
     QCOMPARE(Summary(stState), (QVector<int>{1, 1, 77, 1, 0, 0, 0, 1, 1}));
     QCOMPARE(int(stState.aChannels[0].ucHasBlock), 0);
     QCOMPARE(stState.aChannels[0].iFrameRate, -1);
@@ -341,27 +336,8 @@ void TestCameraBusiness::testSetChanInfo_sixteenBlocksKeptByTheirNumber()
     QCOMPARE(LastEntry().value("args").toObject().value("count").toInt(), 16);
 }
 
-void TestCameraBusiness::testSetChanInfo_emptySlotsCarryNoChannel()
-{
-    StartLibrary();
-    STRUCT_ChanInfo astBlock[CAMERA_BUSINESS_MAX_CHANNELS];
-    std::memset(astBlock, 0, sizeof(astBlock));
-    for (STRUCT_ChanInfo& stBlock : astBlock) {
-        stBlock.iCollectDevType = -1;
-    }
-    astBlock[0] = MakeBlock(0, "desk 1");
-    astBlock[5] = MakeBlock(4, "camera");
-    QCOMPARE(camera_business_set_chan_info(astBlock, CAMERA_BUSINESS_MAX_CHANNELS), 1);
-
-    QCOMPARE(Name(0), QByteArray("desk 1"));
-    QCOMPARE(Name(4), QByteArray("camera"));
-    for (int iChNo = 0; iChNo < CAMERA_BUSINESS_MAX_CHANNELS; ++iChNo) {
-        QCOMPARE(int(State().aChannels[iChNo].ucHasBlock), iChNo == 0 || iChNo == 4 ? 1 : 0);
-    }
-}
-
 // Adding replaces one block and ends its disabled state; a new table replaces every block and
-// disabled state but keeps what belongs to the channel number.
+// disabled state but keeps what belongs to the channel number; its empty slots carry no channel.
 void TestCameraBusiness::testBlocks_replacedDisabledAndDeleted()
 {
     StartLibrary();
@@ -386,16 +362,23 @@ void TestCameraBusiness::testBlocks_replacedDisabledAndDeleted()
     QCOMPARE(camera_business_set_frame_rate(4, 25), 1);
     QCOMPARE(camera_delete_collector_fd(4), 1);
     QCOMPARE(camera_delete_collector_fd(4), 1);
-    const STRUCT_ChanInfo stSecond = MakeBlock(1, "c");
-    QCOMPARE(camera_business_set_chan_info(&stSecond, 1), 1);
+    STRUCT_ChanInfo astSecond[CAMERA_BUSINESS_MAX_CHANNELS];
+    std::memset(astSecond, 0, sizeof(astSecond));
+    for (STRUCT_ChanInfo& stBlock : astSecond) {
+        stBlock.iCollectDevType = -1;
+    }
+    astSecond[0] = MakeBlock(1, "c");
+    astSecond[5] = MakeBlock(3, "camera");
+    QCOMPARE(camera_business_set_chan_info(astSecond, CAMERA_BUSINESS_MAX_CHANNELS), 1);
     const CB_State stState = State();
-    QCOMPARE(int(stState.aChannels[0].ucHasBlock), 0);
-    QCOMPARE(int(stState.aChannels[4].ucHasBlock), 0);
+    for (int iChNo = 0; iChNo < CAMERA_BUSINESS_MAX_CHANNELS; ++iChNo) {
+        QCOMPARE(int(stState.aChannels[iChNo].ucHasBlock), iChNo == 1 || iChNo == 3 ? 1 : 0);
+    }
     QCOMPARE(int(stState.aChannels[4].ucDisabled), 0);
     QCOMPARE(stState.aChannels[4].iFrameRate, 25);
     QCOMPARE(stState.aChannels[4].iCollectorDeletes, 2);
     QCOMPARE(stState.aChannels[0].iCollectorDeletes, 0);
-    QCOMPARE(Name(1), QByteArray("c"));
+    QCOMPARE((QList<QByteArray>{Name(1), Name(3)}), (QList<QByteArray>{"c", "camera"}));
 }
 
 void TestCameraBusiness::testBlockText_nulLessFieldCutAtItsEnd_data()
