@@ -34,6 +34,14 @@ inline CB_State State()
     return stState;
 }
 
+// Registered, has callback, callback user, send switch, started, port, capacity, start-ups, clean-ups.
+inline QVector<int> Summary(const CB_State& _stState)
+{
+    return {_stState.ucRegistered,       _stState.ucHasCallback, _stState.iCallbackUser,
+            _stState.iSendStreamEnabled, _stState.ucStarted,     _stState.iPort,
+            _stState.iCapacity,          _stState.iStartupCount, _stState.iCleanupCount};
+}
+
 inline QByteArray JournalText(int _iIndex)
 {
     const int iLength = camera_business_inspect_journal_entry(_iIndex, nullptr, 0);

@@ -1,87 +1,78 @@
-// The streaming library stand-in: its state after each call and its refusals.
+// The streaming library stand-in: its state, its refusals, the journal text of channel blocks, the
+// callback and concurrent use.
 #include "CameraBusinessTestSupport.h"
 
+#include <QSet>
+
+#include <algorithm>
+#include <functional>
 #include <limits>
+#include <memory>
+#include <string>
+#include <thread>
 
 namespace {
 
-enum EnumCall
-{
-    CALL_QUALITY,
-    CALL_FRAME_RATE,
-    CALL_BIT_RATE,
-    CALL_VIDEO_SIZE,
-    CALL_CAMERA_SIZE,
-    CALL_COLLECT_TYPE,
-    CALL_AUDIO,
-    CALL_DISABLE,
-    CALL_DELETE_COLLECTOR,
-    CALL_ADD_CHAN_INFO,
-    CALL_SET_CHAN_INFO,
-    CALL_CLEANUP
-};
+using Call = std::function<int()>;
 
-// One call of the given kind with the given channel and value(s); the audio call varies its sample
-// rate with _iValue.
-int Invoke(EnumCall _eCall, int _iChNo, int _iValue = 1, int _iValue2 = 1)
+// Room for more blocks than any count asks, so that a wrong count is refused, not read past.
+int SetBlocks(int _iCount, int _iSecondChNo = 1)
 {
-    STRUCT_ChanInfo stBlock = MakeBlock(_iChNo, "block");
-    switch (_eCall) {
-    case CALL_QUALITY:
-        return camera_business_set_video_quality(_iChNo, _iValue);
-    case CALL_FRAME_RATE:
-        return camera_business_set_frame_rate(_iChNo, _iValue);
-    case CALL_BIT_RATE:
-        return camera_business_set_bit_rate(_iChNo, _iValue);
-    case CALL_VIDEO_SIZE:
-        return camera_business_set_video_size(_iChNo, _iValue, _iValue2);
-    case CALL_CAMERA_SIZE:
-        return camera_business_set_camera_size(_iChNo, _iValue, _iValue2);
-    case CALL_COLLECT_TYPE:
-        return camera_business_set_collect_type(_iChNo, _iValue);
-    case CALL_AUDIO:
-        return camera_business_set_audio_collect_info(_iChNo, "mic", 1, 2, 16, _iValue, true);
-    case CALL_DISABLE:
-        return camera_business_set_disable(_iChNo);
-    case CALL_DELETE_COLLECTOR:
-        return camera_delete_collector_fd(_iChNo);
-    case CALL_ADD_CHAN_INFO:
-        return camera_business_add_chan_info(&stBlock);
-    case CALL_SET_CHAN_INFO:
-        return camera_business_set_chan_info(&stBlock, 1);
-    case CALL_CLEANUP:
-        return camera_business_cleanup();
+    STRUCT_ChanInfo astBlock[CAMERA_BUSINESS_MAX_CHANNELS + 1];
+    for (int i = 0; i <= CAMERA_BUSINESS_MAX_CHANNELS; ++i) {
+        astBlock[i] = MakeBlock(i, "new");
     }
-    return -100;
+    astBlock[1].iChNo = _iSecondChNo;
+    return camera_business_set_chan_info(astBlock, _iCount);
 }
 
-// The value the state keeps for a setter call (its first value), or -100 for a call that keeps none.
-int Kept(EnumCall _eCall, int _iChNo)
+int AddBlock(int _iChNo, int _iCollectDevType = 0)
 {
-    const CB_ChannelState stChannel = State().aChannels[_iChNo];
-    switch (_eCall) {
-    case CALL_QUALITY:
-        return stChannel.iQuality;
-    case CALL_FRAME_RATE:
-        return stChannel.iFrameRate;
-    case CALL_BIT_RATE:
-        return stChannel.iBitRate;
-    case CALL_VIDEO_SIZE:
-        return stChannel.iVideoWidth;
-    case CALL_CAMERA_SIZE:
-        return stChannel.iCameraWidth;
-    case CALL_COLLECT_TYPE:
-        return stChannel.iCollectType;
-    case CALL_AUDIO:
-        return stChannel.audio.iSet != 0 ? stChannel.audio.iSampleRate : -1;
-    default:
-        return -100;
+    STRUCT_ChanInfo stBlock = MakeBlock(_iChNo, "new");
+    stBlock.iCollectDevType = _iCollectDevType;
+    return camera_business_add_chan_info(&stBlock);
+}
+
+int Audio(int _iChannels, int _iBits, int _iRate, const char* _pcName = "mic", bool _blOn = true)
+{
+    return camera_business_set_audio_collect_info(6, _pcName, 1, _iChannels, _iBits, _iRate, _blOn);
+}
+
+int Register(int _iUserSize, int _iPasswordSize)
+{
+    const std::string strUser(std::max(_iUserSize, 0), 'u');
+    const std::string strPassword(std::max(_iPasswordSize, 0), 'p');
+    return camera_business_register_user(_iUserSize < 0 ? nullptr : strUser.c_str(),
+                                         _iPasswordSize < 0 ? nullptr : strPassword.c_str());
+}
+
+// A row starts the library with the given capacity (0: not started) and an old block on channel 2.
+void Row(const char* _pcName, int _iCapacity, const char* _pcRefused, const Call& _call)
+{
+    QTest::newRow(_pcName) << _iCapacity << _call << QString(_pcRefused);
+}
+
+// Four rows around an accepted range: each end, and one past it on each side.
+void Edges(const char* _pcWhat, int _iCapacity, int _iMin, int _iMax, const char* _pcRefused,
+           const std::function<int(int)>& _call)
+{
+    for (const int iValue : {_iMin - 1, _iMin, _iMax, _iMax + 1}) {
+        const bool blInside = iValue >= _iMin && iValue <= _iMax;
+        Row(qPrintable(QString("%1 %2").arg(_pcWhat).arg(iValue)), _iCapacity, blInside ? "" : _pcRefused,
+            [_call, iValue] { return _call(iValue); });
     }
 }
+
+QByteArray Name(int _iChNo)
+{
+    return QByteArray(State().aChannels[_iChNo].block.szChName);
+}
+
+const int g_iMinInt = std::numeric_limits<int>::min();
 
 } // namespace
 
-Q_DECLARE_METATYPE(EnumCall)
+Q_DECLARE_METATYPE(Call)
 
 class TestCameraBusiness : public QObject
 {
@@ -90,24 +81,16 @@ class TestCameraBusiness : public QObject
 private slots:
     void init();
 
-    void testReset_forgetsEverything();
-    void testStart_keepsEachStepAndJournalsItInOrder();
-    void testBeforeStartup_refused_data();
-    void testBeforeStartup_refused();
-    void testStartup_rangeEdges_data();
-    void testStartup_rangeEdges();
-    void testStartup_twiceWithoutCleanup_refused();
-    void testSetter_rangeEdges_data();
-    void testSetter_rangeEdges();
-    void testAudio_rangeEdges_data();
-    void testAudio_rangeEdges();
-    void testAudio_soundOffWithoutRate_accepted();
-    void testRegister_refusals_data();
-    void testRegister_refusals();
-    void testCallback_nullRefusedWithMinusOne();
-    void testEnableSendStream_data();
-    void testEnableSendStream();
-    void testCleanup_keepsRegistrationAndStartsAgain();
+    void testCall_data();
+    void testCall();
+    void testAcceptedValues_kept();
+    void testLifecycle_startCleanupStartReset();
+    void testCallback();
+    void testSetChanInfo_sixteenBlocksKeptByTheirNumber();
+    void testBlocks_replacedDisabledAndDeleted();
+    void testBlockText_nulLessFieldCutAtItsEnd_data();
+    void testBlockText_nulLessFieldCutAtItsEnd();
+    void testConcurrentCalls_allJournaled();
 };
 
 void TestCameraBusiness::init()
@@ -116,353 +99,342 @@ void TestCameraBusiness::init()
     g_stReceived = STRUCT_Received();
 }
 
-void TestCameraBusiness::testReset_forgetsEverything()
+void TestCameraBusiness::testCall_data()
 {
-    StartLibrary();
-    const STRUCT_ChanInfo stBlock = MakeBlock(2, "desk");
-    QCOMPARE(camera_business_add_chan_info(&stBlock), 1);
-    camera_business_inspect_reset();
+    QTest::addColumn<int>("iCapacity");
+    QTest::addColumn<Call>("call");
+    QTest::addColumn<QString>("qstrRefused");
 
-    const CB_State stState = State();
-    QCOMPARE(int(stState.ucRegistered), 0);
-    QCOMPARE(int(stState.ucHasCallback), 0);
-    QCOMPARE(int(stState.ucStarted), 0);
-    QCOMPARE(stState.iStartupCount, 0);
-    QCOMPARE(int(stState.aChannels[2].ucHasBlock), 0);
-    QCOMPARE(stState.aChannels[2].iQuality, -1);
-    QCOMPARE(stState.aChannels[2].audio.iSet, 0);
-    QCOMPARE(camera_business_inspect_journal_size(), 0);
-    QCOMPARE(camera_business_inspect_send_message(1, 2, 3), -2);
+    Row("quality before startup", 0, "not started", [] { return camera_business_set_video_quality(1, 1); });
+    Row("frame rate before startup", 0, "not started", [] { return camera_business_set_frame_rate(1, 1); });
+    Row("bit rate before startup", 0, "not started", [] { return camera_business_set_bit_rate(1, 1); });
+    Row("video size before startup", 0, "not started",
+        [] { return camera_business_set_video_size(1, 1, 1); });
+    Row("camera size before startup", 0, "not started",
+        [] { return camera_business_set_camera_size(1, 1, 1); });
+    Row("collect type before startup", 0, "not started",
+        [] { return camera_business_set_collect_type(1, 1); });
+    Row("audio before startup", 0, "not started", [] { return Audio(2, 16, 44100); });
+    Row("disable before startup", 0, "not started", [] { return camera_business_set_disable(1); });
+    Row("delete collector before startup", 0, "not started", [] { return camera_delete_collector_fd(1); });
+    Row("add block before startup", 0, "not started", [] { return AddBlock(1); });
+    Row("set blocks before startup", 0, "not started", [] { return SetBlocks(1); });
+    Row("cleanup before startup", 0, "not started", [] { return camera_business_cleanup(); });
+
+    Edges("port", 0, 0, 65535, "port out of range", [](int _i) { return camera_business_startup(_i, 16); });
+    Edges("capacity", 0, 1, 16, "capacity out of range",
+          [](int _i) { return camera_business_startup(6000, _i); });
+    Row("startup twice", 16, "already started", [] { return camera_business_startup(7000, 8); });
+
+    Row("null user", 0, "null pointer", [] { return Register(-1, 2); });
+    Row("null password", 0, "null pointer", [] { return Register(5, -1); });
+    Row("user of 256 bytes", 0, "text too long", [] { return Register(256, 2); });
+    Row("password of 256 bytes", 0, "text too long", [] { return Register(5, 256); });
+    Row("255 bytes each", 0, "", [] { return Register(255, 255); });
+    Row("empty, as without host info", 0, "", [] { return Register(0, 0); });
+
+    Row("send switch -1", 16, "enable not 0 or 1", [] { return camera_business_enable_send_stream(-1); });
+    Row("send switch 0", 16, "", [] { return camera_business_enable_send_stream(0); });
+    Row("send switch 2", 16, "enable not 0 or 1", [] { return camera_business_enable_send_stream(2); });
+
+    const char* pcSize = "size out of range";
+    Edges("quality", 16, 0, 4, "quality out of range",
+          [](int _i) { return camera_business_set_video_quality(0, _i); });
+    Edges("frame rate", 16, 1, 60, "frame rate out of range",
+          [](int _i) { return camera_business_set_frame_rate(3, _i); });
+    Edges("bit rate", 16, 1, 16777215, "bit rate out of range",
+          [](int _i) { return camera_business_set_bit_rate(5, _i); });
+    Edges("video width", 16, 1, 8192, pcSize,
+          [](int _i) { return camera_business_set_video_size(7, _i, 720); });
+    Edges("video height", 16, 1, 8192, pcSize,
+          [](int _i) { return camera_business_set_video_size(7, 1280, _i); });
+    Edges("camera width", 16, 1, 8192, pcSize,
+          [](int _i) { return camera_business_set_camera_size(9, _i, 720); });
+    Edges("camera height", 16, 1, 8192, pcSize,
+          [](int _i) { return camera_business_set_camera_size(9, 1280, _i); });
+    Edges("collect type", 16, 0, 2, "collect type out of range",
+          [](int _i) { return camera_business_set_collect_type(11, _i); });
+    Edges("channel", 16, 0, 15, "channel out of range",
+          [](int _i) { return camera_business_set_video_quality(_i, 2); });
+    Edges("channel of capacity 4", 4, 0, 3, "channel out of range",
+          [](int _i) { return camera_delete_collector_fd(_i); });
+    Row("channel min int", 16, "channel out of range",
+        [] { return camera_business_set_bit_rate(g_iMinInt, 2); });
+
+    Edges("audio channels", 16, 1, 2, "audio channels out of range",
+          [](int _i) { return Audio(_i, 16, 44100); });
+    Edges("sample rate", 16, 8000, 192000, "sample rate out of range",
+          [](int _i) { return Audio(2, 16, _i); });
+    Row("audio bits 8", 16, "", [] { return Audio(2, 8, 44100); });
+    Row("audio bits 12", 16, "audio bits not 8, 16, 24 or 32", [] { return Audio(2, 12, 44100); });
+    Row("audio bits 24", 16, "", [] { return Audio(2, 24, 44100); });
+    Row("audio bits 32", 16, "", [] { return Audio(2, 32, 44100); });
+    Row("audio bits 33", 16, "audio bits not 8, 16, 24 or 32", [] { return Audio(2, 33, 44100); });
+    Row("sound off without input", 16, "", [] { return Audio(2, 16, 0, "", false); });
+    Row("null audio name", 16, "null pointer", [] { return Audio(2, 16, 44100, nullptr); });
+    Row("audio name of 256 bytes", 16, "text too long",
+        [] { return Audio(2, 16, 44100, std::string(256, 'n').c_str()); });
+    Row("audio name of 255 bytes", 16, "", [] { return Audio(2, 16, 44100, std::string(255, 'n').c_str()); });
+
+    Row("add null block", 16, "null pointer", [] { return camera_business_add_chan_info(nullptr); });
+    Edges("added block number", 16, 0, 15, "channel out of range", [](int _i) { return AddBlock(_i); });
+    Row("add empty slot", 16, "empty slot", [] { return AddBlock(3, -1); });
+    Row("set null blocks", 8, "null pointer", [] { return camera_business_set_chan_info(nullptr, 1); });
+    Row("block count 0", 8, "count out of range", [] { return SetBlocks(0); });
+    Row("block count 17", 8, "count out of range", [] { return SetBlocks(17); });
+    Row("block count -1", 8, "count out of range", [] { return SetBlocks(-1); });
+    Edges("block number of capacity 8", 8, 0, 7, "channel out of range",
+          [](int _i) { return SetBlocks(2, _i); });
+    Row("block number 16", 16, "channel out of range", [] { return SetBlocks(2, 16); });
+    Row("two blocks", 8, "", [] { return SetBlocks(2); });
+    Edges("disabled channel", 16, 0, 15, "channel out of range",
+          [](int _i) { return camera_business_set_disable(_i); });
+    Row("cleanup", 16, "", [] { return camera_business_cleanup(); });
 }
 
-void TestCameraBusiness::testStart_keepsEachStepAndJournalsItInOrder()
+// A refused call answers 0, journals its reason and changes nothing; an accepted one answers 1.
+void TestCameraBusiness::testCall()
 {
-    QCOMPARE(camera_business_register_user("admin", "secret"), 1);
+    QFETCH(int, iCapacity);
+    QFETCH(Call, call);
+    QFETCH(QString, qstrRefused);
+    if (iCapacity > 0) {
+        StartLibrary(iCapacity);
+        const STRUCT_ChanInfo stOld = MakeBlock(2, "old");
+        QCOMPARE(camera_business_set_chan_info(&stOld, 1), 1);
+    }
+    const CB_State stBefore = State();
+    const int iExpected = qstrRefused.isEmpty() ? 1 : 0;
+    QCOMPARE(call(), iExpected);
+    QCOMPARE(LastEntry().value("result").toInt(), iExpected);
+    QCOMPARE(LastEntry().contains("refused"), iExpected == 0);
+    QCOMPARE(LastEntry().value("refused").toString(), qstrRefused);
+    const CB_State stAfter = State();
+    QCOMPARE(std::memcmp(&stBefore, &stAfter, sizeof(CB_State)) == 0, iExpected == 0);
+}
+
+void TestCameraBusiness::testAcceptedValues_kept()
+{
+    StartLibrary();
+    QCOMPARE(camera_business_set_video_quality(1, 3), 1);
+    QCOMPARE(camera_business_set_frame_rate(1, 25), 1);
+    QCOMPARE(camera_business_set_bit_rate(1, 2048), 1);
+    QCOMPARE(camera_business_set_video_size(1, 1280, 720), 1);
+    QCOMPARE(camera_business_set_camera_size(1, 1920, 1080), 1);
+    QCOMPARE(camera_business_set_collect_type(1, 2), 1);
+    QCOMPARE(camera_business_set_audio_collect_info(1, "USB 麦克风", 1, 2, 16, 44100, true), 1);
+    QCOMPARE(LastEntry().value("args").toObject().value("audioName").toString(), QString("USB 麦克风"));
+    CB_ChannelState stCh = State().aChannels[1];
+    QCOMPARE((QVector<int>{stCh.iQuality, stCh.iFrameRate, stCh.iBitRate, stCh.iVideoWidth, stCh.iVideoHeight,
+                           stCh.iCameraWidth, stCh.iCameraHeight, stCh.iCollectType}),
+             (QVector<int>{3, 25, 2048, 1280, 720, 1920, 1080, 2}));
+    QCOMPARE(QString::fromUtf8(stCh.audio.szName), QString("USB 麦克风"));
+    QCOMPARE((QVector<int>{stCh.audio.iEnctype, stCh.audio.iChannels, stCh.audio.iBits,
+                           stCh.audio.iSampleRate, stCh.audio.ucEnableAudio}),
+             (QVector<int>{1, 2, 16, 44100, 1}));
+
+    // Sound off is taken without a sample rate or an input's name.
+    QCOMPARE(camera_business_set_audio_collect_info(1, "", 1, 2, 16, 0, false), 1);
+    stCh = State().aChannels[1];
+    QCOMPARE((QVector<int>{stCh.audio.iSampleRate, stCh.audio.ucEnableAudio, stCh.audio.szName[0]}),
+             (QVector<int>{0, 0, 0}));
+}
+
+// Clean-up keeps registration, callback and send switch, so that the library starts again at once.
+void TestCameraBusiness::testLifecycle_startCleanupStartReset()
+{
+    const CB_State stFresh = State();
+    StartLibrary();
     CB_State stState = State();
-    QCOMPARE(int(stState.ucRegistered), 1);
     QCOMPARE(QByteArray(stState.szUser), QByteArray("admin"));
     QCOMPARE(QByteArray(stState.szPassword), QByteArray("secret"));
-    QCOMPARE(int(stState.ucStarted), 0);
-
-    QCOMPARE(camera_business_set_mess_callback(RecordingCallback, 77), 0);
-    stState = State();
-    QCOMPARE(int(stState.ucHasCallback), 1);
-    QCOMPARE(stState.iCallbackUser, 77);
-
-    QCOMPARE(camera_business_enable_send_stream(1), 1);
-    QCOMPARE(State().iSendStreamEnabled, 1);
-
-    QCOMPARE(camera_business_startup(6000, 16), 1);
-    stState = State();
-    QCOMPARE(int(stState.ucStarted), 1);
-    QCOMPARE(stState.iPort, 6000);
-    QCOMPARE(stState.iCapacity, 16);
-    QCOMPARE(stState.iStartupCount, 1);
+    QCOMPARE(Summary(stState), (QVector<int>{1, 1, 77, 1, 1, 6000, 16, 1, 0}));
 
     const QStringList qstrlstExpected{"camera_business_register_user", "camera_business_set_mess_callback",
                                       "camera_business_enable_send_stream", "camera_business_startup"};
     QCOMPARE(camera_business_inspect_journal_size(), qstrlstExpected.size());
     for (int i = 0; i < qstrlstExpected.size(); ++i) {
-        const QJsonObject qJsonEntry = JournalEntry(i);
-        QCOMPARE(qJsonEntry.value("call").toString(), qstrlstExpected.at(i));
-        QCOMPARE(qJsonEntry.value("seq").toInt(), i + 1);
-        QVERIFY(!qJsonEntry.contains("refused"));
+        QCOMPARE(JournalEntry(i).value("call").toString(), qstrlstExpected.at(i));
+        QCOMPARE(JournalEntry(i).value("seq").toInt(), i + 1);
     }
     QCOMPARE(JournalEntry(1).value("result").toInt(), 0);
     QCOMPARE(JournalEntry(3).value("args").toObject().value("port").toInt(), 6000);
     QCOMPARE(JournalEntry(0).value("args").toObject().value("user").toString(), QString("admin"));
     QVERIFY(!JournalText(0).contains("secret"));
-}
 
-void TestCameraBusiness::testBeforeStartup_refused_data()
-{
-    QTest::addColumn<EnumCall>("eCall");
-    QTest::newRow("quality") << CALL_QUALITY;
-    QTest::newRow("frame rate") << CALL_FRAME_RATE;
-    QTest::newRow("bit rate") << CALL_BIT_RATE;
-    QTest::newRow("video size") << CALL_VIDEO_SIZE;
-    QTest::newRow("camera size") << CALL_CAMERA_SIZE;
-    QTest::newRow("collect type") << CALL_COLLECT_TYPE;
-    QTest::newRow("audio") << CALL_AUDIO;
-    QTest::newRow("disable") << CALL_DISABLE;
-    QTest::newRow("delete collector") << CALL_DELETE_COLLECTOR;
-    QTest::newRow("add block") << CALL_ADD_CHAN_INFO;
-    QTest::newRow("set blocks") << CALL_SET_CHAN_INFO;
-    QTest::newRow("cleanup") << CALL_CLEANUP;
-}
-
-void TestCameraBusiness::testBeforeStartup_refused()
-{
-    QFETCH(EnumCall, eCall);
-    QCOMPARE(camera_business_register_user("admin", "secret"), 1);
-    const int iValue = eCall == CALL_AUDIO ? 44100 : 1;
-    QCOMPARE(Invoke(eCall, 1, iValue, 1), 0);
-
-    const CB_State stState = State();
-    QCOMPARE(int(stState.aChannels[1].ucHasBlock), 0);
-    QCOMPARE(int(stState.aChannels[1].ucDisabled), 0);
-    QCOMPARE(stState.aChannels[1].iCollectorDeletes, 0);
-    QCOMPARE(stState.iCleanupCount, 0);
-    if (Kept(eCall, 1) != -100) {
-        QCOMPARE(Kept(eCall, 1), -1);
-    }
-    QCOMPARE(LastEntry().value("refused").toString(), QString("not started"));
-    QCOMPARE(LastEntry().value("result").toInt(), 0);
-}
-
-void TestCameraBusiness::testStartup_rangeEdges_data()
-{
-    QTest::addColumn<int>("iPort");
-    QTest::addColumn<int>("iCapacity");
-    QTest::addColumn<int>("iExpected");
-    QTest::newRow("port -1") << -1 << 16 << 0;
-    QTest::newRow("port 0") << 0 << 16 << 1;
-    QTest::newRow("port 65535") << 65535 << 16 << 1;
-    QTest::newRow("port 65536") << 65536 << 16 << 0;
-    QTest::newRow("capacity 0") << 6000 << 0 << 0;
-    QTest::newRow("capacity 1") << 6000 << 1 << 1;
-    QTest::newRow("capacity 16") << 6000 << 16 << 1;
-    QTest::newRow("capacity 17") << 6000 << 17 << 0;
-}
-
-void TestCameraBusiness::testStartup_rangeEdges()
-{
-    QFETCH(int, iPort);
-    QFETCH(int, iCapacity);
-    QFETCH(int, iExpected);
-    QCOMPARE(camera_business_startup(iPort, iCapacity), iExpected);
-    const CB_State stState = State();
-    QCOMPARE(int(stState.ucStarted), iExpected);
-    QCOMPARE(stState.iStartupCount, iExpected);
-    QCOMPARE(stState.iPort, iExpected == 1 ? iPort : 0);
-    QCOMPARE(stState.iCapacity, iExpected == 1 ? iCapacity : 0);
-}
-
-void TestCameraBusiness::testStartup_twiceWithoutCleanup_refused()
-{
-    StartLibrary();
-    QCOMPARE(camera_business_startup(7000, 8), 0);
-    const CB_State stState = State();
-    QCOMPARE(stState.iPort, 6000);
-    QCOMPARE(stState.iCapacity, 16);
-    QCOMPARE(stState.iStartupCount, 1);
-    QCOMPARE(LastEntry().value("refused").toString(), QString("already started"));
-}
-
-void TestCameraBusiness::testSetter_rangeEdges_data()
-{
-    QTest::addColumn<EnumCall>("eCall");
-    QTest::addColumn<int>("iChNo");
-    QTest::addColumn<int>("iValue");
-    QTest::addColumn<int>("iValue2");
-    QTest::addColumn<int>("iExpected");
-    QTest::newRow("quality -1") << CALL_QUALITY << 0 << -1 << 0 << 0;
-    QTest::newRow("quality 0") << CALL_QUALITY << 0 << 0 << 0 << 1;
-    QTest::newRow("quality 4") << CALL_QUALITY << 0 << 4 << 0 << 1;
-    QTest::newRow("quality 5") << CALL_QUALITY << 0 << 5 << 0 << 0;
-    QTest::newRow("frame rate 0") << CALL_FRAME_RATE << 3 << 0 << 0 << 0;
-    QTest::newRow("frame rate 1") << CALL_FRAME_RATE << 3 << 1 << 0 << 1;
-    QTest::newRow("frame rate 60") << CALL_FRAME_RATE << 3 << 60 << 0 << 1;
-    QTest::newRow("frame rate 61") << CALL_FRAME_RATE << 3 << 61 << 0 << 0;
-    QTest::newRow("bit rate 0") << CALL_BIT_RATE << 5 << 0 << 0 << 0;
-    QTest::newRow("bit rate 1") << CALL_BIT_RATE << 5 << 1 << 0 << 1;
-    QTest::newRow("bit rate 16777215") << CALL_BIT_RATE << 5 << 16777215 << 0 << 1;
-    QTest::newRow("bit rate 16777216") << CALL_BIT_RATE << 5 << 16777216 << 0 << 0;
-    QTest::newRow("video width 0") << CALL_VIDEO_SIZE << 7 << 0 << 720 << 0;
-    QTest::newRow("video 1x1") << CALL_VIDEO_SIZE << 7 << 1 << 1 << 1;
-    QTest::newRow("video 8192x8192") << CALL_VIDEO_SIZE << 7 << 8192 << 8192 << 1;
-    QTest::newRow("video width 8193") << CALL_VIDEO_SIZE << 7 << 8193 << 720 << 0;
-    QTest::newRow("video height 0") << CALL_VIDEO_SIZE << 7 << 1280 << 0 << 0;
-    QTest::newRow("video height 8193") << CALL_VIDEO_SIZE << 7 << 1280 << 8193 << 0;
-    QTest::newRow("camera width 0") << CALL_CAMERA_SIZE << 9 << 0 << 720 << 0;
-    QTest::newRow("camera 8192x1") << CALL_CAMERA_SIZE << 9 << 8192 << 1 << 1;
-    QTest::newRow("camera width 8193") << CALL_CAMERA_SIZE << 9 << 8193 << 720 << 0;
-    QTest::newRow("camera height -1") << CALL_CAMERA_SIZE << 9 << 1280 << -1 << 0;
-    QTest::newRow("camera height 8193") << CALL_CAMERA_SIZE << 9 << 1280 << 8193 << 0;
-    QTest::newRow("collect type -1") << CALL_COLLECT_TYPE << 11 << -1 << 0 << 0;
-    QTest::newRow("collect type 0") << CALL_COLLECT_TYPE << 11 << 0 << 0 << 1;
-    QTest::newRow("collect type 2") << CALL_COLLECT_TYPE << 11 << 2 << 0 << 1;
-    QTest::newRow("collect type 3") << CALL_COLLECT_TYPE << 11 << 3 << 0 << 0;
-    QTest::newRow("chNo -1") << CALL_QUALITY << -1 << 2 << 0 << 0;
-    QTest::newRow("chNo 15") << CALL_QUALITY << 15 << 2 << 0 << 1;
-    QTest::newRow("chNo 16") << CALL_FRAME_RATE << 16 << 25 << 0 << 0;
-    QTest::newRow("chNo min int") << CALL_BIT_RATE << std::numeric_limits<int>::min() << 2 << 0 << 0;
-}
-
-void TestCameraBusiness::testSetter_rangeEdges()
-{
-    QFETCH(EnumCall, eCall);
-    QFETCH(int, iChNo);
-    QFETCH(int, iValue);
-    QFETCH(int, iValue2);
-    QFETCH(int, iExpected);
-    StartLibrary();
-    QCOMPARE(Invoke(eCall, iChNo, iValue, iValue2), iExpected);
-    QCOMPARE(LastEntry().value("result").toInt(), iExpected);
-    QCOMPARE(LastEntry().contains("refused"), iExpected == 0);
-    if (iChNo >= 0 && iChNo < CAMERA_BUSINESS_MAX_CHANNELS) {
-        QCOMPARE(Kept(eCall, iChNo), iExpected == 1 ? iValue : -1);
-    }
-    if (eCall == CALL_VIDEO_SIZE && iExpected == 1) {
-        QCOMPARE(State().aChannels[iChNo].iVideoHeight, iValue2);
-    }
-    if (eCall == CALL_CAMERA_SIZE && iExpected == 1) {
-        QCOMPARE(State().aChannels[iChNo].iCameraHeight, iValue2);
-    }
-}
-
-void TestCameraBusiness::testAudio_rangeEdges_data()
-{
-    QTest::addColumn<int>("iChannels");
-    QTest::addColumn<int>("iBits");
-    QTest::addColumn<int>("iRate");
-    QTest::addColumn<int>("iExpected");
-    QTest::newRow("as the program sends") << 2 << 16 << 44100 << 1;
-    QTest::newRow("channels 0") << 0 << 16 << 44100 << 0;
-    QTest::newRow("channels 1") << 1 << 16 << 44100 << 1;
-    QTest::newRow("channels 3") << 3 << 16 << 44100 << 0;
-    QTest::newRow("bits 8") << 2 << 8 << 44100 << 1;
-    QTest::newRow("bits 12") << 2 << 12 << 44100 << 0;
-    QTest::newRow("bits 24") << 2 << 24 << 44100 << 1;
-    QTest::newRow("bits 32") << 2 << 32 << 44100 << 1;
-    QTest::newRow("bits 33") << 2 << 33 << 44100 << 0;
-    QTest::newRow("rate 7999") << 2 << 16 << 7999 << 0;
-    QTest::newRow("rate 8000") << 2 << 16 << 8000 << 1;
-    QTest::newRow("rate 192000") << 2 << 16 << 192000 << 1;
-    QTest::newRow("rate 192001") << 2 << 16 << 192001 << 0;
-}
-
-void TestCameraBusiness::testAudio_rangeEdges()
-{
-    QFETCH(int, iChannels);
-    QFETCH(int, iBits);
-    QFETCH(int, iRate);
-    QFETCH(int, iExpected);
-    StartLibrary();
-    QCOMPARE(camera_business_set_audio_collect_info(6, "USB 麦克风", 1, iChannels, iBits, iRate, true),
-             iExpected);
-    const CB_AudioCollectInfo stAudio = State().aChannels[6].audio;
-    QCOMPARE(stAudio.iSet, iExpected);
-    if (iExpected == 1) {
-        QCOMPARE(QString::fromUtf8(stAudio.szName), QString("USB 麦克风"));
-        QCOMPARE(stAudio.iEnctype, 1);
-        QCOMPARE(stAudio.iChannels, iChannels);
-        QCOMPARE(stAudio.iBits, iBits);
-        QCOMPARE(stAudio.iSampleRate, iRate);
-        QCOMPARE(int(stAudio.ucEnableAudio), 1);
-        QCOMPARE(LastEntry().value("args").toObject().value("audioName").toString(), QString("USB 麦克风"));
-    }
-}
-
-void TestCameraBusiness::testAudio_soundOffWithoutRate_accepted()
-{
-    StartLibrary();
-    QCOMPARE(camera_business_set_audio_collect_info(4, "mic", 1, 2, 16, 44100, true), 1);
-    QCOMPARE(camera_business_set_audio_collect_info(4, "", 1, 2, 16, 0, false), 1);
-    CB_AudioCollectInfo stAudio = State().aChannels[4].audio;
-    QCOMPARE(int(stAudio.ucEnableAudio), 0);
-    QCOMPARE(stAudio.iSampleRate, 0);
-
-    QCOMPARE(camera_business_set_audio_collect_info(4, nullptr, 1, 2, 16, 44100, true), 0);
-    std::string strLong(CAMERA_BUSINESS_TEXT_SIZE, 'n');
-    QCOMPARE(camera_business_set_audio_collect_info(4, strLong.c_str(), 1, 2, 16, 44100, true), 0);
-    strLong.pop_back();
-    QCOMPARE(camera_business_set_audio_collect_info(4, strLong.c_str(), 1, 2, 16, 48000, true), 1);
-    stAudio = State().aChannels[4].audio;
-    QCOMPARE(QByteArray(stAudio.szName), QByteArray(strLong.c_str()));
-    QCOMPARE(stAudio.iSampleRate, 48000);
-}
-
-void TestCameraBusiness::testRegister_refusals_data()
-{
-    QTest::addColumn<QByteArray>("baUser");
-    QTest::addColumn<QByteArray>("baPassword");
-    QTest::addColumn<bool>("blUserNull");
-    QTest::addColumn<bool>("blPasswordNull");
-    QTest::addColumn<int>("iExpected");
-    QTest::newRow("null user") << QByteArray() << QByteArray("pw") << true << false << 0;
-    QTest::newRow("null password") << QByteArray("admin") << QByteArray() << false << true << 0;
-    QTest::newRow("user of 256 bytes") << QByteArray(256, 'u') << QByteArray("pw") << false << false << 0;
-    QTest::newRow("password of 256 bytes")
-        << QByteArray("admin") << QByteArray(256, 'p') << false << false << 0;
-    QTest::newRow("255 bytes each") << QByteArray(255, 'u') << QByteArray(255, 'p') << false << false << 1;
-    QTest::newRow("empty, as without host info") << QByteArray("") << QByteArray("") << false << false << 1;
-}
-
-void TestCameraBusiness::testRegister_refusals()
-{
-    QFETCH(QByteArray, baUser);
-    QFETCH(QByteArray, baPassword);
-    QFETCH(bool, blUserNull);
-    QFETCH(bool, blPasswordNull);
-    QFETCH(int, iExpected);
-    QCOMPARE(camera_business_register_user(blUserNull ? nullptr : baUser.constData(),
-                                           blPasswordNull ? nullptr : baPassword.constData()),
-             iExpected);
-    const CB_State stState = State();
-    QCOMPARE(int(stState.ucRegistered), iExpected);
-    QCOMPARE(QByteArray(stState.szUser), iExpected == 1 ? baUser : QByteArray());
-    QCOMPARE(QByteArray(stState.szPassword), iExpected == 1 ? baPassword : QByteArray());
-    QVERIFY(QJsonDocument::fromJson(JournalText(0)).isObject());
-}
-
-void TestCameraBusiness::testCallback_nullRefusedWithMinusOne()
-{
-    QCOMPARE(camera_business_set_mess_callback(nullptr, 5), -1);
-    QCOMPARE(int(State().ucHasCallback), 0);
-    QCOMPARE(LastEntry().value("result").toInt(), -1);
-    QCOMPARE(camera_business_inspect_send_message(1, 0, 0), -2);
-}
-
-void TestCameraBusiness::testEnableSendStream_data()
-{
-    QTest::addColumn<int>("iEnable");
-    QTest::addColumn<int>("iExpected");
-    QTest::newRow("-1") << -1 << 0;
-    QTest::newRow("0") << 0 << 1;
-    QTest::newRow("1") << 1 << 1;
-    QTest::newRow("2") << 2 << 0;
-}
-
-void TestCameraBusiness::testEnableSendStream()
-{
-    QFETCH(int, iEnable);
-    QFETCH(int, iExpected);
-    QCOMPARE(camera_business_enable_send_stream(1), 1);
-    QCOMPARE(camera_business_enable_send_stream(iEnable), iExpected);
-    QCOMPARE(State().iSendStreamEnabled, iExpected == 1 ? iEnable : 1);
-}
-
-void TestCameraBusiness::testCleanup_keepsRegistrationAndStartsAgain()
-{
-    StartLibrary();
     const STRUCT_ChanInfo stBlock = MakeBlock(0, "desk");
     QCOMPARE(camera_business_set_chan_info(&stBlock, 1), 1);
     QCOMPARE(camera_business_set_frame_rate(0, 25), 1);
 
     QCOMPARE(camera_business_cleanup(), 1);
-    CB_State stState = State();
-    QCOMPARE(int(stState.ucStarted), 0);
-    QCOMPARE(stState.iCleanupCount, 1);
-    QCOMPARE(int(stState.ucRegistered), 1);
-    QCOMPARE(int(stState.ucHasCallback), 1);
-    QCOMPARE(stState.iCallbackUser, 77);
-    QCOMPARE(stState.iSendStreamEnabled, 1);
+    stState = State();
+    QCOMPARE(Summary(stState), (QVector<int>{1, 1, 77, 1, 0, 0, 0, 1, 1}));
     QCOMPARE(int(stState.aChannels[0].ucHasBlock), 0);
     QCOMPARE(stState.aChannels[0].iFrameRate, -1);
     QCOMPARE(camera_business_set_frame_rate(0, 25), 0);
-    QCOMPARE(camera_business_cleanup(), 0);
-    QCOMPARE(State().iCleanupCount, 1);
 
     QCOMPARE(camera_business_startup(6001, 16), 1);
     QCOMPARE(camera_business_set_chan_info(&stBlock, 1), 1);
     stState = State();
-    QCOMPARE(int(stState.ucStarted), 1);
-    QCOMPARE(stState.iPort, 6001);
-    QCOMPARE(stState.iStartupCount, 2);
+    QCOMPARE(Summary(stState), (QVector<int>{1, 1, 77, 1, 1, 6001, 16, 2, 1}));
     QCOMPARE(int(stState.aChannels[0].ucHasBlock), 1);
     QCOMPARE(camera_business_inspect_send_message(5, 6, 7), 31);
-    QCOMPARE(g_stReceived.iUser, intptr_t(77));
+
+    // A reset forgets everything, as after loading the library.
+    camera_business_inspect_reset();
+    stState = State();
+    QCOMPARE(std::memcmp(&stState, &stFresh, sizeof(CB_State)), 0);
+    QCOMPARE(camera_business_inspect_journal_size(), 0);
+    QCOMPARE(camera_business_inspect_send_message(1, 2, 3), -2);
+}
+
+void TestCameraBusiness::testCallback()
+{
+    QCOMPARE(camera_business_set_mess_callback(nullptr, 5), -1);
+    QCOMPARE(int(State().ucHasCallback), 0);
+    QCOMPARE(LastEntry().value("result").toInt(), -1);
+    QCOMPARE(camera_business_inspect_send_message(1, 2, 3), -2);
+
+    QCOMPARE(camera_business_set_mess_callback(RecordingCallback, -123456), 0);
+    QCOMPARE(camera_business_inspect_send_message(11, 22, 33), 31);
+    const STRUCT_Received& st = g_stReceived;
+    QCOMPARE((QVector<qint64>{st.iMsg, st.iParam1, st.iParam2, st.iUser}),
+             (QVector<qint64>{11, 22, 33, -123456}));
+}
+
+void TestCameraBusiness::testSetChanInfo_sixteenBlocksKeptByTheirNumber()
+{
+    StartLibrary();
+    STRUCT_ChanInfo astBlock[CAMERA_BUSINESS_MAX_CHANNELS];
+    for (int i = 0; i < CAMERA_BUSINESS_MAX_CHANNELS; ++i) {
+        const int iChNo = CAMERA_BUSINESS_MAX_CHANNELS - 1 - i;
+        astBlock[i] = MakeBlock(iChNo, QByteArray("channel " + QByteArray::number(iChNo)).constData());
+    }
+    QCOMPARE(camera_business_set_chan_info(astBlock, CAMERA_BUSINESS_MAX_CHANNELS), 1);
+
+    const CB_State stState = State();
+    for (int iChNo = 0; iChNo < CAMERA_BUSINESS_MAX_CHANNELS; ++iChNo) {
+        const CB_ChannelState& stChannel = stState.aChannels[iChNo];
+        QCOMPARE(int(stChannel.ucHasBlock), 1);
+        QCOMPARE(stChannel.block.iChNo, iChNo);
+        QCOMPARE(Name(iChNo), QByteArray("channel " + QByteArray::number(iChNo)));
+    }
+    // Sixteen block lines, in array order, then the call line, all under one number.
+    QCOMPARE(camera_business_inspect_journal_size(), 4 + CAMERA_BUSINESS_MAX_CHANNELS + 1);
+    for (int i = 0; i < CAMERA_BUSINESS_MAX_CHANNELS; ++i) {
+        const QJsonObject qJsonEntry = JournalEntry(4 + i);
+        QCOMPARE(qJsonEntry.value("call").toString(), QString("camera_business_set_chan_info"));
+        QCOMPARE(qJsonEntry.value("seq").toInt(), 5);
+        QCOMPARE(qJsonEntry.value("index").toInt(), i);
+        const QJsonObject qJsonBlock = qJsonEntry.value("block").toObject();
+        QCOMPARE(qJsonBlock.value("chNo").toInt(), CAMERA_BUSINESS_MAX_CHANNELS - 1 - i);
+        QCOMPARE(qJsonBlock.value("chName").toString(),
+                 QString("channel %1").arg(CAMERA_BUSINESS_MAX_CHANNELS - 1 - i));
+        QCOMPARE(qJsonBlock.size(), 31);
+    }
+    QCOMPARE(LastEntry().value("seq").toInt(), 5);
+    QCOMPARE(LastEntry().value("args").toObject().value("count").toInt(), 16);
+}
+
+// Adding replaces one block and ends its disabled state; a new table replaces every block and
+// disabled state but keeps what belongs to the channel number; its empty slots carry no channel.
+void TestCameraBusiness::testBlocks_replacedDisabledAndDeleted()
+{
+    StartLibrary();
+    const STRUCT_ChanInfo astFirst[3] = {MakeBlock(0, "desk"), MakeBlock(4, "cam A"), MakeBlock(5, "cam B")};
+    QCOMPARE(camera_business_set_chan_info(astFirst, 3), 1);
+    QCOMPARE(camera_business_set_disable(4), 1);
+    QCOMPARE(int(State().aChannels[4].ucDisabled), 1);
+    QCOMPARE(Name(4), QByteArray("cam A"));
+
+    STRUCT_ChanInfo stNew = MakeBlock(4, "cam C");
+    stNew.iVideoFrameRate = 25;
+    QCOMPARE(camera_business_add_chan_info(&stNew), 1);
+    QCOMPARE(int(State().aChannels[4].ucDisabled), 0);
+    QCOMPARE(State().aChannels[4].block.iVideoFrameRate, 25);
+    QCOMPARE((QList<QByteArray>{Name(0), Name(4), Name(5)}), (QList<QByteArray>{"desk", "cam C", "cam B"}));
+    QCOMPARE(
+        JournalEntry(camera_business_inspect_journal_size() - 2).value("block").toObject().value("chName"),
+        QJsonValue("cam C"));
+    QCOMPARE(LastEntry().value("args").toObject().value("chNo").toInt(), 4);
+
+    QCOMPARE(camera_business_set_disable(4), 1);
+    QCOMPARE(camera_business_set_frame_rate(4, 25), 1);
+    QCOMPARE(camera_delete_collector_fd(4), 1);
+    QCOMPARE(camera_delete_collector_fd(4), 1);
+    STRUCT_ChanInfo astSecond[CAMERA_BUSINESS_MAX_CHANNELS];
+    std::memset(astSecond, 0, sizeof(astSecond));
+    for (STRUCT_ChanInfo& stBlock : astSecond) {
+        stBlock.iCollectDevType = -1;
+    }
+    astSecond[0] = MakeBlock(1, "c");
+    astSecond[5] = MakeBlock(3, "camera");
+    QCOMPARE(camera_business_set_chan_info(astSecond, CAMERA_BUSINESS_MAX_CHANNELS), 1);
+    const CB_State stState = State();
+    for (int iChNo = 0; iChNo < CAMERA_BUSINESS_MAX_CHANNELS; ++iChNo) {
+        QCOMPARE(int(stState.aChannels[iChNo].ucHasBlock), iChNo == 1 || iChNo == 3 ? 1 : 0);
+    }
+    QCOMPARE(int(stState.aChannels[4].ucDisabled), 0);
+    QCOMPARE(stState.aChannels[4].iFrameRate, 25);
+    QCOMPARE(stState.aChannels[4].iCollectorDeletes, 2);
+    QCOMPARE(stState.aChannels[0].iCollectorDeletes, 0);
+    QCOMPARE((QList<QByteArray>{Name(1), Name(3)}), (QList<QByteArray>{"c", "camera"}));
+}
+
+void TestCameraBusiness::testBlockText_nulLessFieldCutAtItsEnd_data()
+{
+    QTest::addColumn<int>("iOffset");
+    QTest::addColumn<QString>("qstrKey");
+    QTest::newRow("audio name") << int(offsetof(STRUCT_ChanInfo, szAudioName)) << "audioName";
+    QTest::newRow("collect device name")
+        << int(offsetof(STRUCT_ChanInfo, szCollectDevName)) << "collectDevName";
+    QTest::newRow("channel name") << int(offsetof(STRUCT_ChanInfo, szChName)) << "chName";
+    QTest::newRow("device identity") << int(offsetof(STRUCT_ChanInfo, szDevID)) << "devID";
+}
+
+void TestCameraBusiness::testBlockText_nulLessFieldCutAtItsEnd()
+{
+    QFETCH(int, iOffset);
+    QFETCH(QString, qstrKey);
+    StartLibrary();
+    // A block of its exact size on the heap, so a read past its end is caught by the sanitizer;
+    // every byte after the field is printable, so a read past the field shows in the text.
+    auto pBlock = std::make_unique<STRUCT_ChanInfo>();
+    std::memset(pBlock.get(), 'y', sizeof(STRUCT_ChanInfo));
+    pBlock->iChNo = 1;
+    pBlock->iCollectDevType = 0;
+    std::memset(reinterpret_cast<char*>(pBlock.get()) + iOffset, 'x', CAMERA_BUSINESS_TEXT_SIZE);
+    QCOMPARE(camera_business_add_chan_info(pBlock.get()), 1);
+
+    const QJsonObject qJsonBlock =
+        JournalEntry(camera_business_inspect_journal_size() - 2).value("block").toObject();
+    QCOMPARE(qJsonBlock.value(qstrKey).toString(), QString(CAMERA_BUSINESS_TEXT_SIZE, 'x'));
+    const CB_State stState = State();
+    QCOMPARE(std::memcmp(&stState.aChannels[1].block, pBlock.get(), sizeof(STRUCT_ChanInfo)), 0);
+}
+
+void TestCameraBusiness::testConcurrentCalls_allJournaled()
+{
+    StartLibrary();
+    const int iCalls = 2000;
+    auto work = [iCalls](int _iChNo) {
+        for (int i = 0; i < iCalls; ++i) {
+            camera_business_set_frame_rate(_iChNo, 1 + i % 60);
+        }
+    };
+    std::thread threadA(work, 1);
+    std::thread threadB(work, 2);
+    threadA.join();
+    threadB.join();
+
+    const int iSize = camera_business_inspect_journal_size();
+    QCOMPARE(iSize, 4 + 2 * iCalls);
+    QSet<int> setSeq;
+    for (int i = 0; i < iSize; ++i) {
+        setSeq.insert(JournalEntry(i).value("seq").toInt());
+    }
+    QCOMPARE(setSeq.size(), iSize);
+    QCOMPARE(State().aChannels[1].iFrameRate, 1 + (iCalls - 1) % 60);
 }
 
 QTEST_GUILESS_MAIN(TestCameraBusiness)

@@ -20,8 +20,6 @@ private slots:
     void startParam_data();
     void startParam();
     void startParam_userAndPasswordStoredKeepingOtherKeys();
-    void isShowMainWindow_data();
-    void isShowMainWindow();
     void config_data();
     void config();
     void styleSheetOfTheSkinIsApplied();
@@ -31,9 +29,7 @@ private slots:
     void screenIndexRule();
     void screenList_readsTheSourceAndAppends();
     void audioRegistry_claimFindRelease();
-    void audioRegistry_bindFalseOnlyAsks();
     void audioRegistry_concurrentClaimsNeverShareAnInput();
-    void usbList_isACopy();
 
 private:
     static OrbApplication* App() { return OrbApplication::Instance(); }
@@ -71,57 +67,41 @@ void TestOrbApplication::init()
 void TestOrbApplication::startParam_data()
 {
     QTest::addColumn<QString>("param");
-    QTest::addColumn<QString>("token");
-    QTest::addColumn<QString>("platform");
-    QTest::addColumn<QString>("communicationId");
-    QTest::addColumn<QString>("sendSocketID");
+    // Token, platform, communication ID and send socket ID as read.
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<bool>("showMainWindow");
     QTest::newRow("every key")
-        << QStringLiteral(
-               R"({"token":"tk","platform":"pf","communicationId":"c9","sendSocketID":"s1","param":{"tip":false}})")
-        << "tk"
-        << "pf"
-        << "c9"
-        << "s1";
+        << R"({"token":"tk","platform":"pf","communicationId":"c9","sendSocketID":"s1","param":{"tip":false}})"
+        << QStringList{"tk", "pf", "c9", "s1"} << true;
     QTest::newRow("sendSocketID a number is ignored")
-        << QStringLiteral(R"({"token":"tk","sendSocketID":7})") << "tk"
-        << ""
-        << ""
-        << "";
-    QTest::newRow("token a number reads empty") << QStringLiteral(R"({"token":5,"platform":"pf"})") << ""
-                                                << "pf"
-                                                << ""
-                                                << "";
-    QTest::newRow("param not an object") << QStringLiteral(R"({"param":"x","platform":"p"})") << ""
-                                         << "p"
-                                         << ""
-                                         << "";
-    QTest::newRow("not JSON") << QStringLiteral("lumacast please") << ""
-                              << ""
-                              << ""
-                              << "";
-    QTest::newRow("JSON array") << QStringLiteral(R"(["token"])") << ""
-                                << ""
-                                << ""
-                                << "";
-    QTest::newRow("non-ASCII kept") << QStringLiteral(R"({"token":"令牌","platform":"平台"})") << "令牌"
-                                    << "平台"
-                                    << ""
-                                    << "";
+        << R"({"token":"tk","sendSocketID":7})" << QStringList{"tk", "", "", ""} << true;
+    QTest::newRow("token a number reads empty")
+        << R"({"token":5,"platform":"pf"})" << QStringList{"", "pf", "", ""} << true;
+    QTest::newRow("param not an object")
+        << R"({"param":"x","platform":"p"})" << QStringList{"", "p", "", ""} << true;
+    QTest::newRow("not JSON") << "lumacast please" << QStringList{"", "", "", ""} << true;
+    QTest::newRow("JSON array") << R"(["token"])" << QStringList{"", "", "", ""} << true;
+    QTest::newRow("non-ASCII kept") << R"({"token":"令牌","platform":"平台"})"
+                                    << QStringList{"令牌", "平台", "", ""} << true;
+    QTest::newRow("main window hidden")
+        << R"({"param":{"showMainWindow":false}})" << QStringList{"", "", "", ""} << false;
+    QTest::newRow("main window shown")
+        << R"({"param":{"showMainWindow":true}})" << QStringList{"", "", "", ""} << true;
+    QTest::newRow("main window not a bool")
+        << R"({"param":{"showMainWindow":0}})" << QStringList{"", "", "", ""} << true;
 }
 
 void TestOrbApplication::startParam()
 {
     QFETCH(QString, param);
-    QFETCH(QString, token);
-    QFETCH(QString, platform);
-    QFETCH(QString, communicationId);
-    QFETCH(QString, sendSocketID);
+    QFETCH(QStringList, expected);
+    QFETCH(bool, showMainWindow);
     QVERIFY(App()->ParseStartParam({QStringLiteral("Lumacast"), QStringLiteral("Lumacast"), param}));
     QCOMPARE(App()->GetStartParam(), param);
-    QCOMPARE(App()->GetToken(), token);
-    QCOMPARE(App()->GetPlatform(), platform);
-    QCOMPARE(App()->GetCommunicationId(), communicationId);
-    QCOMPARE(App()->GetSendSocketID(), sendSocketID);
+    QCOMPARE((QStringList{App()->GetToken(), App()->GetPlatform(), App()->GetCommunicationId(),
+                          App()->GetSendSocketID()}),
+             expected);
+    QCOMPARE(App()->IsShowMainWindow(), showMainWindow);
     // Without "user" and "password" the settings file is not touched.
     QVERIFY(!QFile::exists(App()->GetConfigPath()));
 }
@@ -147,25 +127,6 @@ void TestOrbApplication::startParam_withoutArgumentsKeepsDefaults()
     QCOMPARE(App()->GetStartParam(), QStringLiteral("lumacas"));
     QCOMPARE(App()->GetPlatform(), QStringLiteral("platform"));
     QVERIFY(App()->IsShowMainWindow());
-}
-
-void TestOrbApplication::isShowMainWindow_data()
-{
-    QTest::addColumn<QString>("param");
-    QTest::addColumn<bool>("show");
-    QTest::newRow("false") << QStringLiteral(R"({"param":{"showMainWindow":false}})") << false;
-    QTest::newRow("true") << QStringLiteral(R"({"param":{"showMainWindow":true}})") << true;
-    QTest::newRow("missing") << QStringLiteral(R"({"param":{}})") << true;
-    QTest::newRow("not a bool") << QStringLiteral(R"({"param":{"showMainWindow":0}})") << true;
-    QTest::newRow("not JSON") << QStringLiteral("}{") << true;
-}
-
-void TestOrbApplication::isShowMainWindow()
-{
-    QFETCH(QString, param);
-    QFETCH(bool, show);
-    App()->ParseStartParam({QStringLiteral("Lumacast"), QStringLiteral("Lumacast"), param});
-    QCOMPARE(App()->IsShowMainWindow(), show);
 }
 
 void TestOrbApplication::config_data()
@@ -304,7 +265,13 @@ void TestOrbApplication::screenList_readsTheSourceAndAppends()
 void TestOrbApplication::audioRegistry_claimFindRelease()
 {
     App()->SetAudioDevs(ThreeInputs());
+    // Without binding it only asks: nothing is claimed, nothing handed back.
     STRUCT_Audio structAudio;
+    structAudio.qstrName = QStringLiteral("untouched");
+    QVERIFY(App()->ClaimAudioDev(2, QStringLiteral("mic B"), false, structAudio));
+    QCOMPARE(structAudio.qstrName, QStringLiteral("untouched"));
+    QCOMPARE(App()->GetAudioDevs().at(1).iHolderChNo, -1);
+
     QVERIFY(App()->ClaimAudioDev(3, QStringLiteral("mic A"), true, structAudio));
     QCOMPARE(structAudio.qstrName, QStringLiteral("mic A"));
     QCOMPARE(structAudio.iHolderChNo, 3);
@@ -334,18 +301,6 @@ void TestOrbApplication::audioRegistry_claimFindRelease()
     QVERIFY(App()->ClaimAudioDev(7, QString(), true, structAudio));
     QCOMPARE(structAudio.qstrName, QStringLiteral("mic A"));
     QCOMPARE(App()->GetAudioDevs().at(0).iHolderChNo, 7);
-}
-
-void TestOrbApplication::audioRegistry_bindFalseOnlyAsks()
-{
-    App()->SetAudioDevs(ThreeInputs());
-    STRUCT_Audio structAudio;
-    structAudio.qstrName = QStringLiteral("untouched");
-    QVERIFY(App()->ClaimAudioDev(2, QStringLiteral("mic B"), false, structAudio));
-    QCOMPARE(structAudio.qstrName, QStringLiteral("untouched"));
-    for (const STRUCT_Audio& structEntry : App()->GetAudioDevs()) {
-        QCOMPARE(structEntry.iHolderChNo, -1);
-    }
 }
 
 void TestOrbApplication::audioRegistry_concurrentClaimsNeverShareAnInput()
@@ -381,16 +336,6 @@ void TestOrbApplication::audioRegistry_concurrentClaimsNeverShareAnInput()
         (structEntry.iHolderChNo == 1 ? iHeldByOne : iHeldByTwo)++;
     }
     QCOMPARE(iHeldByOne + iHeldByTwo, iInputs);
-}
-
-void TestOrbApplication::usbList_isACopy()
-{
-    STRUCT_Usb structUsb;
-    structUsb.qstrDevID = QStringLiteral("usb-cam-1");
-    App()->SetUsbDevs({structUsb});
-    QVector<STRUCT_Usb> vecCopy = App()->GetUsbDevs();
-    vecCopy[0].qstrDevID = QStringLiteral("changed");
-    QCOMPARE(App()->GetUsbDevs().at(0).qstrDevID, QStringLiteral("usb-cam-1"));
 }
 
 LUMACAST_TEST_MAIN(TestOrbApplication)
