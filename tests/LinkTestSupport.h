@@ -3,10 +3,8 @@
 #pragma once
 
 #include "CLS_WebSocketWidget.h"
+#include "LogReader.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QHostAddress>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -37,13 +35,8 @@ public:
 
     bool IsListening() const { return m_blListening; }
     quint16 Port() const { return m_webSocketServer.serverPort(); }
-    int Connections() const { return static_cast<int>(m_vecSockets.size()); }
     // The latest connection, or null.
     QWebSocket* Socket() const { return m_vecSockets.empty() ? nullptr : m_vecSockets.back().get(); }
-    bool WaitConnections(int _iCount) const
-    {
-        return QTest::qWaitFor([&]() { return Connections() >= _iCount; }, 5000);
-    }
     QStringList& Frames() { return m_qstrlstFrames; }
     bool WaitFrames(int _iCount)
     {
@@ -59,31 +52,14 @@ private:
     bool m_blListening = false;
 };
 
-// The lines this process wrote to its log file since the reader was made.
+// The text this process added to its log since the reader was made.
 class LogTail
 {
 public:
-    LogTail() : m_iStart(QFileInfo(LogFile()).size()) {}
-
-    static QString LogFile()
-    {
-        const QDir qdirLog(QCoreApplication::applicationDirPath() + QStringLiteral("/Log/") +
-                           QCoreApplication::applicationName());
-        const QStringList qstrlstLogs = qdirLog.entryList({QStringLiteral("*.log")}, QDir::Files);
-        return qstrlstLogs.isEmpty() ? QString() : qdirLog.filePath(qstrlstLogs.first());
-    }
-
-    QString NewText() const
-    {
-        QFile qfileLog(LogFile());
-        if (!qfileLog.open(QIODevice::ReadOnly) || !qfileLog.seek(m_iStart)) {
-            return QString();
-        }
-        return QString::fromUtf8(qfileLog.readAll());
-    }
+    QString NewText() const { return ReadAppLog().mid(m_iStart); }
 
 private:
-    qint64 m_iStart = 0;
+    int m_iStart = ReadAppLog().size();
 };
 
 inline QJsonObject JsonOf(const QString& _qstrText)
@@ -116,13 +92,12 @@ public:
         }
         m_peer.Frames().clear();
         m_qstrlstReceived.clear();
-        const int iConnections = m_peer.Connections();
         m_pLink = std::make_unique<CLS_WebSocketWidget>();
         QObject::connect(m_pLink.get(), &CLS_WebSocketWidget::SignReceived, m_pLink.get(),
                          [this](const QString& _qstrMsg) { m_qstrlstReceived.append(_qstrMsg); });
         m_pLink->SetPlatform(QStringLiteral("plat"));
         m_pLink->ConnectServer(QStringLiteral("127.0.0.1"), m_peer.Port());
-        if (!m_peer.WaitConnections(iConnections + 1) || !m_peer.WaitFrames(1)) {
+        if (!m_peer.WaitFrames(1)) {
             return false;
         }
         m_qstrLogin = m_peer.Frames().takeFirst();
@@ -141,25 +116,25 @@ public:
     {
         const QString qstrBarrier = QStringLiteral("{\"cmd\":7777,\"param\":{\"n\":%1}}").arg(++m_iSync);
         m_peer.Send(qstrBarrier);
-        if (!QTest::qWaitFor([&]() { return m_qstrlstReceived.contains(qstrBarrier); }, 5000)) {
+        if (!QTest::qWaitFor([&]() { return m_qstrlstReceived.removeAll(qstrBarrier) > 0; }, 5000)) {
             return false;
         }
-        m_qstrlstReceived.removeAll(qstrBarrier);
         STRUCT_MsgHead structHead = m_pLink->MakeHead();
         structHead.iCmd = 7778;
         structHead.qstrCommunicationId = QStringLiteral("sync-%1").arg(m_iSync);
         m_pLink->SendMsg(QStringLiteral("{}"), structHead);
+        QStringList& qstrlstFrames = m_peer.Frames();
         const auto IsMarker = [&](const QString& _qstrFrame) {
             return JsonOf(_qstrFrame).value(QStringLiteral("communicationId")) ==
                    structHead.qstrCommunicationId;
         };
         if (!QTest::qWaitFor(
-                [&]() { return std::any_of(m_peer.Frames().cbegin(), m_peer.Frames().cend(), IsMarker); },
+                [&]() { return std::any_of(qstrlstFrames.cbegin(), qstrlstFrames.cend(), IsMarker); },
                 5000)) {
             return false;
         }
-        m_peer.Frames().erase(std::remove_if(m_peer.Frames().begin(), m_peer.Frames().end(), IsMarker),
-                              m_peer.Frames().end());
+        qstrlstFrames.erase(std::remove_if(qstrlstFrames.begin(), qstrlstFrames.end(), IsMarker),
+                            qstrlstFrames.end());
         return true;
     }
 

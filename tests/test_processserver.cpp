@@ -14,20 +14,12 @@ private slots:
     void initTestCase();
     void init();
 
-    void testWinStartUp_program_startedWithTypeAndParam_data();
-    void testWinStartUp_program_startedWithTypeAndParam();
-    void testWinStartUp_refused_data();
-    void testWinStartUp_refused();
+    void testWinStartUp_data();
+    void testWinStartUp();
     void testWriteAutoStartCfg_data();
     void testWriteAutoStartCfg();
 
 private:
-    static QString IniPath()
-    {
-        return QCoreApplication::applicationDirPath() +
-               QStringLiteral("/TerminalServerFile/AutoStartCfg.ini");
-    }
-
     QTemporaryDir m_tempDir;
     QString m_qstrRecordFile;
     QString m_qstrChildPath;
@@ -48,60 +40,51 @@ void TestProcessServer::init()
     QFile::remove(m_qstrRecordFile);
 }
 
-void TestProcessServer::testWinStartUp_program_startedWithTypeAndParam_data()
+void TestProcessServer::testWinStartUp_data()
 {
-    QTest::addColumn<QByteArray>("qbaParam");
-    QTest::newRow("JSON with non-ASCII")
-        << QByteArray("{\"param\":{\"skin\":\"皮肤\",\"lang\":\"ü€😀\"},\"token\":\"a b\"}");
-    QTest::newRow("quotes and shell characters") << QByteArray("'$(touch x)' \"; rm -rf /\" `id` | &");
-    QTest::newRow("empty") << QByteArray("");
-}
-
-void TestProcessServer::testWinStartUp_program_startedWithTypeAndParam()
-{
-    QFETCH(QByteArray, qbaParam);
-    const LogTail logTail;
-    QVERIFY(CLS_ProcessServer::WinStartUp("recorder", qbaParam.constData()));
-    QVERIFY(logTail.NewText().contains(QStringLiteral("WinStartUp::program = ") + m_qstrChildPath +
-                                       QLatin1Char('\n')));
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_qstrRecordFile), 10000);
-    const QList<QByteArray> lstArgs = RecordedArguments(m_qstrRecordFile);
-    QCOMPARE(lstArgs.size(), 3);
-    QCOMPARE(lstArgs.at(0), QFile::encodeName(m_qstrChildPath));
-    QCOMPARE(lstArgs.at(1), QByteArray("recorder"));
-    QCOMPARE(lstArgs.at(2), qbaParam);
-}
-
-void TestProcessServer::testWinStartUp_refused_data()
-{
-    QTest::addColumn<QByteArray>("qbaType");
-    QTest::addColumn<bool>("blNullType");
-    QTest::addColumn<bool>("blNullParam");
+    QTest::addColumn<QByteArray>("qbaType");  // null: no type given
+    QTest::addColumn<QByteArray>("qbaParam"); // null: no param given
+    QTest::addColumn<bool>("blStarted");
     QTest::addColumn<QString>("qstrLog");
-    QTest::newRow("no param") << QByteArray("recorder") << false << true
+    const QByteArray qbaRecorder("recorder");
+    const QString qstrStarted =
+        QStringLiteral("WinStartUp::program = ") + m_qstrChildPath + QLatin1Char('\n');
+    QTest::newRow("JSON with non-ASCII")
+        << qbaRecorder << QByteArray("{\"param\":{\"skin\":\"皮肤\",\"lang\":\"ü€😀\"},\"token\":\"a b\"}")
+        << true << qstrStarted;
+    QTest::newRow("quotes and shell characters")
+        << qbaRecorder << QByteArray("'$(touch x)' \"; rm -rf /\" `id` | &") << true << qstrStarted;
+    QTest::newRow("empty param") << qbaRecorder << QByteArray("") << true << qstrStarted;
+    QTest::newRow("no param") << qbaRecorder << QByteArray() << false
                               << QStringLiteral("[CLS_ProcessServer::WinStartUp]:NULL == _pcParam");
-    QTest::newRow("no type") << QByteArray() << true << false
+    QTest::newRow("no type") << QByteArray() << QByteArray("{}") << false
                              << QStringLiteral("[CLS_ProcessServer::WinStartUp]:NULL == _pcType");
-    QTest::newRow("no such program") << QByteArray("missing") << false << false
+    QTest::newRow("no such program") << QByteArray("missing") << QByteArray("{}") << false
                                      << QStringLiteral("WinStartUp::program = ") +
                                             QCoreApplication::applicationDirPath() +
                                             QStringLiteral("/missing");
-    QTest::newRow("outside the folder") << QByteArray("../test_processserver/recorder") << false << false
-                                        << QStringLiteral("not a program of the application folder");
-    QTest::newRow("empty type") << QByteArray("") << false << false
+    QTest::newRow("outside the folder") << QByteArray("../test_processserver/recorder") << QByteArray("{}")
+                                        << false << QStringLiteral("not a program of the application folder");
+    QTest::newRow("empty type") << QByteArray("") << QByteArray("{}") << false
                                 << QStringLiteral("not a program of the application folder");
 }
 
-void TestProcessServer::testWinStartUp_refused()
+void TestProcessServer::testWinStartUp()
 {
     QFETCH(QByteArray, qbaType);
-    QFETCH(bool, blNullType);
-    QFETCH(bool, blNullParam);
+    QFETCH(QByteArray, qbaParam);
+    QFETCH(bool, blStarted);
     QFETCH(QString, qstrLog);
     const LogTail logTail;
-    QVERIFY(!CLS_ProcessServer::WinStartUp(blNullType ? nullptr : qbaType.constData(),
-                                           blNullParam ? nullptr : "{}"));
+    QCOMPARE(CLS_ProcessServer::WinStartUp(qbaType.isNull() ? nullptr : qbaType.constData(),
+                                           qbaParam.isNull() ? nullptr : qbaParam.constData()),
+             blStarted);
     QVERIFY2(logTail.NewText().contains(qstrLog), qPrintable(logTail.NewText()));
+    if (blStarted) {
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_qstrRecordFile), 10000);
+        QCOMPARE(RecordedArguments(m_qstrRecordFile),
+                 (QList<QByteArray>{QFile::encodeName(m_qstrChildPath), qbaType, qbaParam}));
+    }
 }
 
 void TestProcessServer::testWriteAutoStartCfg_data()
@@ -109,12 +92,10 @@ void TestProcessServer::testWriteAutoStartCfg_data()
     QTest::addColumn<QByteArray>("qbaBefore");
     QTest::addColumn<bool>("blAutoStart");
     QTest::addColumn<QVariantMap>("mapOther");
-    QTest::newRow("no folder, on") << QByteArray() << true << QVariantMap();
-    QTest::newRow("no folder, off") << QByteArray() << false << QVariantMap();
-    QTest::newRow("other group kept, on")
-        << QByteArray("[Other]\nname=Größe\ncount=3\n") << true
-        << QVariantMap{{QStringLiteral("Other/name"), QStringLiteral("Größe")},
-                       {QStringLiteral("Other/count"), 3}};
+    QTest::newRow("no folder") << QByteArray() << true << QVariantMap();
+    QTest::newRow("other group kept") << QByteArray("[Other]\nname=Größe\ncount=3\n") << true
+                                      << QVariantMap{{QStringLiteral("Other/name"), QStringLiteral("Größe")},
+                                                     {QStringLiteral("Other/count"), 3}};
     QTest::newRow("own group replaced, off")
         << QByteArray("[Lumacast]\nautoStart=true\nexeName=Old\n[Other]\nx=1\n") << false
         << QVariantMap{{QStringLiteral("Other/x"), 1}};
@@ -125,28 +106,25 @@ void TestProcessServer::testWriteAutoStartCfg()
     QFETCH(QByteArray, qbaBefore);
     QFETCH(bool, blAutoStart);
     QFETCH(QVariantMap, mapOther);
-    QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/TerminalServerFile")).removeRecursively();
+    const QString qstrIni =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/TerminalServerFile/AutoStartCfg.ini");
+    QDir(QFileInfo(qstrIni).absolutePath()).removeRecursively();
     if (!qbaBefore.isEmpty()) {
-        QVERIFY(QDir().mkpath(QFileInfo(IniPath()).absolutePath()));
-        QFile qfileIni(IniPath());
+        QVERIFY(QDir().mkpath(QFileInfo(qstrIni).absolutePath()));
+        QFile qfileIni(qstrIni);
         QVERIFY(qfileIni.open(QIODevice::WriteOnly));
         qfileIni.write(qbaBefore);
     }
     QCOMPARE(CLS_ProcessServer::WriteAutoStartCfg(blAutoStart), 0);
 
-    QFile qfileIni(IniPath());
-    QVERIFY(qfileIni.open(QIODevice::ReadOnly));
-    const QString qstrIni = QString::fromUtf8(qfileIni.readAll());
-    QVERIFY2(qstrIni.contains(QStringLiteral("[Lumacast]\n")), qPrintable(qstrIni));
-    QVERIFY(qstrIni.contains(QStringLiteral("\nexeName=Lumacast\n")));
-    QVERIFY(qstrIni.contains(blAutoStart ? QStringLiteral("\nautoStart=true\n")
-                                         : QStringLiteral("\nautoStart=false\n")));
-
-    QSettings qsettingsAfter(IniPath(), QSettings::IniFormat);
+    QSettings qsettingsAfter(qstrIni, QSettings::IniFormat);
     qsettingsAfter.setIniCodec("UTF-8");
     qsettingsAfter.beginGroup(QStringLiteral("Lumacast"));
     QCOMPARE(qsettingsAfter.childKeys(),
              (QStringList{QStringLiteral("autoStart"), QStringLiteral("exeName")}));
+    QCOMPARE(qsettingsAfter.value(QStringLiteral("exeName")).toString(), QStringLiteral("Lumacast"));
+    QCOMPARE(qsettingsAfter.value(QStringLiteral("autoStart")).toString(),
+             blAutoStart ? QStringLiteral("true") : QStringLiteral("false"));
     qsettingsAfter.endGroup();
     for (auto it = mapOther.cbegin(); it != mapOther.cend(); ++it) {
         QCOMPARE(qsettingsAfter.value(it.key()).toString(), it.value().toString());

@@ -39,13 +39,10 @@ public:
     }
     quint16 Port()
     {
-        if (!WaitLine(QStringLiteral("listening on"))) {
-            return 0;
-        }
-        return static_cast<quint16>(QRegularExpression(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"))
-                                        .match(m_qstrOut)
-                                        .captured(1)
-                                        .toUInt());
+        const QRegularExpression qregexPort(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"));
+        return WaitLine(QStringLiteral("listening on"))
+                   ? static_cast<quint16>(qregexPort.match(m_qstrOut).captured(1).toUInt())
+                   : 0;
     }
     // The frames the simulator received whose cmd is _iCmd.
     QList<QJsonObject> Received(int _iCmd) const
@@ -62,7 +59,6 @@ public:
         return lstFrames;
     }
     QString Output() const { return m_qstrOut; }
-    QProcess& Process() { return m_process; }
 
 private:
     QProcess m_process;
@@ -90,9 +86,8 @@ void TestSimulatorE2E::testLink_simulator_loginStartAndSetUser()
     pApp->SetSendSocketID(QString());
     Simulator simulator({QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--repeat"),
                          QStringLiteral("--set-user"), g_qstrSetUser, QStringLiteral("--start-request"),
-                         QStringLiteral("{\"skin\":\"\",\"lang\":\"\",\"layout\":\"\"}"),
-                         QStringLiteral("--token"), QString(), QStringLiteral("--send-socket-id"),
-                         QStringLiteral("sock-1")});
+                         QStringLiteral(R"({"skin":"","lang":"","layout":""})"), QStringLiteral("--token"),
+                         QString(), QStringLiteral("--send-socket-id"), QStringLiteral("sock-1")});
     const quint16 uiPort = simulator.Port();
     QVERIFY2(uiPort != 0, qPrintable(simulator.Output()));
 
@@ -109,17 +104,11 @@ void TestSimulatorE2E::testLink_simulator_loginStartAndSetUser()
         QCOMPARE(spySuccess.count(), 1);
         QCOMPARE(simulator.Received(10101).size(), 2 * iRound);
     }
-    const QList<QJsonObject> lstStartAnswers = simulator.Received(10101);
-    QCOMPARE(lstStartAnswers.at(1).value(QStringLiteral("communicationId")).toString(),
-             QStringLiteral("sim-1"));
-    QCOMPARE(lstStartAnswers.at(1).value(QStringLiteral("recvSocketID")).toString(),
-             QStringLiteral("sock-1"));
-    QCOMPARE(lstStartAnswers.at(1)
-                 .value(QStringLiteral("param"))
-                 .toObject()
-                 .value(QStringLiteral("ret"))
-                 .toInt(-1),
-             0);
+    const QJsonObject qjsonStartAnswer = simulator.Received(10101).at(1);
+    QCOMPARE(qjsonStartAnswer.value(QStringLiteral("communicationId")).toString(), QStringLiteral("sim-1"));
+    QCOMPARE(qjsonStartAnswer.value(QStringLiteral("recvSocketID")).toString(), QStringLiteral("sock-1"));
+    QCOMPARE(
+        qjsonStartAnswer.value(QStringLiteral("param")).toObject().value(QStringLiteral("ret")).toInt(-1), 0);
     // The login of the second round names the socket the first start request came from.
     QCOMPARE(simulator.Received(3).at(1).value(QStringLiteral("recvSocketID")).toString(),
              QStringLiteral("sock-1"));
@@ -162,12 +151,12 @@ void TestSimulatorE2E::testProgram_startedByPlatform_answersWithItsStartParamete
     if (simulator.Port() == 0) {
         QSKIP("127.0.0.1:10588 is taken by another program");
     }
-    const QString qstrStartParam = QStringLiteral(
-        "{\"communicationId\":\"c-77\",\"sendSocketID\":\"s9\",\"token\":\"tk\",\"platform\":\"pf\","
-        "\"param\":{\"tip\":false}}");
     QProcess program;
     program.setProcessChannelMode(QProcess::ForwardedChannels);
-    program.start(qstrProgram, {QStringLiteral("Lumacast"), qstrStartParam});
+    program.start(qstrProgram,
+                  {QStringLiteral("Lumacast"),
+                   QStringLiteral(R"({"communicationId":"c-77","sendSocketID":"s9","token":"tk",)"
+                                  R"("platform":"pf","param":{"tip":false}})")});
     QVERIFY(program.waitForStarted(5000));
     const bool blAnswered = simulator.WaitLine(QStringLiteral("\"cmd\":12003"));
     program.terminate();
@@ -186,11 +175,12 @@ void TestSimulatorE2E::testProgram_startedByPlatform_answersWithItsStartParamete
     const QJsonObject qjsonLogin = simulator.Received(3).value(0);
     QCOMPARE(qjsonLogin.value(QStringLiteral("platform")).toString(), QStringLiteral("pf"));
     QCOMPARE(qjsonLogin.value(QStringLiteral("token")).toString(), QStringLiteral("tk"));
-    const QJsonObject qjsonHost =
-        ReadJsonFile(tempDir.filePath(QStringLiteral("LumacastFile/Resource/config/lumacast.json")))
-            .value(QStringLiteral("hostInfo"))
-            .toObject();
-    QCOMPARE(qjsonHost.value(QStringLiteral("user")).toString(), QStringLiteral("dXNlcg=="));
+    QCOMPARE(ReadJsonFile(tempDir.filePath(QStringLiteral("LumacastFile/Resource/config/lumacast.json")))
+                 .value(QStringLiteral("hostInfo"))
+                 .toObject()
+                 .value(QStringLiteral("user"))
+                 .toString(),
+             QStringLiteral("dXNlcg=="));
 }
 
 LUMACAST_TEST_MAIN(TestSimulatorE2E)

@@ -12,55 +12,28 @@ class TestWebSocketClient : public QObject
 {
     Q_OBJECT
 private slots:
-    void testOpenUrl_loopbackPeer_connectsToHostAndPort();
-    void testSendText_beforeConnected_logsAndSendsNothing();
-    void testReceived_severalFrames_deliveredInOrderAfterHandlerReturns();
-    void testPeerCloses_emitsDisconnected();
+    void testConnectSendReceiveClose();
     void testIncomingSize_data();
     void testIncomingSize();
     void testDestroy_connected_sendsCloseFrame1000();
 };
 
-void TestWebSocketClient::testOpenUrl_loopbackPeer_connectsToHostAndPort()
+void TestWebSocketClient::testConnectSendReceiveClose()
 {
     TestPeer peer;
-    QVERIFY(peer.IsListening());
     CLS_WebSocketClient client;
     QSignalSpy spyConnected(&client, &CLS_WebSocketClient::SignConnected);
-    QVERIFY(client.OpenUrl(QStringLiteral("127.0.0.1"), peer.Port()));
-    QVERIFY(peer.WaitConnections(1));
-    QTRY_COMPARE(spyConnected.count(), 1);
-    const QUrl qurlRequest = peer.Socket()->requestUrl();
-    QCOMPARE(qurlRequest.scheme(), QStringLiteral("ws"));
-    QCOMPARE(qurlRequest.host(), QStringLiteral("127.0.0.1"));
-    QCOMPARE(qurlRequest.port(), static_cast<int>(peer.Port()));
-}
-
-void TestWebSocketClient::testSendText_beforeConnected_logsAndSendsNothing()
-{
-    TestPeer peer;
-    CLS_WebSocketClient client;
+    QSignalSpy spyDisconnected(&client, &CLS_WebSocketClient::SignDisconnected);
     const LogTail logTail;
     client.SendText(QStringLiteral("too early é"));
     QVERIFY(logTail.NewText().contains(QStringLiteral("websocketclient send====[too early é]")));
 
-    QSignalSpy spyConnected(&client, &CLS_WebSocketClient::SignConnected);
-    client.OpenUrl(QStringLiteral("127.0.0.1"), peer.Port());
+    QVERIFY(client.OpenUrl(QStringLiteral("127.0.0.1"), peer.Port()));
     QTRY_COMPARE(spyConnected.count(), 1);
-    client.SendText(QStringLiteral("on time"));
-    QVERIFY(peer.WaitFrames(1));
-    QCOMPARE(peer.Frames(), QStringList{QStringLiteral("on time")});
-}
+    QTRY_VERIFY(peer.Socket() != nullptr);
 
-void TestWebSocketClient::testReceived_severalFrames_deliveredInOrderAfterHandlerReturns()
-{
-    TestPeer peer;
-    CLS_WebSocketClient client;
-    QSignalSpy spyConnected(&client, &CLS_WebSocketClient::SignConnected);
-    client.OpenUrl(QStringLiteral("127.0.0.1"), peer.Port());
-    QTRY_COMPARE(spyConnected.count(), 1);
-
-    // A receiver that sends from inside its handler, as the platform link's handlers do.
+    // A receiver that sends from inside its handler, as the platform link's handlers do; the text
+    // sent before the link was up must not turn up either.
     QStringList qstrlstReceived;
     connect(&client, &CLS_WebSocketClient::SignReceived, &client, [&](const QString& _qstrText) {
         qstrlstReceived.append(_qstrText);
@@ -74,16 +47,7 @@ void TestWebSocketClient::testReceived_severalFrames_deliveredInOrderAfterHandle
     QCOMPARE(qstrlstReceived, qstrlstSent);
     QCOMPARE(peer.Frames(), (QStringList{QStringLiteral("echo one"), QStringLiteral("echo two"),
                                          QStringLiteral("echo 三")}));
-}
 
-void TestWebSocketClient::testPeerCloses_emitsDisconnected()
-{
-    TestPeer peer;
-    CLS_WebSocketClient client;
-    QSignalSpy spyConnected(&client, &CLS_WebSocketClient::SignConnected);
-    QSignalSpy spyDisconnected(&client, &CLS_WebSocketClient::SignDisconnected);
-    client.OpenUrl(QStringLiteral("127.0.0.1"), peer.Port());
-    QTRY_COMPARE(spyConnected.count(), 1);
     peer.Socket()->close();
     QTRY_COMPARE(spyDisconnected.count(), 1);
 }
@@ -92,7 +56,6 @@ void TestWebSocketClient::testIncomingSize_data()
 {
     QTest::addColumn<int>("iBytes");
     QTest::addColumn<bool>("blDelivered");
-    QTest::newRow("100 KiB") << 100 * 1024 << true;
     QTest::newRow("at the limit") << static_cast<int>(CLS_WebSocketClient::s_iMaxIncomingBytes) << true;
     QTest::newRow("one byte over the limit")
         << static_cast<int>(CLS_WebSocketClient::s_iMaxIncomingBytes) + 1 << false;
@@ -111,6 +74,7 @@ void TestWebSocketClient::testIncomingSize()
     QSignalSpy spyReceived(&client, &CLS_WebSocketClient::SignReceived);
     client.OpenUrl(QStringLiteral("127.0.0.1"), peer.Port());
     QTRY_COMPARE(spyConnected.count(), 1);
+    QTRY_VERIFY(peer.Socket() != nullptr);
     peer.Send(QString(iBytes, QLatin1Char('a')));
     if (blDelivered) {
         QTRY_COMPARE(spyReceived.count(), 1);
@@ -120,8 +84,7 @@ void TestWebSocketClient::testIncomingSize()
         QTRY_COMPARE(spyDisconnected.count(), 1);
         QCOMPARE(spyReceived.count(), 0);
         QTRY_COMPARE(peer.Socket()->state(), QAbstractSocket::UnconnectedState);
-        QCOMPARE(static_cast<int>(peer.Socket()->closeCode()),
-                 static_cast<int>(QWebSocketProtocol::CloseCodeTooMuchData));
+        QCOMPARE(peer.Socket()->closeCode(), QWebSocketProtocol::CloseCodeTooMuchData);
     }
 }
 
@@ -139,14 +102,11 @@ void TestWebSocketClient::testDestroy_connected_sendsCloseFrame1000()
 
     QByteArray qbaRequest;
     QVERIFY(QTest::qWaitFor([&]() { return (qbaRequest += pPeer->readAll()).contains("\r\n\r\n"); }, 5000));
-    QByteArray qbaKey;
-    const QList<QByteArray> lstLines = qbaRequest.split('\n');
-    for (const QByteArray& qbaLine : lstLines) {
-        if (qbaLine.toLower().startsWith("sec-websocket-key:")) {
-            qbaKey = qbaLine.mid(qbaLine.indexOf(':') + 1).trimmed();
-        }
-    }
-    QVERIFY(!qbaKey.isEmpty());
+    const int iKey = qbaRequest.toLower().indexOf("sec-websocket-key:");
+    QVERIFY(iKey >= 0);
+    const int iKeyStart = qbaRequest.indexOf(':', iKey) + 1;
+    const QByteArray qbaKey =
+        qbaRequest.mid(iKeyStart, qbaRequest.indexOf('\r', iKeyStart) - iKeyStart).trimmed();
     const QByteArray qbaAccept =
         QCryptographicHash::hash(qbaKey + "258EAFA5-E914-47DA-95CA-C5AB0DC85B11", QCryptographicHash::Sha1)
             .toBase64();
