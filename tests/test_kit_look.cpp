@@ -5,6 +5,7 @@
 #include "widgets/CLS_MessageBox.h"
 #include "widgets/CLS_WgtBase.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QDirIterator>
 #include <QFormLayout>
@@ -162,6 +163,8 @@ private slots:
     void mainWindow_looks();
     void maximizeButton_followsState_data();
     void maximizeButton_followsState();
+    void popupAndHover_looks_data();
+    void popupAndHover_looks();
 };
 
 void TestKitLook::initTestCase()
@@ -358,6 +361,43 @@ void TestKitLook::maximizeButton_followsState()
     QCOMPARE(qimageMax, qimageNormal);
     QVERIFY(qimageRecover != qimageMax);
     QVERIFY(Variety(qimageMax) > 0);
+}
+
+void TestKitLook::popupAndHover_looks_data()
+{
+    appSheet_isComplete_data();
+}
+
+void TestKitLook::popupAndHover_looks()
+{
+    QFETCH(QString, skin);
+    QVERIFY(ApplySkin(skin));
+    CLS_WgtBase wgt;
+    wgt.SetTitle(QStringLiteral("Lumacast"));
+    auto* pLayout = new QHBoxLayout(wgt.GetCenterWidget());
+    auto* pPage = new CLS_WgtChanSet(wgt.GetCenterWidget());
+    pLayout->addWidget(pPage);
+    FillChannelPage(pPage);
+    wgt.resize(480, 360);
+    wgt.show();
+
+    CLS_ComboBox* pChooser = pPage->GetChannelChooser();
+    pChooser->showPopup();
+    QVERIFY(QTest::qWaitForWindowExposed(pChooser->view()->window()));
+    const QImage qimagePopup = pChooser->view()->window()->grab().toImage();
+    qimagePopup.save(AppDir() + "looks/" + skin + "_combo_popup.png");
+    pChooser->hidePopup();
+    QVERIFY(Variety(qimagePopup) > qimagePopup.width());
+
+    // The close button turns red under the mouse.
+    auto* pTitleBar = wgt.findChild<QWidget*>(QStringLiteral("widget_titleBar"));
+    auto* pClose = wgt.findChild<QToolButton*>(QStringLiteral("pushButton_close"));
+    const QImage qimageRest = pTitleBar->grab().toImage();
+    pClose->setAttribute(Qt::WA_UnderMouse);
+    const QImage qimageHover = pTitleBar->grab().toImage();
+    qimageHover.save(AppDir() + "looks/" + skin + "_titlebar_close_hover.png");
+    qApp->setStyleSheet(QString());
+    QVERIFY(qimageHover != qimageRest);
 }
 
 QTEST_MAIN(TestKitLook)
