@@ -1,11 +1,23 @@
 // Renders the widget kit's windows with the installed style sheets and icons into
 // <test folder>/looks/*.png for review, and checks that the installation data is complete.
+#include "CLS_WgtChanSet/CLS_WgtChanSet.h"
+#include "widgets/CLS_ComboBox.h"
 #include "widgets/CLS_MessageBox.h"
 #include "widgets/CLS_WgtBase.h"
 
+#include <QAbstractItemView>
+#include <QCheckBox>
 #include <QDirIterator>
+#include <QFormLayout>
+#include <QJsonObject>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTextCodec>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -54,6 +66,85 @@ int Variety(const QImage& _qimage)
     return iCount;
 }
 
+QString InstalledDir()
+{
+    return qEnvironmentVariable("LUMACAST_APP_DIR") + '/';
+}
+
+QString SheetPath(const QString& _qstrSkin)
+{
+    return "LumacastFile/Resource/" + _qstrSkin + "/qss/lumacast_style.qss";
+}
+
+// Applies a skin's application style sheet the way start-up does.
+bool ApplySkin(const QString& _qstrSkin)
+{
+    QFile qfileSheet(AppDir() + SheetPath(_qstrSkin));
+    if (!qfileSheet.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    qApp->setStyleSheet(QString::fromUtf8(qfileSheet.readAll()));
+    return true;
+}
+
+// A stand-in for the output page, holding the controls the later pages are made of.
+QWidget* NewOutputStandIn()
+{
+    auto* pPage = new QWidget;
+    auto* pLayout = new QVBoxLayout(pPage);
+    pLayout->setContentsMargins(0, 12, 0, 0);
+    auto* pTabs = new QTabWidget(pPage);
+    auto* pVideo = new QWidget(pTabs);
+    auto* pForm = new QFormLayout(pVideo);
+    pForm->setContentsMargins(0, 16, 0, 0);
+    pForm->setVerticalSpacing(12);
+    pForm->setHorizontalSpacing(16);
+    pForm->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    auto* pMode = new CLS_ComboBox(pVideo);
+    pMode->AddItems({{QStringLiteral("桌面采集"), 0}, {QStringLiteral("摄像头采集"), 1}});
+    pMode->SetEditEnabled(false);
+    pForm->addRow(QStringLiteral("采集模式"), pMode);
+    auto* pFrameRate = new QSpinBox(pVideo);
+    pFrameRate->setRange(1, 60);
+    pFrameRate->setValue(25);
+    pForm->addRow(QStringLiteral("帧率"), pFrameRate);
+    auto* pBitRate = new QSpinBox(pVideo);
+    pBitRate->setRange(64, 20000);
+    pBitRate->setValue(2048);
+    pBitRate->setEnabled(false);
+    pForm->addRow(QStringLiteral("码率(kbps)"), pBitRate);
+    pForm->addRow(QStringLiteral("推流地址"),
+                  new QLineEdit(QStringLiteral("rtsp://127.0.0.1:8554/ch1"), pVideo));
+    auto* pAudio = new QCheckBox(QStringLiteral("同时采集音频"), pVideo);
+    pAudio->setChecked(true);
+    pForm->addRow(QString(), pAudio);
+    auto* pButtons = new QHBoxLayout;
+    pButtons->setSpacing(12);
+    pButtons->addStretch(1);
+    pButtons->addWidget(new QPushButton(QStringLiteral("重置当前通道"), pVideo));
+    pButtons->addWidget(new QPushButton(QStringLiteral("保存"), pVideo));
+    pForm->addRow(pButtons);
+    pTabs->addTab(pVideo, QStringLiteral("视频参数"));
+    pTabs->addTab(new QWidget(pTabs), QStringLiteral("音频参数"));
+    pLayout->addWidget(pTabs);
+    return pPage;
+}
+
+// The main window's first page as the user sees it after start: channels listed, the first chosen.
+void FillChannelPage(CLS_WgtChanSet* _pPage)
+{
+    QList<STRUCT_ComboBoxItem> lstItems;
+    for (int iChNo : {0, 1, 4}) {
+        lstItems.append({QString::number(iChNo + 1), QJsonObject{{"chNo", iChNo}}});
+    }
+    _pPage->GetChannelChooser()->AddItems(lstItems);
+    auto* pName = _pPage->findChild<QLineEdit*>(QStringLiteral("lineEdit_ChName"));
+    pName->setText(QStringLiteral("桌面采集 1"));
+    pName->setEnabled(false);
+    auto* pTabs = _pPage->findChild<QTabWidget*>(QStringLiteral("tabWidget_ChanSet"));
+    pTabs->addTab(NewOutputStandIn(), QStringLiteral("输出设置"));
+}
+
 } // namespace
 
 class TestKitLook : public QObject
@@ -66,13 +157,22 @@ private slots:
     void frameless_base();
     void messageBox_looks_data();
     void messageBox_looks();
+    void appSheet_isComplete_data();
+    void appSheet_isComplete();
+    void mainWindow_looks_data();
+    void mainWindow_looks();
+    void maximizeButton_followsState_data();
+    void maximizeButton_followsState();
+    void popupAndHover_looks_data();
+    void popupAndHover_looks();
 };
 
 void TestKitLook::initTestCase()
 {
     const QString qstrInstalled = qEnvironmentVariable("LUMACAST_APP_DIR");
     QVERIFY2(!qstrInstalled.isEmpty(), "LUMACAST_APP_DIR names the built application folder");
-    for (const char* pcFolder : {"MessageBox", "MessageBox_ZF"}) {
+    for (const char* pcFolder :
+         {"MessageBox", "MessageBox_ZF", "LumacastFile/Resource/skinOne", "LumacastFile/Resource/skinTwo"}) {
         QVERIFY(CopyTree(qstrInstalled + '/' + pcFolder, AppDir() + pcFolder));
     }
     QDir().mkpath(AppDir() + "looks");
@@ -92,13 +192,8 @@ void TestKitLook::kindIcons_areInstalled()
 
 void TestKitLook::frameless_base()
 {
-    // The base takes its look from the application style sheet of the skin, when installed.
-    const QString qstrSheet =
-        qEnvironmentVariable("LUMACAST_APP_DIR") + "/LumacastFile/Resource/skinOne/qss/lumacast_style.qss";
-    QFile qfileSheet(qstrSheet);
-    if (qfileSheet.open(QIODevice::ReadOnly)) {
-        qApp->setStyleSheet(QString::fromUtf8(qfileSheet.readAll()));
-    }
+    // The base takes its look from the application style sheet of the skin.
+    QVERIFY(ApplySkin(QStringLiteral("skinOne")));
     CLS_WgtBase wgt;
     wgt.SetTitle(QStringLiteral("Lumacast 设置"));
     (new QVBoxLayout(wgt.GetCenterWidget()))->addWidget(new QLabel(QStringLiteral("内容区域")));
@@ -162,6 +257,147 @@ void TestKitLook::messageBox_looks()
     QVERIFY(Variety(qimage) > qimage.width());
     // Rounded corners: the translucent window's corner pixel stays transparent.
     QCOMPARE(qAlpha(qimage.pixel(0, 0)), 0);
+}
+
+void TestKitLook::appSheet_isComplete_data()
+{
+    QTest::addColumn<QString>("skin");
+    QTest::newRow("skinOne") << "skinOne";
+    QTest::newRow("skinTwo") << "skinTwo";
+}
+
+void TestKitLook::appSheet_isComplete()
+{
+    QFETCH(QString, skin);
+    QFile qfileSheet(InstalledDir() + SheetPath(skin));
+    QVERIFY2(qfileSheet.open(QIODevice::ReadOnly), qPrintable(qfileSheet.fileName()));
+    const QByteArray qbytearrSheet = qfileSheet.readAll();
+    QVERIFY(!qbytearrSheet.trimmed().isEmpty());
+    QTextCodec::ConverterState state;
+    const QString qstrSheet =
+        QTextCodec::codecForName("UTF-8")->toUnicode(qbytearrSheet.constData(), qbytearrSheet.size(), &state);
+    QCOMPARE(state.invalidChars, 0);
+
+    // Images are looked up from the application folder, the program's current directory.
+    const QRegularExpression regexUrl(QStringLiteral(R"(url\(\s*["']?([^"')]+?)["']?\s*\))"));
+    int iUrls = 0;
+    for (auto it = regexUrl.globalMatch(qstrSheet); it.hasNext(); ++iUrls) {
+        const QString qstrPath = it.next().captured(1);
+        QVERIFY2(QFileInfo(InstalledDir() + qstrPath).isFile(), qPrintable(qstrPath));
+        QVERIFY2(!QImage(InstalledDir() + qstrPath).isNull(), qPrintable(qstrPath));
+    }
+    QVERIFY(iUrls > 0);
+}
+
+void TestKitLook::mainWindow_looks_data()
+{
+    QTest::addColumn<QString>("skin");
+    QTest::addColumn<bool>("maximizeShown");
+    QTest::addColumn<int>("toggles");
+
+    for (const char* pcSkin : {"skinOne", "skinTwo"}) {
+        const QString qstrSkin = QLatin1String(pcSkin);
+        // As the main window shows its buttons.
+        QTest::newRow(qPrintable(qstrSkin + "_window")) << qstrSkin << false << 0;
+        QTest::newRow(qPrintable(qstrSkin + "_window_buttons")) << qstrSkin << true << 0;
+        QTest::newRow(qPrintable(qstrSkin + "_window_maximized")) << qstrSkin << true << 1;
+        QTest::newRow(qPrintable(qstrSkin + "_window_restored")) << qstrSkin << true << 2;
+    }
+}
+
+void TestKitLook::mainWindow_looks()
+{
+    QFETCH(QString, skin);
+    QFETCH(bool, maximizeShown);
+    QFETCH(int, toggles);
+
+    QVERIFY(ApplySkin(skin));
+    CLS_WgtBase wgt;
+    wgt.SetTitle(QStringLiteral("Lumacast"));
+    wgt.SetTitleButtonsVisible(true, maximizeShown, true);
+    auto* pLayout = new QHBoxLayout(wgt.GetCenterWidget());
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    auto* pPage = new CLS_WgtChanSet(wgt.GetCenterWidget());
+    pLayout->addWidget(pPage);
+    FillChannelPage(pPage);
+    wgt.resize(760, 560);
+    wgt.show();
+    for (int i = 0; i < toggles; ++i) {
+        wgt.SlotShowMaximized();
+    }
+    const char* const apcState[] = {"", "recover", "max"};
+    QCOMPARE(wgt.findChild<QToolButton*>(QStringLiteral("pushButton_maximize"))->property("state").toString(),
+             QLatin1String(apcState[toggles]));
+
+    const QImage qimage = Render(&wgt, QString(QTest::currentDataTag()));
+    QVERIFY(Variety(qimage) > qimage.width());
+    if (toggles != 1) {
+        QCOMPARE(qimage.size(), QSize(760, 560));
+    }
+    qApp->setStyleSheet(QString());
+}
+
+void TestKitLook::maximizeButton_followsState_data()
+{
+    appSheet_isComplete_data();
+}
+
+void TestKitLook::maximizeButton_followsState()
+{
+    QFETCH(QString, skin);
+    QVERIFY(ApplySkin(skin));
+    CLS_WgtBase wgt;
+    wgt.resize(480, 320);
+    wgt.show();
+    auto* pButton = wgt.findChild<QToolButton*>(QStringLiteral("pushButton_maximize"));
+    const QImage qimageNormal = pButton->grab().toImage();
+    wgt.SlotShowMaximized();
+    const QImage qimageRecover = pButton->grab().toImage();
+    wgt.SlotShowMaximized();
+    const QImage qimageMax = pButton->grab().toImage();
+    qApp->setStyleSheet(QString());
+
+    // Before the first change the button shows the maximise look; the restore look differs.
+    QCOMPARE(qimageMax, qimageNormal);
+    QVERIFY(qimageRecover != qimageMax);
+    QVERIFY(Variety(qimageMax) > 0);
+}
+
+void TestKitLook::popupAndHover_looks_data()
+{
+    appSheet_isComplete_data();
+}
+
+void TestKitLook::popupAndHover_looks()
+{
+    QFETCH(QString, skin);
+    QVERIFY(ApplySkin(skin));
+    CLS_WgtBase wgt;
+    wgt.SetTitle(QStringLiteral("Lumacast"));
+    auto* pLayout = new QHBoxLayout(wgt.GetCenterWidget());
+    auto* pPage = new CLS_WgtChanSet(wgt.GetCenterWidget());
+    pLayout->addWidget(pPage);
+    FillChannelPage(pPage);
+    wgt.resize(480, 360);
+    wgt.show();
+
+    CLS_ComboBox* pChooser = pPage->GetChannelChooser();
+    pChooser->showPopup();
+    QVERIFY(QTest::qWaitForWindowExposed(pChooser->view()->window()));
+    const QImage qimagePopup = pChooser->view()->window()->grab().toImage();
+    qimagePopup.save(AppDir() + "looks/" + skin + "_combo_popup.png");
+    pChooser->hidePopup();
+    QVERIFY(Variety(qimagePopup) > qimagePopup.width());
+
+    // The close button turns red under the mouse.
+    auto* pTitleBar = wgt.findChild<QWidget*>(QStringLiteral("widget_titleBar"));
+    auto* pClose = wgt.findChild<QToolButton*>(QStringLiteral("pushButton_close"));
+    const QImage qimageRest = pTitleBar->grab().toImage();
+    pClose->setAttribute(Qt::WA_UnderMouse);
+    const QImage qimageHover = pTitleBar->grab().toImage();
+    qimageHover.save(AppDir() + "looks/" + skin + "_titlebar_close_hover.png");
+    qApp->setStyleSheet(QString());
+    QVERIFY(qimageHover != qimageRest);
 }
 
 QTEST_MAIN(TestKitLook)
