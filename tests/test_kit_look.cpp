@@ -6,16 +6,12 @@
 #include "widgets/CLS_WgtBase.h"
 
 #include <QAbstractItemView>
-#include <QCheckBox>
 #include <QDirIterator>
-#include <QFormLayout>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSpinBox>
-#include <QTabWidget>
 #include <QTextCodec>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -87,49 +83,6 @@ bool ApplySkin(const QString& _qstrSkin)
     return true;
 }
 
-// A stand-in for the output page, holding the controls the later pages are made of.
-QWidget* NewOutputStandIn()
-{
-    auto* pPage = new QWidget;
-    auto* pLayout = new QVBoxLayout(pPage);
-    pLayout->setContentsMargins(0, 12, 0, 0);
-    auto* pTabs = new QTabWidget(pPage);
-    auto* pVideo = new QWidget(pTabs);
-    auto* pForm = new QFormLayout(pVideo);
-    pForm->setContentsMargins(0, 16, 0, 0);
-    pForm->setVerticalSpacing(12);
-    pForm->setHorizontalSpacing(16);
-    pForm->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    auto* pMode = new CLS_ComboBox(pVideo);
-    pMode->AddItems({{QStringLiteral("桌面采集"), 0}, {QStringLiteral("摄像头采集"), 1}});
-    pMode->SetEditEnabled(false);
-    pForm->addRow(QStringLiteral("采集模式"), pMode);
-    auto* pFrameRate = new QSpinBox(pVideo);
-    pFrameRate->setRange(1, 60);
-    pFrameRate->setValue(25);
-    pForm->addRow(QStringLiteral("帧率"), pFrameRate);
-    auto* pBitRate = new QSpinBox(pVideo);
-    pBitRate->setRange(64, 20000);
-    pBitRate->setValue(2048);
-    pBitRate->setEnabled(false);
-    pForm->addRow(QStringLiteral("码率(kbps)"), pBitRate);
-    pForm->addRow(QStringLiteral("推流地址"),
-                  new QLineEdit(QStringLiteral("rtsp://127.0.0.1:8554/ch1"), pVideo));
-    auto* pAudio = new QCheckBox(QStringLiteral("同时采集音频"), pVideo);
-    pAudio->setChecked(true);
-    pForm->addRow(QString(), pAudio);
-    auto* pButtons = new QHBoxLayout;
-    pButtons->setSpacing(12);
-    pButtons->addStretch(1);
-    pButtons->addWidget(new QPushButton(QStringLiteral("重置当前通道"), pVideo));
-    pButtons->addWidget(new QPushButton(QStringLiteral("保存"), pVideo));
-    pForm->addRow(pButtons);
-    pTabs->addTab(pVideo, QStringLiteral("视频参数"));
-    pTabs->addTab(new QWidget(pTabs), QStringLiteral("音频参数"));
-    pLayout->addWidget(pTabs);
-    return pPage;
-}
-
 // The main window's first page as the user sees it after start: channels listed, the first chosen.
 void FillChannelPage(CLS_WgtChanSet* _pPage)
 {
@@ -139,10 +92,8 @@ void FillChannelPage(CLS_WgtChanSet* _pPage)
     }
     _pPage->GetChannelChooser()->AddItems(lstItems);
     auto* pName = _pPage->findChild<QLineEdit*>(QStringLiteral("lineEdit_ChName"));
-    pName->setText(QStringLiteral("桌面采集 1"));
+    pName->setText(QStringLiteral("桌面1"));
     pName->setEnabled(false);
-    auto* pTabs = _pPage->findChild<QTabWidget*>(QStringLiteral("tabWidget_ChanSet"));
-    pTabs->addTab(NewOutputStandIn(), QStringLiteral("输出设置"));
 }
 
 } // namespace
