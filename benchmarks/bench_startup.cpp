@@ -1,4 +1,6 @@
 // A second start of the program while a copy runs: from exec to exit.
+#include "ProgramCopy.h"
+
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -31,12 +33,7 @@ void BenchStartup::Prepare(QProcess& _qprocess) const
 
 void BenchStartup::initTestCase()
 {
-    const QDir qdirBuilt(QStringLiteral(LUMACAST_APP_DIR));
-    const QStringList qstrlstFiles =
-        qdirBuilt.entryList({QStringLiteral("Lumacast"), QStringLiteral("*.so")}, QDir::Files);
-    for (const QString& qstrFile : qstrlstFiles) {
-        QVERIFY(QFile::copy(qdirBuilt.filePath(qstrFile), m_qtempApp.filePath(qstrFile)));
-    }
+    QVERIFY(CopyBuiltProgram(QStringLiteral(LUMACAST_APP_DIR), m_qtempApp.path()));
     Prepare(m_qprocessFirst);
     m_qprocessFirst.start();
     QVERIFY(m_qprocessFirst.waitForStarted());

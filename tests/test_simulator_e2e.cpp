@@ -2,6 +2,7 @@
 // link in this process, then the real program in an application folder of its own.
 #include "CLS_WebSocketWidget.h"
 #include "LinkTestSupport.h"
+#include "ProgramCopy.h"
 #include "TestSupport.h"
 #include "common/PublicCommonFun.h"
 
@@ -141,10 +142,8 @@ void TestSimulatorE2E::testProgram_startedByPlatform_answersWithItsStartParamete
     QTemporaryDir tempDir;
     QVERIFY(tempDir.isValid());
     const QString qstrProgram = tempDir.filePath(QStringLiteral("LumacastE2E"));
-    QVERIFY(QFile::copy(QStringLiteral(LUMACAST_PROGRAM), qstrProgram));
-    const QFileInfo qfileinfoLib(QStringLiteral(LUMACAST_LIBOS));
-    QVERIFY(QFile::copy(qfileinfoLib.absoluteFilePath(), tempDir.filePath(qfileinfoLib.fileName())));
-    QVERIFY(QDir(tempDir.path()).mkpath(QStringLiteral("LumacastFile/Resource/config")));
+    QVERIFY(CopyBuiltProgram(qEnvironmentVariable("LUMACAST_APP_DIR"), tempDir.path(),
+                             QStringLiteral("LumacastE2E")));
 
     Simulator simulator({QStringLiteral("--port"), QStringLiteral("10588"), QStringLiteral("--once"),
                          QStringLiteral("--set-user"), g_qstrSetUser});

@@ -1,4 +1,6 @@
 // Start-up with real processes of the built program, in a copy of the application folder.
+#include "ProgramCopy.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -34,14 +36,8 @@ private:
 
 void TestStartup::initTestCase()
 {
-    const QDir qdirBuilt(qEnvironmentVariable("LUMACAST_APP_DIR"));
-    QVERIFY2(QFile::exists(qdirBuilt.filePath(QStringLiteral("Lumacast"))),
+    QVERIFY2(CopyBuiltProgram(qEnvironmentVariable("LUMACAST_APP_DIR"), m_qtempApp.path()),
              "LUMACAST_APP_DIR has no program");
-    const QStringList qstrlstFiles =
-        qdirBuilt.entryList({QStringLiteral("Lumacast"), QStringLiteral("*.so")}, QDir::Files);
-    for (const QString& qstrFile : qstrlstFiles) {
-        QVERIFY(QFile::copy(qdirBuilt.filePath(qstrFile), m_qtempApp.filePath(qstrFile)));
-    }
 }
 
 void TestStartup::cleanup()
