@@ -16,3 +16,34 @@ int CLS_CameraBusiness::Finish(const char* _pcCall, const CLS_JsonWriter& _jsonA
     LOG_EX(LOG_TRACE, "CameraBusiness %s", strLine.c_str());
     return iResult;
 }
+
+// With sending switched off nothing is served.
+void CLS_CameraBusiness::Publish(int _iChNo)
+{
+    STRUCT_ChannelPlan stPlan = m_aPlan[_iChNo];
+    stPlan.blServed = stPlan.blServed && m_clsState.State().iSendStreamEnabled != 0;
+    m_clsServer.Publish(_iChNo, stPlan);
+}
+
+void CLS_CameraBusiness::PublishAll()
+{
+    for (int iChNo = 0; iChNo < CAMERA_BUSINESS_MAX_CHANNELS; ++iChNo) {
+        Publish(iChNo);
+    }
+}
+
+void CLS_CameraBusiness::TakeBlock(int _iChNo)
+{
+    const CB_ChannelState& stChannel = m_clsState.State().aChannels[_iChNo];
+    const int iGeneration = m_aPlan[_iChNo].iGeneration;
+    m_aPlan[_iChNo] = stChannel.ucHasBlock != 0 ? PlanFromBlock(stChannel.block) : STRUCT_ChannelPlan();
+    m_aPlan[_iChNo].iGeneration = iGeneration;
+    Publish(_iChNo);
+}
+
+void CLS_CameraBusiness::ForgetPlans()
+{
+    for (STRUCT_ChannelPlan& stPlan : m_aPlan) {
+        stPlan = STRUCT_ChannelPlan();
+    }
+}

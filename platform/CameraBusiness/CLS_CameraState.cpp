@@ -116,7 +116,7 @@ const char* CLS_CameraState::EnableSendStream(int _iEnable)
 }
 
 // Registration is not required first: the program passes an empty user when it has none.
-const char* CLS_CameraState::Startup(int _iPort, int _iChannelCapacity)
+const char* CLS_CameraState::CheckStartup(int _iPort, int _iChannelCapacity) const
 {
     if (m_stState.ucStarted != 0) {
         return "already started";
@@ -127,8 +127,17 @@ const char* CLS_CameraState::Startup(int _iPort, int _iChannelCapacity)
     if (!InRange(_iChannelCapacity, 1, CAMERA_BUSINESS_MAX_CHANNELS)) {
         return "capacity out of range";
     }
+    return nullptr;
+}
+
+const char* CLS_CameraState::Startup(int _iPort, int _iChannelCapacity, int _iServedPort)
+{
+    if (const char* pcRefused = CheckStartup(_iPort, _iChannelCapacity)) {
+        return pcRefused;
+    }
     m_stState.ucStarted = 1;
     m_stState.iPort = _iPort;
+    m_stState.iServedPort = _iServedPort;
     m_stState.iCapacity = _iChannelCapacity;
     ++m_stState.iStartupCount;
     return nullptr;
@@ -326,6 +335,7 @@ const char* CLS_CameraState::Cleanup()
     }
     m_stState.ucStarted = 0;
     m_stState.iPort = 0;
+    m_stState.iServedPort = 0;
     m_stState.iCapacity = 0;
     ++m_stState.iCleanupCount;
     ResetChannels();

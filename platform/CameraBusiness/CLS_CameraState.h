@@ -18,7 +18,9 @@ public:
     const char* RegisterUser(const char* _pcUser, const char* _pcPassword);
     const char* SetMessCallback(CameraMessCallback _pCallback, int32_t _iUser);
     const char* EnableSendStream(int _iEnable);
-    const char* Startup(int _iPort, int _iChannelCapacity);
+    // Start-up as Startup would judge it, without starting.
+    const char* CheckStartup(int _iPort, int _iChannelCapacity) const;
+    const char* Startup(int _iPort, int _iChannelCapacity, int _iServedPort);
     const char* SetChanInfo(const STRUCT_ChanInfo* _pChanInfo, int _iCount);
     const char* AddChanInfo(const STRUCT_ChanInfo* _pChanInfo);
     const char* SetDisable(int _iChNo);

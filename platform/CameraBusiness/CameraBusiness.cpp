@@ -5,6 +5,7 @@
 #include "ChanInfoJson.h"
 
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -24,36 +25,61 @@ void AddText(CLS_JsonWriter& _json, const char* _pcKey, const char* _pcText)
     }
 }
 
+// After an accepted channel call, the channel's plan takes the change and goes to the server.
+const char* Follow(CLS_CameraBusiness& _library, int _iChNo, const char* _pcRefused,
+                   const std::function<void(STRUCT_ChannelPlan&)>& _patch)
+{
+    if (_pcRefused == nullptr) {
+        _patch(_library.Plan(_iChNo));
+        _library.Publish(_iChNo);
+    }
+    return _pcRefused;
+}
+
 int SetChannelValue(const char* _pcCall, int _iChNo, const char* _pcKey, int _iValue,
-                    const char* (CLS_CameraState::*_pSetter)(int, int))
+                    const char* (CLS_CameraState::*_pSetter)(int, int), int STRUCT_ChannelPlan::*_pField)
 {
     CLS_CameraBusiness& library = Library();
     Lock lock(library.Mutex());
     library.Journal().BeginCall();
     CLS_JsonWriter jsonArgs;
     jsonArgs.Int("chNo", _iChNo).Int(_pcKey, _iValue);
-    return library.Finish(_pcCall, jsonArgs, (library.State().*_pSetter)(_iChNo, _iValue));
+    const char* pcRefused = Follow(library, _iChNo, (library.State().*_pSetter)(_iChNo, _iValue),
+                                   [&](STRUCT_ChannelPlan& _stPlan) {
+                                       if (_pField != nullptr) {
+                                           _stPlan.*_pField = _iValue;
+                                       }
+                                   });
+    return library.Finish(_pcCall, jsonArgs, pcRefused);
 }
 
 int SetChannelSize(const char* _pcCall, int _iChNo, int _iWidth, int _iHeight,
-                   const char* (CLS_CameraState::*_pSetter)(int, int, int))
+                   const char* (CLS_CameraState::*_pSetter)(int, int, int), int STRUCT_ChannelPlan::*_pWidth,
+                   int STRUCT_ChannelPlan::*_pHeight)
 {
     CLS_CameraBusiness& library = Library();
     Lock lock(library.Mutex());
     library.Journal().BeginCall();
     CLS_JsonWriter jsonArgs;
     jsonArgs.Int("chNo", _iChNo).Int("width", _iWidth).Int("height", _iHeight);
-    return library.Finish(_pcCall, jsonArgs, (library.State().*_pSetter)(_iChNo, _iWidth, _iHeight));
+    const char* pcRefused = Follow(library, _iChNo, (library.State().*_pSetter)(_iChNo, _iWidth, _iHeight),
+                                   [&](STRUCT_ChannelPlan& _stPlan) {
+                                       _stPlan.*_pWidth = _iWidth;
+                                       _stPlan.*_pHeight = _iHeight;
+                                   });
+    return library.Finish(_pcCall, jsonArgs, pcRefused);
 }
 
-int ChannelCall(const char* _pcCall, int _iChNo, const char* (CLS_CameraState::*_pOperation)(int))
+int ChannelCall(const char* _pcCall, int _iChNo, const char* (CLS_CameraState::*_pOperation)(int),
+                void (*_pPatch)(STRUCT_ChannelPlan&))
 {
     CLS_CameraBusiness& library = Library();
     Lock lock(library.Mutex());
     library.Journal().BeginCall();
     CLS_JsonWriter jsonArgs;
     jsonArgs.Int("chNo", _iChNo);
-    return library.Finish(_pcCall, jsonArgs, (library.State().*_pOperation)(_iChNo));
+    return library.Finish(_pcCall, jsonArgs,
+                          Follow(library, _iChNo, (library.State().*_pOperation)(_iChNo), _pPatch));
 }
 
 } // namespace
@@ -69,8 +95,11 @@ int camera_business_register_user(const char* _pcUser, const char* _pcPassword)
     jsonArgs.Int(
         "passwordLength",
         _pcPassword == nullptr ? -1 : static_cast<int64_t>(strnlen(_pcPassword, CAMERA_BUSINESS_TEXT_SIZE)));
-    return library.Finish("camera_business_register_user", jsonArgs,
-                          library.State().RegisterUser(_pcUser, _pcPassword));
+    const char* pcRefused = library.State().RegisterUser(_pcUser, _pcPassword);
+    if (pcRefused == nullptr) {
+        library.Server().SetUser(_pcUser, _pcPassword);
+    }
+    return library.Finish("camera_business_register_user", jsonArgs, pcRefused);
 }
 
 int camera_business_set_mess_callback(CameraMessCallback _pCallback, int32_t _iUser)
@@ -80,8 +109,11 @@ int camera_business_set_mess_callback(CameraMessCallback _pCallback, int32_t _iU
     library.Journal().BeginCall();
     CLS_JsonWriter jsonArgs;
     jsonArgs.Int("callback", _pCallback == nullptr ? 0 : 1).Int("user", _iUser);
-    return library.Finish("camera_business_set_mess_callback", jsonArgs,
-                          library.State().SetMessCallback(_pCallback, _iUser), 0, -1);
+    const char* pcRefused = library.State().SetMessCallback(_pCallback, _iUser);
+    if (pcRefused == nullptr) {
+        library.Server().SetCallback(_pCallback, _iUser);
+    }
+    return library.Finish("camera_business_set_mess_callback", jsonArgs, pcRefused, 0, -1);
 }
 
 int camera_business_enable_send_stream(int _iEnable)
@@ -91,8 +123,11 @@ int camera_business_enable_send_stream(int _iEnable)
     library.Journal().BeginCall();
     CLS_JsonWriter jsonArgs;
     jsonArgs.Int("enable", _iEnable);
-    return library.Finish("camera_business_enable_send_stream", jsonArgs,
-                          library.State().EnableSendStream(_iEnable));
+    const char* pcRefused = library.State().EnableSendStream(_iEnable);
+    if (pcRefused == nullptr) {
+        library.PublishAll();
+    }
+    return library.Finish("camera_business_enable_send_stream", jsonArgs, pcRefused);
 }
 
 int camera_business_startup(int _iPort, int _iChannelCapacity)
@@ -102,8 +137,14 @@ int camera_business_startup(int _iPort, int _iChannelCapacity)
     library.Journal().BeginCall();
     CLS_JsonWriter jsonArgs;
     jsonArgs.Int("port", _iPort).Int("capacity", _iChannelCapacity);
-    return library.Finish("camera_business_startup", jsonArgs,
-                          library.State().Startup(_iPort, _iChannelCapacity));
+    const char* pcRefused = library.State().CheckStartup(_iPort, _iChannelCapacity);
+    if (pcRefused == nullptr) {
+        const CB_State& stState = library.State().State();
+        const int iServedPort = library.Server().Start(_iPort, stState.szUser, stState.szPassword);
+        pcRefused = iServedPort == 0 ? "cannot listen"
+                                     : library.State().Startup(_iPort, _iChannelCapacity, iServedPort);
+    }
+    return library.Finish("camera_business_startup", jsonArgs, pcRefused);
 }
 
 // Blocks are journaled whenever they can be read safely (pointer given, count in range), also when
@@ -121,7 +162,13 @@ int camera_business_set_chan_info(const STRUCT_ChanInfo* _pChanInfo, int _iCount
     }
     CLS_JsonWriter jsonArgs;
     jsonArgs.Int("blocks", _pChanInfo == nullptr ? 0 : 1).Int("count", _iCount);
-    return library.Finish(s_acCall, jsonArgs, library.State().SetChanInfo(_pChanInfo, _iCount));
+    const char* pcRefused = library.State().SetChanInfo(_pChanInfo, _iCount);
+    if (pcRefused == nullptr) {
+        for (int iChNo = 0; iChNo < CAMERA_BUSINESS_MAX_CHANNELS; ++iChNo) {
+            library.TakeBlock(iChNo);
+        }
+    }
+    return library.Finish(s_acCall, jsonArgs, pcRefused);
 }
 
 int camera_business_add_chan_info(const STRUCT_ChanInfo* _pChanInfo)
@@ -136,53 +183,61 @@ int camera_business_add_chan_info(const STRUCT_ChanInfo* _pChanInfo)
         library.Journal().AppendBlock(s_acCall, 0, *_pChanInfo);
         jsonArgs.Int("chNo", _pChanInfo->iChNo);
     }
-    return library.Finish(s_acCall, jsonArgs, library.State().AddChanInfo(_pChanInfo));
+    const char* pcRefused = library.State().AddChanInfo(_pChanInfo);
+    if (pcRefused == nullptr) {
+        library.TakeBlock(_pChanInfo->iChNo);
+    }
+    return library.Finish(s_acCall, jsonArgs, pcRefused);
 }
 
 int camera_business_set_disable(int _iChNo)
 {
-    return ChannelCall("camera_business_set_disable", _iChNo, &CLS_CameraState::SetDisable);
+    return ChannelCall("camera_business_set_disable", _iChNo, &CLS_CameraState::SetDisable,
+                       [](STRUCT_ChannelPlan& _stPlan) { _stPlan.blServed = false; });
 }
 
 int camera_delete_collector_fd(int _iChNo)
 {
-    return ChannelCall("camera_delete_collector_fd", _iChNo, &CLS_CameraState::DeleteCollector);
+    return ChannelCall("camera_delete_collector_fd", _iChNo, &CLS_CameraState::DeleteCollector,
+                       [](STRUCT_ChannelPlan& _stPlan) { ++_stPlan.iGeneration; });
 }
 
 int camera_business_set_video_quality(int _iChNo, int _iQuality)
 {
     return SetChannelValue("camera_business_set_video_quality", _iChNo, "quality", _iQuality,
-                           &CLS_CameraState::SetVideoQuality);
+                           &CLS_CameraState::SetVideoQuality, nullptr);
 }
 
 int camera_business_set_frame_rate(int _iChNo, int _iFrameRate)
 {
     return SetChannelValue("camera_business_set_frame_rate", _iChNo, "frameRate", _iFrameRate,
-                           &CLS_CameraState::SetFrameRate);
+                           &CLS_CameraState::SetFrameRate, &STRUCT_ChannelPlan::iFrameRate);
 }
 
 int camera_business_set_bit_rate(int _iChNo, int _iBitRate)
 {
     return SetChannelValue("camera_business_set_bit_rate", _iChNo, "bitRate", _iBitRate,
-                           &CLS_CameraState::SetBitRate);
+                           &CLS_CameraState::SetBitRate, &STRUCT_ChannelPlan::iBitRate);
 }
 
 int camera_business_set_video_size(int _iChNo, int _iWidth, int _iHeight)
 {
     return SetChannelSize("camera_business_set_video_size", _iChNo, _iWidth, _iHeight,
-                          &CLS_CameraState::SetVideoSize);
+                          &CLS_CameraState::SetVideoSize, &STRUCT_ChannelPlan::iWidth,
+                          &STRUCT_ChannelPlan::iHeight);
 }
 
 int camera_business_set_camera_size(int _iChNo, int _iWidth, int _iHeight)
 {
     return SetChannelSize("camera_business_set_camera_size", _iChNo, _iWidth, _iHeight,
-                          &CLS_CameraState::SetCameraSize);
+                          &CLS_CameraState::SetCameraSize, &STRUCT_ChannelPlan::iCaptureWidth,
+                          &STRUCT_ChannelPlan::iCaptureHeight);
 }
 
 int camera_business_set_collect_type(int _iChNo, int _iType)
 {
     return SetChannelValue("camera_business_set_collect_type", _iChNo, "type", _iType,
-                           &CLS_CameraState::SetCollectType);
+                           &CLS_CameraState::SetCollectType, &STRUCT_ChannelPlan::iCollectType);
 }
 
 int camera_business_set_audio_collect_info(int _iChNo, const char* _pcAudioName, int _iAudioEnctype,
@@ -199,10 +254,15 @@ int camera_business_set_audio_collect_info(int _iChNo, const char* _pcAudioName,
         .Int("bits", _iBits)
         .Int("sampleRate", _iSampleRate)
         .Int("enableAudio", _blEnableAudio ? 1 : 0);
-    return library.Finish("camera_business_set_audio_collect_info", jsonArgs,
-                          library.State().SetAudioCollectInfo(_iChNo, _pcAudioName, _iAudioEnctype,
-                                                              _iChannels, _iBits, _iSampleRate,
-                                                              _blEnableAudio));
+    const char* pcRefused =
+        Follow(library, _iChNo,
+               library.State().SetAudioCollectInfo(_iChNo, _pcAudioName, _iAudioEnctype, _iChannels, _iBits,
+                                                   _iSampleRate, _blEnableAudio),
+               [&](STRUCT_ChannelPlan& _stPlan) {
+                   _stPlan.blAudio = _blEnableAudio;
+                   _stPlan.strAudioName = _pcAudioName;
+               });
+    return library.Finish("camera_business_set_audio_collect_info", jsonArgs, pcRefused);
 }
 
 int camera_business_cleanup(void)
@@ -210,5 +270,10 @@ int camera_business_cleanup(void)
     CLS_CameraBusiness& library = Library();
     Lock lock(library.Mutex());
     library.Journal().BeginCall();
-    return library.Finish("camera_business_cleanup", CLS_JsonWriter(), library.State().Cleanup());
+    const char* pcRefused = library.State().Cleanup();
+    if (pcRefused == nullptr) {
+        library.Server().Stop();
+        library.ForgetPlans();
+    }
+    return library.Finish("camera_business_cleanup", CLS_JsonWriter(), pcRefused);
 }

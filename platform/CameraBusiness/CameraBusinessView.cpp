@@ -64,6 +64,8 @@ void camera_business_inspect_reset(void)
 {
     CLS_CameraBusiness& library = CLS_CameraBusiness::Instance();
     std::lock_guard<std::mutex> lock(library.Mutex());
+    library.Server().Stop();
+    library.ForgetPlans();
     library.State().Reset();
     library.Journal().Clear();
 }

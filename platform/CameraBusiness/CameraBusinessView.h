@@ -10,6 +10,9 @@
 #define CAMERA_BUSINESS_INSPECT_API
 #endif
 
+// Library message: channel param1 stopped streaming because its device failed.
+#define CAMERA_BUSINESS_MSG_CHANNEL_FAILED 1
+
 // Per-channel setter values; -1 (or iSet 0) until the setter was accepted once.
 typedef struct CB_AudioCollectInfo
 {
@@ -49,6 +52,7 @@ typedef struct CB_State
     int32_t iSendStreamEnabled;
     uint8_t ucStarted;
     int32_t iPort;
+    int32_t iServedPort; // the port the RTSP server listens on while started
     int32_t iCapacity;
     int32_t iStartupCount;
     int32_t iCleanupCount;
@@ -77,7 +81,7 @@ CAMERA_BUSINESS_INSPECT_API int camera_business_inspect_journal_entry(int _iInde
 CAMERA_BUSINESS_INSPECT_API int camera_business_inspect_send_message(intptr_t _iMsg, intptr_t _iParam1,
                                                                      intptr_t _iParam2);
 
-// Forgets every state and the in-memory journal, as after loading the library.
+// Stops serving and forgets every state and the in-memory journal, as after loading the library.
 CAMERA_BUSINESS_INSPECT_API void camera_business_inspect_reset(void);
 
 #ifdef __cplusplus

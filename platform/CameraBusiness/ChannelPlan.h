@@ -1,0 +1,39 @@
+// What one channel publishes, as the library's calls have set it: the last block, patched by the
+// setters that came after it. A value type, copied to the server thread.
+#pragma once
+
+#include "CameraBusiness.h"
+
+#include <string>
+
+struct STRUCT_ChannelPlan
+{
+    bool blServed = false; // a block is present, enabled and not disabled since
+    int iDevType = 0;      // 0 desktop, 1 camera
+    std::string strDevice; // the camera's device identity
+    int iDeskX = 0;
+    int iDeskY = 0;
+    int iCaptureWidth = 0;
+    int iCaptureHeight = 0;
+    int iWidth = 0;
+    int iHeight = 0;
+    int iFrameRate = 0;
+    int iBitRate = 0; // kbit/s
+    int iKeyInterval = 0;
+    int iCollectType = 1; // 0 MJPEG, 1 YUV, 2 H.264 from the camera
+    bool blAudio = false;
+    std::string strAudioName;
+    // Raised when the channel's collector is deleted, so that the next client gets a new pipeline.
+    int iGeneration = 0;
+};
+
+STRUCT_ChannelPlan PlanFromBlock(const STRUCT_ChanInfo& _stBlock);
+
+// True when going from _stOld to _stNew needs another pipeline; a bit rate alone does not.
+bool NeedsNewPipeline(const STRUCT_ChannelPlan& _stOld, const STRUCT_ChannelPlan& _stNew);
+
+// The GStreamer launch line of a served channel. Only numbers and fixed names go into it; the
+// device names are set as properties of the elements named "src" and "asrc" once they exist.
+// _strCameraSource and _strAudioSource name the source elements (v4l2src and pulsesrc normally).
+std::string LaunchLine(const STRUCT_ChannelPlan& _stPlan, const std::string& _strCameraSource,
+                       const std::string& _strAudioSource);

@@ -1,0 +1,320 @@
+// The streaming library publishes for real: a GStreamer client in the test plays its channels over
+// RTSP on a loopback port. Cameras and audio inputs are stood in for by test sources; desktops are
+// the X screen of DISPLAY.
+#include "CameraBusinessTestSupport.h"
+
+#include <QTcpServer>
+
+#include <gst/app/gstappsink.h>
+#include <gst/gst.h>
+
+#include <algorithm>
+#include <atomic>
+
+namespace {
+
+std::atomic<int> g_iFailedChannel{-1};
+
+int FailureCallback(intptr_t _iMsg, intptr_t _iParam1, intptr_t, intptr_t)
+{
+    if (_iMsg == CAMERA_BUSINESS_MSG_CHANNEL_FAILED) {
+        g_iFailedChannel = static_cast<int>(_iParam1);
+    }
+    return 0;
+}
+
+// A channel block: desktop (type 0) of the screen's top left 640 x 480, or camera (type 1).
+STRUCT_ChanInfo Channel(int _iChNo, int _iDevType, int _iWidth = 320, int _iHeight = 240)
+{
+    STRUCT_ChanInfo stBlock = MakeBlock(_iChNo, "channel");
+    stBlock.iCollectDevType = _iDevType;
+    stBlock.iVideoWidth = _iWidth;
+    stBlock.iVideoHeight = _iHeight;
+    stBlock.iCameraWidth = 640;
+    stBlock.iCameraHeight = 480;
+    stBlock.iVideoBitRate = 500;
+    stBlock.iVideoIFrameInterval = 10;
+    stBlock.iCollectType = 1;
+    stBlock.ucEnable = 1;
+    std::strcpy(stBlock.szDevID, "/dev/v4l/by-id/no-such-camera");
+    return stBlock;
+}
+
+// One client: rtspsrc over TCP, the video decoded into an appsink, the audio depayloaded into
+// another; counts the H.264 bytes it receives.
+class CLS_Client
+{
+public:
+    CLS_Client(int _iChNo, const char* _pcUser = "admin", const char* _pcPassword = "secret",
+               bool _blAudio = false)
+    {
+        QByteArray baLine = "rtspsrc name=s protocols=tcp latency=0 location=rtsp://127.0.0.1:" +
+                            QByteArray::number(State().iServedPort) + "/ch" + QByteArray::number(_iChNo);
+        if (_pcUser != nullptr) {
+            baLine += QByteArray(" user-id=") + _pcUser + " user-pw=" + _pcPassword;
+        }
+        baLine += " s. ! rtph264depay name=depay ! h264parse ! avdec_h264 ! appsink name=v sync=false";
+        if (_blAudio) {
+            baLine += " s. ! rtppcmadepay ! appsink name=a sync=false";
+        }
+        m_pPipeline = gst_parse_launch(baLine.constData(), nullptr);
+        GstElement* pDepay = gst_bin_get_by_name(GST_BIN(m_pPipeline), "depay");
+        GstPad* pPad = gst_element_get_static_pad(pDepay, "src");
+        gst_pad_add_probe(pPad, GST_PAD_PROBE_TYPE_BUFFER, CountBytes, this, nullptr);
+        gst_object_unref(pPad);
+        gst_object_unref(pDepay);
+        gst_element_set_state(m_pPipeline, GST_STATE_PLAYING);
+    }
+    ~CLS_Client()
+    {
+        gst_element_set_state(m_pPipeline, GST_STATE_NULL);
+        gst_object_unref(m_pPipeline);
+    }
+
+    // The caps of the next sample of sink _pcSink, empty when none comes (see Error()).
+    QByteArray Next(const char* _pcSink = "v", GstClockTime* _pPts = nullptr)
+    {
+        GstElement* pSink = gst_bin_get_by_name(GST_BIN(m_pPipeline), _pcSink);
+        GstSample* pSample = gst_app_sink_try_pull_sample(GST_APP_SINK(pSink), 10 * GST_SECOND);
+        gst_object_unref(pSink);
+        if (pSample == nullptr) {
+            return QByteArray();
+        }
+        gchar* pcCaps = gst_caps_to_string(gst_sample_get_caps(pSample));
+        const QByteArray baCaps(pcCaps);
+        g_free(pcCaps);
+        if (_pPts != nullptr) {
+            *_pPts = GST_BUFFER_PTS(gst_sample_get_buffer(pSample));
+        }
+        gst_sample_unref(pSample);
+        return baCaps;
+    }
+    // The code of the resource error the client stopped with, -1 for the end of the stream, 0 while
+    // it goes on.
+    int Error()
+    {
+        GstBus* pBus = gst_element_get_bus(m_pPipeline);
+        GstMessage* pMessage = gst_bus_timed_pop_filtered(
+            pBus, 10 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_EOS));
+        gst_object_unref(pBus);
+        if (pMessage == nullptr || GST_MESSAGE_TYPE(pMessage) == GST_MESSAGE_EOS) {
+            return pMessage == nullptr ? 0 : (gst_message_unref(pMessage), -1);
+        }
+        GError* pError = nullptr;
+        gst_message_parse_error(pMessage, &pError, nullptr);
+        const int iCode = pError->domain == GST_RESOURCE_ERROR ? pError->code : -2;
+        g_error_free(pError);
+        gst_message_unref(pMessage);
+        return iCode;
+    }
+    // H.264 bytes per frame over the next _iFrames frames.
+    int BytesPerFrame(int _iFrames)
+    {
+        const qint64 iStart = m_iBytes;
+        for (int i = 0; i < _iFrames; ++i) {
+            if (Next().isEmpty()) {
+                return -1;
+            }
+        }
+        return static_cast<int>((m_iBytes - iStart) / _iFrames);
+    }
+
+private:
+    static GstPadProbeReturn CountBytes(GstPad*, GstPadProbeInfo* _pInfo, gpointer _pThis)
+    {
+        static_cast<CLS_Client*>(_pThis)->m_iBytes += gst_buffer_get_size(GST_PAD_PROBE_INFO_BUFFER(_pInfo));
+        return GST_PAD_PROBE_OK;
+    }
+
+    GstElement* m_pPipeline = nullptr;
+    std::atomic<qint64> m_iBytes{0};
+};
+
+bool Plays(int _iChNo)
+{
+    CLS_Client client(_iChNo);
+    return !client.Next().isEmpty();
+}
+
+} // namespace
+
+class TestCameraBusinessPublish : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void testDesktop_playsAsConfigured();
+    void testRefused_data();
+    void testRefused();
+    void testBitRateChange_seenInRunningStream();
+    void testDisableAndEnable_otherChannelKeepsPlaying();
+    void testAudio_alaw8kMono();
+    void testMissingCamera_reportedNotFatal();
+    void testPort_inUseRefusedAndFreedAtCleanup();
+    void testNoUser_localClientsWithoutCredentials();
+    void testStartChangeStop_cycles();
+};
+
+void TestCameraBusinessPublish::initTestCase()
+{
+    gst_init(nullptr, nullptr);
+    qputenv("CAMERA_BUSINESS_DEFAULT_PORT", "0");
+    qputenv("CAMERA_BUSINESS_CAMERA_SOURCE", "videotestsrc pattern=snow");
+    qputenv("CAMERA_BUSINESS_AUDIO_SOURCE", "audiotestsrc");
+}
+
+// Started on any free port with a user; channels 4 and 5 are cameras.
+void TestCameraBusinessPublish::init()
+{
+    camera_business_inspect_reset();
+    g_iFailedChannel = -1;
+    QCOMPARE(camera_business_register_user("admin", "secret"), 1);
+    QCOMPARE(camera_business_set_mess_callback(FailureCallback, 1), 0);
+    QCOMPARE(camera_business_enable_send_stream(1), 1);
+    QCOMPARE(camera_business_startup(0, 16), 1);
+    QVERIFY(State().iServedPort > 0);
+    const STRUCT_ChanInfo astBlock[2] = {Channel(4, 1), Channel(5, 1)};
+    QCOMPARE(camera_business_set_chan_info(astBlock, 2), 1);
+}
+
+void TestCameraBusinessPublish::cleanup()
+{
+    camera_business_cleanup();
+}
+
+void TestCameraBusinessPublish::testDesktop_playsAsConfigured()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        QSKIP("needs an X server");
+    }
+    STRUCT_ChanInfo stDesk = Channel(0, 0, 320, 240);
+    stDesk.iVideoFrameRate = 5;
+    QCOMPARE(camera_business_add_chan_info(&stDesk), 1);
+    // The decoder takes size and rate from the stream's parameter sets.
+    const QByteArray baCaps = CLS_Client(0).Next();
+    QVERIFY2(baCaps.contains("width=(int)320, height=(int)240") && baCaps.contains("framerate=(fraction)5/1"),
+             baCaps);
+}
+
+void TestCameraBusinessPublish::testRefused_data()
+{
+    QTest::addColumn<int>("iChNo");
+    QTest::addColumn<QByteArray>("baUser");
+    QTest::addColumn<QByteArray>("baPassword");
+    QTest::addColumn<int>("iError");
+    QTest::newRow("anonymous") << 4 << QByteArray() << QByteArray() << int(GST_RESOURCE_ERROR_NOT_AUTHORIZED);
+    QTest::newRow("wrong password") << 4 << QByteArray("admin") << QByteArray("secreT")
+                                    << int(GST_RESOURCE_ERROR_NOT_AUTHORIZED);
+    QTest::newRow("disabled channel")
+        << 5 << QByteArray("admin") << QByteArray("secret") << int(GST_RESOURCE_ERROR_NOT_FOUND);
+    QTest::newRow("empty channel") << 6 << QByteArray("admin") << QByteArray("secret")
+                                   << int(GST_RESOURCE_ERROR_NOT_FOUND);
+}
+
+void TestCameraBusinessPublish::testRefused()
+{
+    QFETCH(int, iChNo);
+    QFETCH(QByteArray, baUser);
+    QFETCH(QByteArray, baPassword);
+    QFETCH(int, iError);
+    QCOMPARE(camera_business_set_disable(5), 1);
+    CLS_Client client(iChNo, baUser.isEmpty() ? nullptr : baUser.constData(), baPassword.constData());
+    QCOMPARE(client.Error(), iError);
+}
+
+void TestCameraBusinessPublish::testBitRateChange_seenInRunningStream()
+{
+    QCOMPARE(camera_business_set_bit_rate(4, 100), 1);
+    CLS_Client client(4);
+    const int iLow = client.BytesPerFrame(30);
+    QCOMPARE(camera_business_set_bit_rate(4, 2000), 1);
+    client.BytesPerFrame(10);
+    const int iHigh = client.BytesPerFrame(30);
+    QVERIFY2(iLow > 0 && iHigh > 5 * iLow, qPrintable(QString("%1 -> %2").arg(iLow).arg(iHigh)));
+}
+
+void TestCameraBusinessPublish::testDisableAndEnable_otherChannelKeepsPlaying()
+{
+    CLS_Client clientKept(4);
+    CLS_Client clientEnded(5);
+    QVERIFY(!clientKept.Next().isEmpty());
+    QVERIFY(!clientEnded.Next().isEmpty());
+    QCOMPARE(camera_business_set_disable(5), 1);
+    QVERIFY(clientEnded.Error() != 0);
+    QVERIFY(clientKept.BytesPerFrame(10) > 0);
+    const STRUCT_ChanInfo stBack = Channel(5, 1);
+    QCOMPARE(camera_business_add_chan_info(&stBack), 1);
+    QVERIFY(Plays(5));
+    QVERIFY(clientKept.BytesPerFrame(10) > 0);
+}
+
+void TestCameraBusinessPublish::testAudio_alaw8kMono()
+{
+    QCOMPARE(camera_business_set_audio_collect_info(4, "", 1, 2, 16, 44100, true), 1);
+    CLS_Client client(4, "admin", "secret", true);
+    const QByteArray baCaps = client.Next("a");
+    QVERIFY2(baCaps.startsWith("audio/x-alaw") && baCaps.contains("rate=(int)8000") &&
+                 baCaps.contains("channels=(int)1"),
+             baCaps);
+}
+
+// The real camera source for a device that is not there: the client is refused, the host hears of
+// it through the callback, the process goes on.
+void TestCameraBusinessPublish::testMissingCamera_reportedNotFatal()
+{
+    camera_business_cleanup();
+    qunsetenv("CAMERA_BUSINESS_CAMERA_SOURCE");
+    QCOMPARE(camera_business_startup(0, 16), 1);
+    qputenv("CAMERA_BUSINESS_CAMERA_SOURCE", "videotestsrc pattern=snow");
+    const STRUCT_ChanInfo stCamera = Channel(7, 1);
+    QCOMPARE(camera_business_add_chan_info(&stCamera), 1);
+    CLS_Client client(7);
+    QVERIFY(client.Next().isEmpty());
+    QTRY_COMPARE(g_iFailedChannel.load(), 7);
+}
+
+void TestCameraBusinessPublish::testPort_inUseRefusedAndFreedAtCleanup()
+{
+    const int iPort = State().iServedPort;
+    QCOMPARE(camera_business_cleanup(), 1);
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, iPort));
+    QCOMPARE(camera_business_startup(iPort, 16), 0);
+    QCOMPARE(LastEntry().value("refused").toString(), QString("cannot listen"));
+    server.close();
+    QCOMPARE(camera_business_startup(iPort, 16), 1);
+    QCOMPARE(State().iServedPort, iPort);
+}
+
+void TestCameraBusinessPublish::testNoUser_localClientsWithoutCredentials()
+{
+    camera_business_cleanup();
+    QCOMPARE(camera_business_register_user("", ""), 1);
+    QCOMPARE(camera_business_startup(0, 16), 1);
+    const STRUCT_ChanInfo stCamera = Channel(4, 1);
+    QCOMPARE(camera_business_add_chan_info(&stCamera), 1);
+    CLS_Client client(4, nullptr);
+    QVERIFY(!client.Next().isEmpty());
+}
+
+// Start, change and stop without a client leave nothing behind (the sanitizer pass checks).
+void TestCameraBusinessPublish::testStartChangeStop_cycles()
+{
+    for (int i = 0; i < 100; ++i) {
+        QCOMPARE(camera_business_cleanup(), 1);
+        QCOMPARE(camera_business_startup(0, 16), 1);
+        const STRUCT_ChanInfo astBlock[2] = {Channel(0, 0), Channel(4, 1)};
+        QCOMPARE(camera_business_set_chan_info(astBlock, 2), 1);
+        QCOMPARE(camera_business_set_bit_rate(4, 100 + i), 1);
+        QCOMPARE(camera_business_set_video_size(0, 160, 120), 1);
+        QCOMPARE(camera_business_set_disable(4), 1);
+    }
+    QVERIFY(Plays(0) || qEnvironmentVariableIsEmpty("DISPLAY"));
+}
+
+QTEST_GUILESS_MAIN(TestCameraBusinessPublish)
+#include "test_camerabusiness_publish.moc"
