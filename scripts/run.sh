@@ -13,4 +13,13 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
 fi
 echo "Starting build/app/Lumacast; settings: build/app/LumacastFile/Resource/config/lumacast.json," \
      "log: build/app/Log/Lumacast/. Stop it with Ctrl+C or 'pkill -x Lumacast'."
-exec build/app/Lumacast "$@"
+log=build/app/Log/Lumacast/Lumacast.log
+mkdir -p "$(dirname "$log")"
+touch "$log"
+# The streaming library logs each channel it serves; show those addresses while the program starts.
+timeout 30 tail -n0 -F "$log" 2>/dev/null | grep --line-buffered -o 'channel [0-9]* served at rtsp://.*' |
+    sed -u 's/^/Lumacast: /' &
+build/app/Lumacast "$@" &
+program=$!
+trap 'kill -TERM "$program" 2>/dev/null' INT TERM
+wait "$program" || wait "$program"

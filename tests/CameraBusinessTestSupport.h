@@ -77,11 +77,12 @@ inline STRUCT_ChanInfo MakeBlock(int _iChNo, const char* _pcName)
     return stBlock;
 }
 
-// Registers, sets the callback with user value 77, enables sending and starts on port 6000.
+// Registers, sets the callback with user value 77, enables sending and starts on port 0, which
+// serves on a free port in tests.
 inline void StartLibrary(int _iCapacity = 16)
 {
     QCOMPARE(camera_business_register_user("admin", "secret"), 1);
     QCOMPARE(camera_business_set_mess_callback(RecordingCallback, 77), 0);
     QCOMPARE(camera_business_enable_send_stream(1), 1);
-    QCOMPARE(camera_business_startup(6000, _iCapacity), 1);
+    QCOMPARE(camera_business_startup(0, _iCapacity), 1);
 }

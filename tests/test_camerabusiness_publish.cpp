@@ -3,7 +3,12 @@
 // the X screen of DISPLAY.
 #include "CameraBusinessTestSupport.h"
 
+#include "ProgramCopy.h"
+
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTcpServer>
+#include <QTemporaryDir>
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
@@ -46,10 +51,11 @@ class CLS_Client
 {
 public:
     CLS_Client(int _iChNo, const char* _pcUser = "admin", const char* _pcPassword = "secret",
-               bool _blAudio = false)
+               bool _blAudio = false, int _iPort = State().iServedPort)
     {
-        QByteArray baLine = "rtspsrc name=s protocols=tcp latency=0 location=rtsp://127.0.0.1:" +
-                            QByteArray::number(State().iServedPort) + "/ch" + QByteArray::number(_iChNo);
+        QByteArray baLine =
+            "rtspsrc name=s protocols=tcp latency=0 location=rtsp://127.0.0.1:" + QByteArray::number(_iPort) +
+            "/ch" + QByteArray::number(_iChNo);
         if (_pcUser != nullptr) {
             baLine += QByteArray(" user-id=") + _pcUser + " user-pw=" + _pcPassword;
         }
@@ -157,6 +163,7 @@ private slots:
     void testPort_inUseRefusedAndFreedAtCleanup();
     void testNoUser_localClientsWithoutCredentials();
     void testStartChangeStop_cycles();
+    void testProgram_servesDesktopToStoredUser();
 };
 
 void TestCameraBusinessPublish::initTestCase()
@@ -314,6 +321,39 @@ void TestCameraBusinessPublish::testStartChangeStop_cycles()
         QCOMPARE(camera_business_set_disable(4), 1);
     }
     QVERIFY(Plays(0) || qEnvironmentVariableIsEmpty("DISPLAY"));
+}
+
+// The whole program on a fresh channel table: its first desktop plays with the stored user and
+// password, at the address its log names.
+void TestCameraBusinessPublish::testProgram_servesDesktopToStoredUser()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        QSKIP("needs an X server");
+    }
+    QTemporaryDir qtempApp;
+    // A name of this run's own, so that no other copy's single-instance guard answers.
+    const QString qstrName = QString("Lc%1").arg(QCoreApplication::applicationPid());
+    QVERIFY(CopyBuiltProgram(qEnvironmentVariable("LUMACAST_APP_DIR"), qtempApp.path(), qstrName));
+    QFile file(qtempApp.filePath("LumacastFile/Resource/config/lumacast.json"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(R"({"hostInfo":{"port":0,"user":"YWRtaW4=","password":"c2VjcmV0"},"chInfo":[]})");
+    file.close();
+    QProcess qprocess;
+    qprocess.start(qtempApp.filePath(qstrName), QStringList());
+    QVERIFY(qprocess.waitForStarted());
+    const QRegularExpression qregServed("channel 0 served at rtsp://127.0.0.1:(\\d+)/ch0");
+    QRegularExpressionMatch qmatch;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            QFile qfileLog(qtempApp.filePath(QString("Log/%1/%1.log").arg(qstrName)));
+            return qfileLog.open(QIODevice::ReadOnly) &&
+                   (qmatch = qregServed.match(QString::fromUtf8(qfileLog.readAll()))).hasMatch();
+        }(),
+        30000);
+    const QByteArray baCaps = CLS_Client(0, "admin", "secret", false, qmatch.captured(1).toInt()).Next();
+    qprocess.kill();
+    qprocess.waitForFinished();
+    QVERIFY2(baCaps.startsWith("video/x-raw"), baCaps);
 }
 
 QTEST_GUILESS_MAIN(TestCameraBusinessPublish)

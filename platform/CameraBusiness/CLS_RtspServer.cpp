@@ -451,6 +451,10 @@ void STRUCT_ServerShared::Apply(int _iChNo, const STRUCT_ChannelPlan& _stPlan)
         EndClients(_iChNo);
         if (_stPlan.blServed) {
             gst_rtsp_mount_points_add_factory(pMounts, strPath.c_str(), MakeFactory(_iChNo, _stPlan));
+            LOG_EX(LOG_TRACE, "CameraBusiness channel %d served at rtsp://127.0.0.1:%d%s", _iChNo, iPort,
+                   strPath.c_str());
+        } else {
+            LOG_EX(LOG_TRACE, "CameraBusiness channel %d not served", _iChNo);
         }
     } else if (_stPlan.blServed && stOld.iBitRate != _stPlan.iBitRate) {
         GstRTSPMediaFactory* pFactory = gst_rtsp_mount_points_match(pMounts, strPath.c_str(), nullptr);

@@ -67,6 +67,9 @@ STRUCT_ChannelPlan PlanFromBlock(const STRUCT_ChanInfo& _stBlock)
 
 bool NeedsNewPipeline(const STRUCT_ChannelPlan& _stOld, const STRUCT_ChannelPlan& _stNew)
 {
+    if (!_stOld.blServed && !_stNew.blServed) {
+        return false;
+    }
     return PipelineKey(_stOld) != PipelineKey(_stNew);
 }
 
