@@ -7,6 +7,7 @@
 #include <gst/video/video.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -60,6 +61,59 @@ GstPadProbeReturn AnswerNotSeekable(GstPad*, GstPadProbeInfo* _pInfo, gpointer)
     gst_query_parse_seeking(pQuery, &format, nullptr, nullptr, nullptr);
     gst_query_set_seeking(pQuery, format, FALSE, 0, -1);
     return GST_PAD_PROBE_HANDLED;
+}
+
+// A screen that does not change is sent as one frame every so often, not at the full rate: the
+// encoder then costs next to nothing, and a client that joins still gets a picture soon.
+const GstClockTime g_uiStillRepeat = 500 * GST_MSECOND;
+
+struct STRUCT_StillFilter
+{
+    ~STRUCT_StillFilter()
+    {
+        if (pLast != nullptr) {
+            gst_buffer_unref(pLast);
+        }
+    }
+    GstBuffer* pLast = nullptr;
+    GstClockTime uiLastPassed = GST_CLOCK_TIME_NONE;
+};
+
+bool SameContent(GstBuffer* _pFirst, GstBuffer* _pSecond)
+{
+    GstMapInfo mapFirst;
+    GstMapInfo mapSecond;
+    if (gst_buffer_get_size(_pFirst) != gst_buffer_get_size(_pSecond) ||
+        !gst_buffer_map(_pFirst, &mapFirst, GST_MAP_READ)) {
+        return false;
+    }
+    bool blSame = false;
+    if (gst_buffer_map(_pSecond, &mapSecond, GST_MAP_READ)) {
+        blSame = std::memcmp(mapFirst.data, mapSecond.data, mapFirst.size) == 0;
+        gst_buffer_unmap(_pSecond, &mapSecond);
+    }
+    gst_buffer_unmap(_pFirst, &mapFirst);
+    return blSame;
+}
+
+GstPadProbeReturn DropRepeatedFrame(GstPad*, GstPadProbeInfo* _pInfo, gpointer _pData)
+{
+    auto* pFilter = static_cast<STRUCT_StillFilter*>(_pData);
+    GstBuffer* pBuffer = GST_PAD_PROBE_INFO_BUFFER(_pInfo);
+    const GstClockTime uiPts = GST_BUFFER_PTS(pBuffer);
+    if (pFilter->pLast != nullptr && GST_CLOCK_TIME_IS_VALID(uiPts) &&
+        GST_CLOCK_TIME_IS_VALID(pFilter->uiLastPassed) && uiPts < pFilter->uiLastPassed + g_uiStillRepeat &&
+        SameContent(pFilter->pLast, pBuffer)) {
+        return GST_PAD_PROBE_DROP;
+    }
+    gst_buffer_replace(&pFilter->pLast, pBuffer);
+    pFilter->uiLastPassed = uiPts;
+    return GST_PAD_PROBE_OK;
+}
+
+void ReleaseStillFilter(gpointer _pData)
+{
+    delete static_cast<STRUCT_StillFilter*>(_pData);
 }
 
 } // namespace
@@ -230,6 +284,8 @@ struct STRUCT_EndFilter
     std::set<GstRTSPMedia*> setMedia;
     bool blFound = false;
     bool blRemoved = false;
+    int iClients = 0;
+    int iSessions = 0;
 };
 
 GstRTSPFilterResult MatchSessionMedia(GstRTSPSession*, GstRTSPSessionMedia* _pSessionMedia, gpointer _pData)
@@ -263,6 +319,7 @@ GstRTSPFilterResult FilterClient(GstRTSPServer*, GstRTSPClient* _pClient, gpoint
     auto* pFilter = static_cast<STRUCT_EndFilter*>(_pData);
     pFilter->blRemoved = false;
     gst_rtsp_client_session_filter(_pClient, FilterSession, pFilter);
+    pFilter->iClients += pFilter->blRemoved ? 1 : 0;
     return pFilter->blRemoved ? GST_RTSP_FILTER_REMOVE : GST_RTSP_FILTER_KEEP;
 }
 
@@ -273,8 +330,10 @@ GstRTSPFilterResult RemoveClient(GstRTSPServer*, GstRTSPClient*, gpointer)
 
 GstRTSPFilterResult FilterPoolSession(GstRTSPSessionPool*, GstRTSPSession* _pSession, gpointer _pData)
 {
-    return SessionUses(_pSession, *static_cast<STRUCT_EndFilter*>(_pData)) ? GST_RTSP_FILTER_REMOVE
-                                                                           : GST_RTSP_FILTER_KEEP;
+    auto* pFilter = static_cast<STRUCT_EndFilter*>(_pData);
+    const bool blUses = SessionUses(_pSession, *pFilter);
+    pFilter->iSessions += blUses ? 1 : 0;
+    return blUses ? GST_RTSP_FILTER_REMOVE : GST_RTSP_FILTER_KEEP;
 }
 
 std::string MountPath(int _iChNo)
@@ -340,6 +399,8 @@ void STRUCT_ServerShared::EndClients(int _iChNo)
     GstRTSPSessionPool* pPool = gst_rtsp_server_get_session_pool(pServer);
     gst_rtsp_session_pool_filter(pPool, FilterPoolSession, &filter);
     g_object_unref(pPool);
+    LOG_EX(LOG_TRACE, "CameraBusiness channel %d: %d clients and %d more sessions ended", _iChNo,
+           filter.iClients, filter.iSessions);
 }
 
 void STRUCT_ServerShared::SetBitRate(int _iChNo, int _iBitRate)
@@ -391,6 +452,10 @@ void STRUCT_ServerShared::Configure(int _iChNo, GstRTSPMedia* _pMedia)
         }
         GstPad* pPad = gst_element_get_static_pad(pSource, "src");
         gst_pad_add_probe(pPad, GST_PAD_PROBE_TYPE_QUERY_UPSTREAM, AnswerNotSeekable, nullptr, nullptr);
+        if (!blAudio && stPlan.iDevType == 0) {
+            gst_pad_add_probe(pPad, GST_PAD_PROBE_TYPE_BUFFER, DropRepeatedFrame, new STRUCT_StillFilter(),
+                              ReleaseStillFilter);
+        }
         gst_object_unref(pPad);
         gst_object_unref(pSource);
     }

@@ -89,9 +89,12 @@ std::string LaunchLine(const STRUCT_ChannelPlan& _stPlan, const std::string& _st
     if (_stPlan.iDevType == 0) {
         const int iRight = _stPlan.iDeskX + OrDefault(iCaptureWidth, iWidth) - 1;
         const int iBottom = _stPlan.iDeskY + OrDefault(iCaptureHeight, iHeight) - 1;
-        strLine = "ximagesrc name=src show-pointer=true startx=" + std::to_string(_stPlan.iDeskX) +
-                  " starty=" + std::to_string(_stPlan.iDeskY) + " endx=" + std::to_string(iRight) +
-                  " endy=" + std::to_string(iBottom) + " ! video/x-raw,framerate=" + strRate;
+        // Damage tracking costs more than it saves on a screen that changes; a still screen is
+        // found by comparing frames instead.
+        strLine =
+            "ximagesrc name=src use-damage=false show-pointer=true startx=" + std::to_string(_stPlan.iDeskX) +
+            " starty=" + std::to_string(_stPlan.iDeskY) + " endx=" + std::to_string(iRight) +
+            " endy=" + std::to_string(iBottom) + " ! video/x-raw,framerate=" + strRate;
     } else {
         strLine = _strCameraSource + " name=src ! ";
         switch (_stPlan.iCollectType) {
