@@ -528,7 +528,7 @@ void STRUCT_ServerShared::Apply(int _iChNo, const STRUCT_ChannelPlan& _stPlan)
                                               LaunchLine(_stPlan, strCameraSource, strAudioSource).c_str());
             g_object_unref(pFactory);
         }
-        SetBitRate(_iChNo, _stPlan.iBitRate);
+        SetBitRate(_iChNo, EncoderBitRate(_stPlan));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "ChannelPlan.h"
 
+#include <algorithm>
 #include <cstring>
 #include <tuple>
 
@@ -9,6 +10,12 @@ const int g_iDefaultFrameRate = 10;
 const int g_iDefaultBitRate = 2048;
 const int g_iFallbackWidth = 640;
 const int g_iFallbackHeight = 480;
+// Blocks come from outside: every number is bounded before it goes into a launch line, so that no
+// sum overflows and no element is handed a value it refuses.
+const int g_iMaxSize = 8192;
+const int g_iMaxCoordinate = 32767;
+const int g_iMaxFrameRate = 60;
+const int g_iMaxEncoderBitRate = 2048000;
 
 std::string Text(const char (&_acField)[CAMERA_BUSINESS_TEXT_SIZE])
 {
@@ -18,6 +25,11 @@ std::string Text(const char (&_acField)[CAMERA_BUSINESS_TEXT_SIZE])
 int OrDefault(int _iValue, int _iDefault)
 {
     return _iValue > 0 ? _iValue : _iDefault;
+}
+
+int Size(int _iValue)
+{
+    return std::min(_iValue, g_iMaxSize);
 }
 
 // H.264 in 4:2:0 needs even sizes.
@@ -65,6 +77,11 @@ STRUCT_ChannelPlan PlanFromBlock(const STRUCT_ChanInfo& _stBlock)
     return stPlan;
 }
 
+int EncoderBitRate(const STRUCT_ChannelPlan& _stPlan)
+{
+    return std::min(OrDefault(_stPlan.iBitRate, g_iDefaultBitRate), g_iMaxEncoderBitRate);
+}
+
 bool NeedsNewPipeline(const STRUCT_ChannelPlan& _stOld, const STRUCT_ChannelPlan& _stNew)
 {
     if (!_stOld.blServed && !_stNew.blServed) {
@@ -78,23 +95,24 @@ std::string LaunchLine(const STRUCT_ChannelPlan& _stPlan, const std::string& _st
 {
     // A block may carry zeros where the page had no value: fall back to the capture size, then to
     // the library's defaults, rather than refuse to serve.
-    const int iCaptureWidth = _stPlan.iCaptureWidth > 0 ? _stPlan.iCaptureWidth : _stPlan.iWidth;
-    const int iCaptureHeight = _stPlan.iCaptureHeight > 0 ? _stPlan.iCaptureHeight : _stPlan.iHeight;
-    const int iWidth = Even(OrDefault(_stPlan.iWidth, OrDefault(iCaptureWidth, g_iFallbackWidth)));
-    const int iHeight = Even(OrDefault(_stPlan.iHeight, OrDefault(iCaptureHeight, g_iFallbackHeight)));
-    const int iFrameRate = OrDefault(_stPlan.iFrameRate, g_iDefaultFrameRate);
+    const int iCaptureWidth = Size(_stPlan.iCaptureWidth > 0 ? _stPlan.iCaptureWidth : _stPlan.iWidth);
+    const int iCaptureHeight = Size(_stPlan.iCaptureHeight > 0 ? _stPlan.iCaptureHeight : _stPlan.iHeight);
+    const int iWidth = Even(Size(OrDefault(_stPlan.iWidth, OrDefault(iCaptureWidth, g_iFallbackWidth))));
+    const int iHeight = Even(Size(OrDefault(_stPlan.iHeight, OrDefault(iCaptureHeight, g_iFallbackHeight))));
+    const int iFrameRate = std::min(OrDefault(_stPlan.iFrameRate, g_iDefaultFrameRate), g_iMaxFrameRate);
     const std::string strRate = std::to_string(iFrameRate) + "/1";
 
     std::string strLine;
     if (_stPlan.iDevType == 0) {
-        const int iRight = _stPlan.iDeskX + OrDefault(iCaptureWidth, iWidth) - 1;
-        const int iBottom = _stPlan.iDeskY + OrDefault(iCaptureHeight, iHeight) - 1;
+        const int iLeft = std::clamp(_stPlan.iDeskX, 0, g_iMaxCoordinate);
+        const int iTop = std::clamp(_stPlan.iDeskY, 0, g_iMaxCoordinate);
+        const int iRight = iLeft + OrDefault(iCaptureWidth, iWidth) - 1;
+        const int iBottom = iTop + OrDefault(iCaptureHeight, iHeight) - 1;
         // Damage tracking costs more than it saves on a screen that changes; a still screen is
         // found by comparing frames instead.
-        strLine =
-            "ximagesrc name=src use-damage=false show-pointer=true startx=" + std::to_string(_stPlan.iDeskX) +
-            " starty=" + std::to_string(_stPlan.iDeskY) + " endx=" + std::to_string(iRight) +
-            " endy=" + std::to_string(iBottom) + " ! video/x-raw,framerate=" + strRate;
+        strLine = "ximagesrc name=src use-damage=false show-pointer=true startx=" + std::to_string(iLeft) +
+                  " starty=" + std::to_string(iTop) + " endx=" + std::to_string(iRight) +
+                  " endy=" + std::to_string(iBottom) + " ! video/x-raw,framerate=" + strRate;
     } else {
         strLine = _strCameraSource + " name=src ! ";
         switch (_stPlan.iCollectType) {
@@ -115,7 +133,7 @@ std::string LaunchLine(const STRUCT_ChannelPlan& _stPlan, const std::string& _st
     strLine += " ! videoconvert ! videoscale ! video/x-raw,format=I420,width=" + std::to_string(iWidth) +
                ",height=" + std::to_string(iHeight) + ",pixel-aspect-ratio=1/1,framerate=" + strRate +
                " ! x264enc name=enc tune=zerolatency speed-preset=veryfast bitrate=" +
-               std::to_string(OrDefault(_stPlan.iBitRate, g_iDefaultBitRate)) +
+               std::to_string(EncoderBitRate(_stPlan)) +
                " key-int-max=" + std::to_string(OrDefault(_stPlan.iKeyInterval, iFrameRate)) +
                " ! video/x-h264,profile=constrained-baseline ! h264parse config-interval=-1"
                " ! rtph264pay name=pay0 pt=96 config-interval=0";

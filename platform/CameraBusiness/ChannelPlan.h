@@ -29,6 +29,9 @@ struct STRUCT_ChannelPlan
 
 STRUCT_ChannelPlan PlanFromBlock(const STRUCT_ChanInfo& _stBlock);
 
+// The encoder's bit rate in kbit/s: the plan's, bounded to what the encoder takes.
+int EncoderBitRate(const STRUCT_ChannelPlan& _stPlan);
+
 // True when going from _stOld to _stNew needs another pipeline; a bit rate alone does not.
 bool NeedsNewPipeline(const STRUCT_ChannelPlan& _stOld, const STRUCT_ChannelPlan& _stNew);
 
