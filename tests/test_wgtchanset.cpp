@@ -3,12 +3,25 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTcpServer>
 
 namespace {
 
+// The library really listens on the service port: take one that is free, so that suites running
+// side by side do not meet there.
+int ServicePort()
+{
+    static const int s_iPort = [] {
+        QTcpServer server;
+        server.listen(QHostAddress::AnyIPv4);
+        return int(server.serverPort());
+    }();
+    return s_iPort;
+}
+
 QJsonObject HostInfo()
 {
-    return {{"port", 9000},
+    return {{"port", ServicePort()},
             {"user", QString(QByteArray("admin").toBase64())},
             {"password", QString(QByteArray("secret").toBase64())}};
 }
@@ -89,7 +102,7 @@ void TestWgtChanSet::start_emptyTable_registersStartsTwiceAndBuildsDefaults()
     QCOMPARE(QByteArray(stState.szPassword), QByteArray("secret"));
     QVERIFY(stState.iCallbackUser != 0);
     QCOMPARE(stState.iSendStreamEnabled, 1);
-    QCOMPARE(stState.iPort, 9000);
+    QCOMPARE(stState.iPort, ServicePort());
     QCOMPARE(stState.iCapacity, 16);
     QCOMPARE(stState.aChannels[0].block.iCollectDevType, 0);
     QCOMPARE(QByteArray(stState.aChannels[0].block.szAudioName), QByteArray("Mic A"));
@@ -180,7 +193,7 @@ void TestWgtChanSet::resetAll_rebuildsFromDefaults()
 
     QCOMPARE(LibraryCalls(iFrom), (QStringList{"cleanup", "startup", "set_chan_info"}));
     const CB_State stState = LibraryState();
-    QCOMPARE(stState.iPort, 9000);
+    QCOMPARE(stState.iPort, ServicePort());
     QCOMPARE(stState.aChannels[0].block.iVideoBitRate, 2048);
     QCOMPARE(QByteArray(stState.aChannels[4].block.szDevID), QByteArray("camNew"));
     QCOMPARE(QByteArray(stState.aChannels[5].block.szDevID), QByteArray("camA"));
