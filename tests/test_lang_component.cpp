@@ -1,11 +1,8 @@
 // The language table through the outside component: the test component libraries sit in this
 // test's own folder, which is the program folder the table looks in.
-#include "lang/CLS_Lang.h"
+#include "lang_component/LangTestSupport.h"
 
 #include <QtTest>
-
-#include <atomic>
-#include <thread>
 
 namespace {
 
@@ -32,22 +29,10 @@ private slots:
 void TestLangComponent::concurrentFirstCalls_makeOneComponent()
 {
     QCOMPARE(CallCounter("libcommbusi.so", "OrbTestComponentsMade"), 0);
-    std::atomic<bool> blGo{false};
-    QString aqstrText[2];
-    auto ask = [&](int _iIndex) {
-        while (!blGo) {
-            std::this_thread::yield();
-        }
-        aqstrText[_iIndex] = GetLangText(QStringLiteral("IDS_Quorvane_Recover"));
-    };
-    std::thread first(ask, 0);
-    std::thread second(ask, 1);
-    blGo = true;
-    first.join();
-    second.join();
+    const STRUCT_TwoLookups structLookups = LookUpTwiceAtOnce(QStringLiteral("IDS_Quorvane_Recover"));
     QCOMPARE(CallCounter("libcommbusi.so", "OrbTestComponentsMade"), 1);
-    QCOMPARE(aqstrText[0], QStringLiteral("还原"));
-    QCOMPARE(aqstrText[1], QStringLiteral("还原"));
+    QCOMPARE(structLookups.aqstrText[0], QStringLiteral("还原"));
+    QCOMPARE(structLookups.aqstrText[1], QStringLiteral("还原"));
     // The program gave back the writer's reference it took while filling, and every parameter
     // object it asked for.
     QCOMPARE(CallCounter("libcommbusi.so", "OrbTestWriterRefsAfterFill"), 1);
@@ -58,15 +43,14 @@ void TestLangComponent::componentTexts_data()
 {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("text");
-    auto row = [](const char* _pcTag, const char* _pcKey, const char* _pcText) {
-        QTest::newRow(_pcTag) << QString::fromUtf8(_pcKey) << QString::fromUtf8(_pcText);
-    };
-    row("minimise, filled by the program", "IDS_Quorvane_Minimization", "最小化");
-    row("maximise, filled by the program", "IDS_Quorvane_Maximization", "最大化");
-    row("close, filled by the program", "IDS_Quorvane_Close", "关闭");
-    row("only the component knows it", "IDS_TestComponent_Probe", "组件文本");
-    row("nobody knows it", "IDS_Quorvane_NoSuchItem", "");
-    row("empty key", "", "");
+    QTest::newRow("filled by the program") << "IDS_Quorvane_Close"
+                                           << "关闭";
+    QTest::newRow("only the component knows it") << "IDS_TestComponent_Probe"
+                                                 << "组件文本";
+    QTest::newRow("nobody knows it") << "IDS_Quorvane_NoSuchItem"
+                                     << "";
+    QTest::newRow("empty key") << ""
+                               << "";
 }
 
 void TestLangComponent::componentTexts()
