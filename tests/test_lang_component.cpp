@@ -1,8 +1,11 @@
 // The language table through the outside component: the test component libraries sit in this
 // test's own folder, which is the program folder the table looks in.
-#include "lang_component/LangTestSupport.h"
+#include "lang/CLS_Lang.h"
 
 #include <QtTest>
+
+#include <atomic>
+#include <thread>
 
 namespace {
 
@@ -29,10 +32,22 @@ private slots:
 void TestLangComponent::concurrentFirstCalls_makeOneComponent()
 {
     QCOMPARE(CallCounter("libcommbusi.so", "OrbTestComponentsMade"), 0);
-    const STRUCT_TwoLookups structLookups = LookUpTwiceAtOnce(QStringLiteral("IDS_Quorvane_Recover"));
+    std::atomic<bool> blGo{false};
+    QString aqstrText[2];
+    auto ask = [&](int _iIndex) {
+        while (!blGo) {
+            std::this_thread::yield();
+        }
+        aqstrText[_iIndex] = GetLangText(QStringLiteral("IDS_Quorvane_Recover"));
+    };
+    std::thread first(ask, 0);
+    std::thread second(ask, 1);
+    blGo = true;
+    first.join();
+    second.join();
     QCOMPARE(CallCounter("libcommbusi.so", "OrbTestComponentsMade"), 1);
-    QCOMPARE(structLookups.aqstrText[0], QStringLiteral("还原"));
-    QCOMPARE(structLookups.aqstrText[1], QStringLiteral("还原"));
+    QCOMPARE(aqstrText[0], QStringLiteral("还原"));
+    QCOMPARE(aqstrText[1], QStringLiteral("还原"));
     // The program gave back the writer's reference it took while filling, and every parameter
     // object it asked for.
     QCOMPARE(CallCounter("libcommbusi.so", "OrbTestWriterRefsAfterFill"), 1);

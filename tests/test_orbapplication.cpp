@@ -186,6 +186,8 @@ void TestOrbApplication::config_data()
         << QByteArray(
                R"({"skin":"skinTwo","show_tray":false,"hidetasker":true,"minisize":true,"desktopNeedChNo":2})")
         << "skinTwo" << false << true << true << 2 << "QLabel { color: #123456; } /* 蓝 */";
+    QTest::newRow("array") << QByteArray(R"([{"skin":"skinTwo"}])") << "skinOne" << true << false << false
+                           << 4 << "";
     QTest::newRow("wrong types take defaults")
         << QByteArray(R"({"skin":3,"show_tray":"no","hidetasker":1,"desktopNeedChNo":"2"})") << "skinOne"
         << true << false << false << 4 << "";
@@ -259,7 +261,6 @@ void TestOrbApplication::highDpiRule_data()
     QTest::newRow("2560x1440") << QSize(2560, 1440) << true;
     QTest::newRow("1920x1080") << QSize(1920, 1080) << false;
     QTest::newRow("2560x1080") << QSize(2560, 1080) << false;
-    QTest::newRow("1921x1081") << QSize(1921, 1081) << true;
 }
 
 void TestOrbApplication::highDpiRule()

@@ -102,7 +102,7 @@ void TestStartup::tenCopiesAtOnceLeaveExactlyOne()
                  qPrintable(QStringLiteral("none left in round %1").arg(iRound)));
         m_iListener = (*itSurvivor)->processId();
         QVERIFY(WaitForListener());
-        QVERIFY(!(*itSurvivor)->waitForFinished(300));
+        QVERIFY(!(*itSurvivor)->waitForFinished(100));
         ::kill(static_cast<pid_t>((*itSurvivor)->processId()), SIGSEGV);
         QVERIFY((*itSurvivor)->waitForFinished(10000));
         QCOMPARE((*itSurvivor)->exitStatus(), QProcess::CrashExit);

@@ -14,8 +14,6 @@ class TestStartupEnv : public QObject
     Q_OBJECT
 private slots:
     void displaySizeFromX11();
-    void noDisplayGivesZero_data();
-    void noDisplayGivesZero();
     void fatalSignalWhileLoggingEndsWithOneLine();
 };
 
@@ -28,27 +26,6 @@ void TestStartupEnv::displaySizeFromX11()
     }
     const QStringList qstrlstSize = qstrSize.split(QLatin1Char('x'));
     QCOMPARE(PrimaryDisplaySize(), QSize(qstrlstSize.value(0).toInt(), qstrlstSize.value(1).toInt()));
-}
-
-void TestStartupEnv::noDisplayGivesZero_data()
-{
-    QTest::addColumn<QByteArray>("display");
-    QTest::newRow("unset") << QByteArray();
-    QTest::newRow("no server there") << QByteArray(":987");
-}
-
-void TestStartupEnv::noDisplayGivesZero()
-{
-    QFETCH(QByteArray, display);
-    const QByteArray qbaOld = qgetenv("DISPLAY");
-    if (display.isEmpty()) {
-        qunsetenv("DISPLAY");
-    } else {
-        qputenv("DISPLAY", display);
-    }
-    const QSize qsizeDisplay = PrimaryDisplaySize();
-    qputenv("DISPLAY", qbaOld);
-    QCOMPARE(qsizeDisplay, QSize(0, 0));
 }
 
 // The signal meets the copy inside the logging library or malloc most of the time: a handler
