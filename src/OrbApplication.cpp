@@ -174,8 +174,8 @@ bool OrbApplication::EndOtherCopies()
 
 void OrbApplication::RemoveStaleTemporaries()
 {
-    // Left by writes of earlier runs that were cut off before their rename; a whole object is
-    // kept, as it may be somebody's copy.
+    // Left by writes of earlier runs that were cut off before their rename. A whole object under
+    // a plain word ("lumacast.json.backup") may be somebody's copy and stays.
     const QFileInfo qfileinfoConfig(GetConfigPath());
     const QRegularExpression qregexTemporary(QRegularExpression::anchoredPattern(
         QRegularExpression::escape(qfileinfoConfig.fileName()) + QStringLiteral("\\.[A-Za-z0-9]{6}")));
@@ -185,8 +185,11 @@ void OrbApplication::RemoveStaleTemporaries()
             qfileinfo.lastModified() >= m_qdtStarted) {
             continue;
         }
+        const QString qstrSuffix = qfileinfo.suffix();
         QFile qfile(qfileinfo.filePath());
-        if (qfile.open(QIODevice::ReadOnly) && QJsonDocument::fromJson(qfile.readAll()).isObject()) {
+        if (qstrSuffix == qstrSuffix.toLower() &&
+            !qstrSuffix.contains(QRegularExpression(QStringLiteral("\\d"))) &&
+            qfile.open(QIODevice::ReadOnly) && QJsonDocument::fromJson(qfile.readAll()).isObject()) {
             continue;
         }
         qfile.close();

@@ -231,7 +231,9 @@ void TestOrbApplication::staleTemporaries_data()
         << "lumacast.json.Ab12Cd" << QByteArray("{\"skin\":") << 3600 << false;
     QTest::newRow("empty, earlier run") << "lumacast.json.000000" << QByteArray() << 3600 << false;
     QTest::newRow("write of this run") << "lumacast.json.Zz99Yy" << QByteArray("{\"sk") << -3600 << true;
-    QTest::newRow("whole object: somebody's copy")
+    QTest::newRow("whole object of a cut write")
+        << "lumacast.json.dA7xQe" << QByteArray("{}") << 3600 << false;
+    QTest::newRow("whole object under a word: somebody's copy")
         << "lumacast.json.backup" << QByteArray("{}") << 3600 << true;
     QTest::newRow("kept unreadable file") << "lumacast.json.bad-1" << QByteArray("{,") << 3600 << true;
 }
