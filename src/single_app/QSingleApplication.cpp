@@ -9,12 +9,15 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QThread>
 
 namespace {
 const int g_iConnectWaitMs = 500;
 const int g_iWriteWaitMs = 30000;
 // Long enough for a restarting copy to end the old one while it holds the lock.
 const int g_iStartLockWaitMs = 20000;
+const int g_iGoneTries = 40;
+const int g_iGoneWaitMs = 50;
 } // namespace
 
 QSingleApplication::QSingleApplication(int& argc, char** argv)
@@ -44,7 +47,10 @@ bool QSingleApplication::CheckRunning(const std::function<void()>& _fnEndRunning
     m_blRunning = ProbeRunning();
     if (m_blRunning && _fnEndRunning) {
         _fnEndRunning();
-        m_blRunning = ProbeRunning();
+        // An ended copy's last threads may hold its socket for a moment after it shows as gone.
+        for (int iTry = 0; iTry < g_iGoneTries && (m_blRunning = ProbeRunning()); ++iTry) {
+            QThread::msleep(g_iGoneWaitMs);
+        }
     }
     if (m_blRunning) {
         qDebug().noquote() << m_qstrServerName + QStringLiteral(" already running.");
