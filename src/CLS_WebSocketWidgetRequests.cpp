@@ -162,6 +162,8 @@ void CLS_WebSocketWidget::HandleStartRequest(const STRUCT_MsgHead& /*_structHead
 
 void CLS_WebSocketWidget::HandleSetUserRequest(const QString& _qstrText)
 {
+    // The platform must not take an unsaved user for a saved one.
+    int iRet = 1;
     if (const OrbApplication* pApp = OrbApplication::Instance()) {
         QJsonObject qjsonConfig = pApp->ReadConfig();
         QJsonObject qjsonHost = qjsonConfig.value(QStringLiteral("hostInfo")).toObject();
@@ -173,9 +175,9 @@ void CLS_WebSocketWidget::HandleSetUserRequest(const QString& _qstrText)
             qjsonHost.remove(QStringLiteral("defaultLogin"));
         }
         qjsonConfig.insert(QStringLiteral("hostInfo"), qjsonHost);
-        WriteJsonFile(qjsonConfig, pApp->GetConfigPath());
+        iRet = WriteJsonFile(qjsonConfig, pApp->GetConfigPath()) ? 0 : 1;
     }
-    RespondSetUserRequest(0, _qstrText);
+    RespondSetUserRequest(iRet, _qstrText);
 }
 
 void CLS_WebSocketWidget::RespondStartRequest(int _iRet, const QString& _qstrRequest)

@@ -4,6 +4,7 @@
 #include "common/Log.h"
 #include "common/LogManage.h"
 #include "common/PublicCommonFun.h"
+#include "common/StartupEnv.h"
 #include "widgets/CLS_MessageBox.h"
 
 #include <QDebug>
@@ -14,6 +15,7 @@
 #include <QJsonDocument>
 #include <QMutexLocker>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScreen>
 
 namespace {
@@ -47,6 +49,7 @@ OrbApplication::OrbApplication(int& argc, char** argv)
     }
     log_set_path(qbaLogDir.constData());
     log_manage_startup();
+    SetCrashLogFolder(qbaLogDir);
 
     setQuitOnLastWindowClosed(false);
     QDir::setCurrent(applicationDirPath());
@@ -91,25 +94,24 @@ bool OrbApplication::ParseStartParam(const QStringList& _qstrlstArgs)
         ReadStartParamJson(blRestart, blTip);
     }
 
-    const int iCopies = EndOlderCopy(blRestart);
+    const bool blOtherCopy = EndOlderCopy(blRestart);
     ApplyConfig();
     ApplyStyleSheet();
     CLS_MessageBox::SetSkin(m_qstrSkin);
 
-    if (iCopies < 2) {
-        return true;
-    }
-    if (_qstrlstArgs.size() != 1) {
+    if (blOtherCopy && _qstrlstArgs.size() != 1) {
         if (blTip) {
             CLS_MessageBox::ShowMsgBox(CLS_MessageBox::KIND_INFORMATION, nullptr, tr("提示"),
                                        tr("当前程序已运行！"), {tr("确定")}, 0, QStringLiteral("default"));
         }
-        return blRestart;
-    }
-    if (isRunning()) {
+        if (!blRestart) {
+            return false;
+        }
+    } else if (blOtherCopy) {
         sendMessage(QStringLiteral("showNormal"));
         return false;
     }
+    RemoveStaleTemporaries();
     return true;
 }
 
@@ -133,23 +135,67 @@ void OrbApplication::ReadStartParamJson(bool& _blRestart, bool& _blTip)
     m_qstrCommunicationId = qjsonStart.value(QStringLiteral("communicationId")).toString();
 }
 
-int OrbApplication::EndOlderCopy(bool _blRestart)
+bool OrbApplication::EndOlderCopy(bool _blRestart)
+{
+    bool blEnded = false;
+    std::function<void()> fnEndRunning;
+    if (_blRestart) {
+        fnEndRunning = [this, &blEnded] { blEnded = EndOtherCopies(); };
+    }
+    if (CheckRunning(fnEndRunning) || blEnded) {
+        return true;
+    }
+    if (isListening()) {
+        return false;
+    }
+    // Without the local server only the process list can tell.
+    if (_blRestart) {
+        return EndOtherCopies();
+    }
+    QList<quint32> lstPid;
+    return GetProcessIdsByName(applicationName(), lstPid) == 0 && lstPid.size() >= 2;
+}
+
+bool OrbApplication::EndOtherCopies()
 {
     QList<quint32> lstPid;
     if (GetProcessIdsByName(applicationName(), lstPid) != 0) {
-        lstPid.clear();
+        return false;
     }
-    if (lstPid.size() >= 2 && _blRestart) {
+    lstPid.removeAll(static_cast<quint32>(applicationPid()));
+    if (!lstPid.isEmpty()) {
         qDebug() << "already run , over";
-        const quint32 uiSelf = static_cast<quint32>(applicationPid());
-        for (quint32 uiPid : qAsConst(lstPid)) {
-            if (uiPid != uiSelf) {
-                KillProcess(uiPid);
-                break;
-            }
-        }
     }
-    return lstPid.size();
+    for (quint32 uiPid : qAsConst(lstPid)) {
+        KillProcess(uiPid);
+    }
+    return !lstPid.isEmpty();
+}
+
+void OrbApplication::RemoveStaleTemporaries()
+{
+    // Left by writes of earlier runs that were cut off before their rename. A whole object under
+    // a plain word ("lumacast.json.backup") may be somebody's copy and stays.
+    const QFileInfo qfileinfoConfig(GetConfigPath());
+    const QRegularExpression qregexTemporary(QRegularExpression::anchoredPattern(
+        QRegularExpression::escape(qfileinfoConfig.fileName()) + QStringLiteral("\\.[A-Za-z0-9]{6}")));
+    const QFileInfoList lstEntries = qfileinfoConfig.dir().entryInfoList(QDir::Files);
+    for (const QFileInfo& qfileinfo : lstEntries) {
+        if (!qregexTemporary.match(qfileinfo.fileName()).hasMatch() ||
+            qfileinfo.lastModified() >= m_qdtStarted) {
+            continue;
+        }
+        const QString qstrSuffix = qfileinfo.suffix();
+        QFile qfile(qfileinfo.filePath());
+        if (qstrSuffix == qstrSuffix.toLower() &&
+            !qstrSuffix.contains(QRegularExpression(QStringLiteral("\\d"))) &&
+            qfile.open(QIODevice::ReadOnly) && QJsonDocument::fromJson(qfile.readAll()).isObject()) {
+            continue;
+        }
+        qfile.close();
+        LOG_EX(LOG_TRACE, "stale settings temporary %s removed: %d", qUtf8Printable(qfileinfo.filePath()),
+               qfile.remove());
+    }
 }
 
 void OrbApplication::ApplyConfig()

@@ -5,6 +5,7 @@
 #include "device/DeviceRecords.h"
 #include "single_app/QSingleApplication.h"
 
+#include <QDateTime>
 #include <QJsonObject>
 #include <QMutex>
 #include <QVector>
@@ -104,7 +105,10 @@ public:
 
 private:
     void ReadStartParamJson(bool& _blRestart, bool& _blTip);
-    int EndOlderCopy(bool _blRestart);
+    // Whether another copy ran; on a restart it has been ended and this copy took its place.
+    bool EndOlderCopy(bool _blRestart);
+    bool EndOtherCopies();
+    void RemoveStaleTemporaries();
     void ApplyConfig();
     void ApplyStyleSheet();
 
@@ -128,4 +132,5 @@ private:
     QString m_qstrPlatform = QStringLiteral("platform");
     QString m_qstrCommunicationId;
     QString m_qstrSendSocketID;
+    QDateTime m_qdtStarted = QDateTime::currentDateTime();
 };

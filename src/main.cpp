@@ -5,6 +5,7 @@
 
 #include <QDebug>
 
+#include <cstdio>
 #include <memory>
 
 int main(int argc, char* argv[])
@@ -13,6 +14,14 @@ int main(int argc, char* argv[])
     const QSize qsizeDisplay = PrimaryDisplaySize();
     qDebug() << "LLLLLLLLLLLLL gaofenbianlv   qx=" << qsizeDisplay.width()
              << "    qy=" << qsizeDisplay.height();
+    // Qt would abort with a crash report: say what is wrong instead.
+    if (qsizeDisplay.isEmpty() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::fprintf(stderr,
+                     "Lumacast: cannot open the X display \"%s\". Start it in a desktop session, or "
+                     "set QT_QPA_PLATFORM=offscreen to run without windows.\n",
+                     qgetenv("DISPLAY").constData());
+        return 1;
+    }
     if (NeedHighDpiScaling(qsizeDisplay)) {
         QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     }

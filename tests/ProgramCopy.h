@@ -1,10 +1,15 @@
-// A copy of the built program and the libraries beside it in a folder of the test's own, so real
-// copies of the program run with their own settings file, log and local socket.
+// Real copies of the built program, started from a copy of its application folder with their
+// local socket in a folder of their own, so they meet only each other.
 #pragma once
 
 #include <QDir>
 #include <QFile>
-#include <QString>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
 
 // Copies the program of _qstrBuiltDir as _qstrProgramName into _qstrTargetDir, with every library
 // beside it and the settings folder the installation provides; false when anything is missing.
@@ -25,3 +30,59 @@ inline bool CopyBuiltProgram(const QString& _qstrBuiltDir, const QString& _qstrT
     }
     return qdirTarget.mkpath(QStringLiteral("LumacastFile/Resource/config"));
 }
+
+class ProgramCopies
+{
+public:
+    bool Prepare() { return CopyBuiltProgram(qEnvironmentVariable("LUMACAST_APP_DIR"), m_qtempApp.path()); }
+    ~ProgramCopies() { KillAll(); }
+
+    QProcess* Start(const QStringList& _qstrlstArgs = {}, const QProcessEnvironment& _qenv = Environment())
+    {
+        m_vecProcesses.push_back(std::make_unique<QProcess>());
+        QProcess* pProcess = m_vecProcesses.back().get();
+        QProcessEnvironment qenv = _qenv;
+        qenv.insert(QStringLiteral("TMPDIR"), m_qtempSockets.path());
+        pProcess->setProcessEnvironment(qenv);
+        pProcess->start(Path(QStringLiteral("Lumacast")), _qstrlstArgs);
+        pProcess->waitForStarted();
+        return pProcess;
+    }
+
+    static QProcessEnvironment Environment()
+    {
+        QProcessEnvironment qenv = QProcessEnvironment::systemEnvironment();
+        qenv.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        return qenv;
+    }
+
+    void KillAll()
+    {
+        for (auto& pProcess : m_vecProcesses) {
+            pProcess->kill();
+            pProcess->waitForFinished();
+        }
+        m_vecProcesses.clear();
+    }
+
+    QString Path(const QString& _qstrRelative) const { return m_qtempApp.filePath(_qstrRelative); }
+
+    QString Log() const
+    {
+        QFile qfile(Path(QStringLiteral("Log/Lumacast/Lumacast.log")));
+        return qfile.open(QIODevice::ReadOnly) ? QString::fromUtf8(qfile.readAll()) : QString();
+    }
+
+    // Each line carries the writing thread's ID, which is the process ID on the main thread.
+    bool LogHasLineOf(qint64 _iPid, const QString& _qstrText) const
+    {
+        const QString qstrPattern =
+            QStringLiteral("^.*\\[%1\\].*%2").arg(_iPid).arg(QRegularExpression::escape(_qstrText));
+        return QRegularExpression(qstrPattern, QRegularExpression::MultilineOption).match(Log()).hasMatch();
+    }
+
+private:
+    QTemporaryDir m_qtempApp;
+    QTemporaryDir m_qtempSockets;
+    std::vector<std::unique_ptr<QProcess>> m_vecProcesses;
+};

@@ -1,67 +1,126 @@
-#include "TestSupport.h"
+// The application object in this test's own application folder. Another real copy of this
+// program holds the single-instance name when the tests begin, until a restart ends it.
+#include "OrbApplication.h"
 #include "common/PublicCommonFun.h"
 #include "common/StartupEnv.h"
+#include "widgets/CLS_MessageBox.h"
 
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
 #include <QScreen>
 #include <QThread>
+#include <QtTest>
 
 #include <atomic>
+#include <signal.h>
+
+namespace {
+
+qint64 g_iOtherCopyPid = 0;
+
+// Ended copies may stay zombies here: nobody above them need reap.
+bool OtherCopyRuns()
+{
+    QFile qfileStatus(QStringLiteral("/proc/%1/status").arg(g_iOtherCopyPid));
+    return qfileStatus.open(QIODevice::ReadOnly) && !qfileStatus.readAll().contains("\nState:\tZ");
+}
+
+} // namespace
 
 class TestOrbApplication : public QObject
 {
     Q_OBJECT
 private slots:
     void init();
-    // First: the start parameter is read once per process, so later cases would leave theirs.
-    void startParam_withoutArgumentsKeepsDefaults();
+    void cleanupTestCase() { ::kill(static_cast<pid_t>(g_iOtherCopyPid), SIGKILL); }
+    // First: they meet the other copy, and the restart among them ends it.
+    void startWhileCopyRuns_data();
+    void startWhileCopyRuns();
     void startParam_data();
     void startParam();
     void startParam_userAndPasswordStoredKeepingOtherKeys();
     void config_data();
     void config();
-    void styleSheetOfTheSkinIsApplied();
+    void staleTemporaries_data();
+    void staleTemporaries();
     void highDpiRule_data();
     void highDpiRule();
     void screenIndexRule_data();
     void screenIndexRule();
-    void screenList_readsTheSourceAndAppends();
     void audioRegistry_claimFindRelease();
     void audioRegistry_concurrentClaimsNeverShareAnInput();
 
 private:
     static OrbApplication* App() { return OrbApplication::Instance(); }
-    static void WriteConfig(const QByteArray& _qbaJson);
-    static QVector<STRUCT_Audio> ThreeInputs();
+    static void WriteFile(const QString& _qstrPath, const QByteArray& _qbaContent);
 };
 
-void TestOrbApplication::WriteConfig(const QByteArray& _qbaJson)
+void TestOrbApplication::WriteFile(const QString& _qstrPath, const QByteArray& _qbaContent)
 {
-    QDir().mkpath(QFileInfo(App()->GetConfigPath()).path());
-    QFile qfile(App()->GetConfigPath());
+    QDir().mkpath(QFileInfo(_qstrPath).path());
+    QFile qfile(_qstrPath);
     QVERIFY(qfile.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    qfile.write(_qbaJson);
-}
-
-QVector<STRUCT_Audio> TestOrbApplication::ThreeInputs()
-{
-    QVector<STRUCT_Audio> vecAudio(3);
-    vecAudio[0].qstrName = QStringLiteral("mic A");
-    vecAudio[1].qstrName = QStringLiteral("mic B");
-    vecAudio[2].qstrName = QStringLiteral("mic A");
-    vecAudio[2].iSampleRate = 48000;
-    return vecAudio;
+    qfile.write(_qbaContent);
 }
 
 void TestOrbApplication::init()
 {
     QFile::remove(App()->GetConfigPath());
-    QDir(App()->GetAppDir() + QStringLiteral("LumacastFile/Resource/skinTwo")).removeRecursively();
-    App()->setStyleSheet(QString());
     App()->SetAudioDevs({});
     App()->SetSendSocketID(QString());
+}
+
+void TestOrbApplication::startWhileCopyRuns_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("notice");
+    QTest::addColumn<bool>("goOn");
+    QTest::addColumn<bool>("copyRuns");
+    const QString qstrMarker = QStringLiteral("Lumacast");
+    QTest::newRow("no arguments") << QStringList() << false << false << true;
+    QTest::newRow("tip absent") << QStringList{qstrMarker, R"({"param":{}})"} << true << false << true;
+    QTest::newRow("tip false") << QStringList{qstrMarker, R"({"param":{"tip":false}})"} << false << false
+                               << true;
+    QTest::newRow("not JSON") << QStringList{qstrMarker, "lumacas"} << true << false << true;
+    QTest::newRow("marker word only") << QStringList{qstrMarker} << true << false << true;
+    QTest::newRow("restart") << QStringList{qstrMarker, R"({"param":{"restart":true}})"} << true << true
+                             << false;
+    QTest::newRow("restart, no copy left")
+        << QStringList{qstrMarker, R"({"param":{"restart":true,"tip":false}})"} << false << true << false;
+    QTest::newRow("no arguments, this copy listens") << QStringList() << false << true << false;
+}
+
+void TestOrbApplication::startWhileCopyRuns()
+{
+    QFETCH(QStringList, args);
+    QFETCH(bool, notice);
+    QFETCH(bool, goOn);
+    QFETCH(bool, copyRuns);
+    // "title|text|buttons" of every notice shown, each answered with its main button.
+    QStringList qstrlstNotices;
+    QTimer qtimerWatch;
+    connect(&qtimerWatch, &QTimer::timeout, this, [&qstrlstNotices]() {
+        auto* pBox = qobject_cast<CLS_MessageBox*>(QApplication::activeModalWidget());
+        if (pBox == nullptr || !pBox->isVisible()) {
+            return;
+        }
+        QStringList qstrlstButtons;
+        for (const QPushButton* pButton : pBox->findChildren<QPushButton*>()) {
+            qstrlstButtons << pButton->text();
+        }
+        qstrlstNotices << pBox->findChild<QLabel*>(QStringLiteral("label_Title"))->text() + '|' +
+                              pBox->findChild<QLabel*>(QStringLiteral("label_Show"))->text() + '|' +
+                              qstrlstButtons.join(',');
+        QTest::mouseClick(pBox->findChild<QPushButton*>(QStringLiteral("pushButton_main")), Qt::LeftButton);
+    });
+    qtimerWatch.start(10);
+    QCOMPARE(App()->ParseStartParam(QStringList{QCoreApplication::applicationFilePath()} + args), goOn);
+    QCOMPARE(qstrlstNotices,
+             notice ? QStringList{QStringLiteral("提示|当前程序已运行！|确定")} : QStringList{});
+    QCOMPARE(OtherCopyRuns(), copyRuns);
+    QCOMPARE(App()->isListening(), !copyRuns);
 }
 
 void TestOrbApplication::startParam_data()
@@ -73,20 +132,13 @@ void TestOrbApplication::startParam_data()
     QTest::newRow("every key")
         << R"({"token":"tk","platform":"pf","communicationId":"c9","sendSocketID":"s1","param":{"tip":false}})"
         << QStringList{"tk", "pf", "c9", "s1"} << true;
-    QTest::newRow("sendSocketID a number is ignored")
-        << R"({"token":"tk","sendSocketID":7})" << QStringList{"tk", "", "", ""} << true;
-    QTest::newRow("token a number reads empty")
-        << R"({"token":5,"platform":"pf"})" << QStringList{"", "pf", "", ""} << true;
-    QTest::newRow("param not an object")
-        << R"({"param":"x","platform":"p"})" << QStringList{"", "p", "", ""} << true;
+    QTest::newRow("wrong types read empty") << R"({"token":5,"platform":"pf","sendSocketID":7,"param":"x"})"
+                                            << QStringList{"", "pf", "", ""} << true;
     QTest::newRow("not JSON") << "lumacast please" << QStringList{"", "", "", ""} << true;
-    QTest::newRow("JSON array") << R"(["token"])" << QStringList{"", "", "", ""} << true;
     QTest::newRow("non-ASCII kept") << R"({"token":"令牌","platform":"平台"})"
                                     << QStringList{"令牌", "平台", "", ""} << true;
     QTest::newRow("main window hidden")
         << R"({"param":{"showMainWindow":false}})" << QStringList{"", "", "", ""} << false;
-    QTest::newRow("main window shown")
-        << R"({"param":{"showMainWindow":true}})" << QStringList{"", "", "", ""} << true;
     QTest::newRow("main window not a bool")
         << R"({"param":{"showMainWindow":0}})" << QStringList{"", "", "", ""} << true;
 }
@@ -108,25 +160,14 @@ void TestOrbApplication::startParam()
 
 void TestOrbApplication::startParam_userAndPasswordStoredKeepingOtherKeys()
 {
-    WriteConfig(R"({"hostInfo":{"port":8000,"user":"b2xk","supportModify":true},"skin":"skinOne","x":[1]})");
+    WriteFile(App()->GetConfigPath(),
+              R"({"hostInfo":{"port":8000,"user":"b2xk","supportModify":true},"skin":"skinOne","x":[1]})");
     QVERIFY(App()->ParseStartParam({QStringLiteral("Lumacast"), QStringLiteral("Lumacast"),
                                     QStringLiteral(R"({"param":{"user":"dXNlcg==","password":"cHdk"}})")}));
-    const QJsonObject qjsonConfig = ReadJsonFile(App()->GetConfigPath());
-    const QJsonObject qjsonHost = qjsonConfig.value(QStringLiteral("hostInfo")).toObject();
-    QCOMPARE(qjsonHost.value(QStringLiteral("user")).toString(), QStringLiteral("dXNlcg=="));
-    QCOMPARE(qjsonHost.value(QStringLiteral("password")).toString(), QStringLiteral("cHdk"));
-    QCOMPARE(qjsonHost.value(QStringLiteral("supportModify")), QJsonValue(false));
-    QCOMPARE(qjsonHost.value(QStringLiteral("port")).toInt(), 8000);
-    QCOMPARE(qjsonConfig.value(QStringLiteral("x")).toArray().size(), 1);
-    QCOMPARE(qjsonConfig.value(QStringLiteral("skin")).toString(), QStringLiteral("skinOne"));
-}
-
-void TestOrbApplication::startParam_withoutArgumentsKeepsDefaults()
-{
-    QVERIFY(App()->ParseStartParam({QStringLiteral("Lumacast")}));
-    QCOMPARE(App()->GetStartParam(), QStringLiteral("lumacas"));
-    QCOMPARE(App()->GetPlatform(), QStringLiteral("platform"));
-    QVERIFY(App()->IsShowMainWindow());
+    QCOMPARE(
+        ReadJsonFile(App()->GetConfigPath()),
+        ParseJson(R"({"hostInfo":{"port":8000,"user":"dXNlcg==","password":"cHdk","supportModify":false},)"
+                  R"("skin":"skinOne","x":[1]})"));
 }
 
 void TestOrbApplication::config_data()
@@ -137,15 +178,21 @@ void TestOrbApplication::config_data()
     QTest::addColumn<bool>("hideTasker");
     QTest::addColumn<bool>("miniSize");
     QTest::addColumn<int>("desktopNeedChNo");
-    QTest::newRow("no file") << QByteArray() << "skinOne" << true << false << false << 4;
-    QTest::newRow("malformed") << QByteArray("{\"skin\":") << "skinOne" << true << false << false << 4;
+    QTest::addColumn<QString>("styleSheet");
+    QTest::newRow("no file") << QByteArray() << "skinOne" << true << false << false << 4 << "";
+    QTest::newRow("malformed") << QByteArray("{\"skin\":\"skinTwo\",}") << "skinOne" << true << false << false
+                               << 4 << "";
     QTest::newRow("all keys")
         << QByteArray(
                R"({"skin":"skinTwo","show_tray":false,"hidetasker":true,"minisize":true,"desktopNeedChNo":2})")
-        << "skinTwo" << false << true << true << 2;
+        << "skinTwo" << false << true << true << 2 << "QLabel { color: #123456; } /* 蓝 */";
+    QTest::newRow("array") << QByteArray(R"([{"skin":"skinTwo"}])") << "skinOne" << true << false << false
+                           << 4 << "";
     QTest::newRow("wrong types take defaults")
         << QByteArray(R"({"skin":3,"show_tray":"no","hidetasker":1,"desktopNeedChNo":"2"})") << "skinOne"
-        << true << false << false << 4;
+        << true << false << false << 4 << "";
+    QTest::newRow("no such skin") << QByteArray(R"({"skin":"noSuchSkin"})") << "noSuchSkin" << true << false
+                                  << false << 4 << "";
 }
 
 void TestOrbApplication::config()
@@ -156,32 +203,57 @@ void TestOrbApplication::config()
     QFETCH(bool, hideTasker);
     QFETCH(bool, miniSize);
     QFETCH(int, desktopNeedChNo);
+    QFETCH(QString, styleSheet);
+    WriteFile(App()->GetAppDir() + QStringLiteral("LumacastFile/Resource/skinTwo/qss/lumacast_style.qss"),
+              QStringLiteral("QLabel { color: #123456; } /* 蓝 */").toUtf8());
     if (!config.isEmpty()) {
-        WriteConfig(config);
+        WriteFile(App()->GetConfigPath(), config);
     }
+    // A skin without a style sheet leaves the look as it was.
+    App()->setStyleSheet(QStringLiteral("QWidget {}"));
     QVERIFY(App()->ParseStartParam({QStringLiteral("Lumacast")}));
     QCOMPARE(App()->GetSkin(), skin);
+    QCOMPARE(CLS_MessageBox::GetSkin(), skin);
     QCOMPARE(App()->IsShowTray(), showTray);
     QCOMPARE(App()->IsHideTasker(), hideTasker);
     QCOMPARE(App()->IsMiniSize(), miniSize);
     QCOMPARE(App()->GetDesktopNeedChNo(), desktopNeedChNo);
+    QCOMPARE(App()->styleSheet(), styleSheet.isEmpty() ? QStringLiteral("QWidget {}") : styleSheet);
 }
 
-void TestOrbApplication::styleSheetOfTheSkinIsApplied()
+void TestOrbApplication::staleTemporaries_data()
 {
-    const QString qstrQssDir = App()->GetAppDir() + QStringLiteral("LumacastFile/Resource/skinTwo/qss");
-    QVERIFY(QDir().mkpath(qstrQssDir));
-    QFile qfileQss(qstrQssDir + QStringLiteral("/lumacast_style.qss"));
-    QVERIFY(qfileQss.open(QIODevice::WriteOnly));
-    qfileQss.write(QStringLiteral("QLabel { color: #123456; } /* 蓝 */").toUtf8());
-    qfileQss.close();
-    WriteConfig(R"({"skin":"skinTwo"})");
-    QVERIFY(App()->ParseStartParam({QStringLiteral("Lumacast")}));
-    QCOMPARE(App()->styleSheet(), QStringLiteral("QLabel { color: #123456; } /* 蓝 */"));
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("ageSeconds");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("cut write of an earlier run")
+        << "lumacast.json.Ab12Cd" << QByteArray("{\"skin\":") << 3600 << false;
+    QTest::newRow("empty, earlier run") << "lumacast.json.000000" << QByteArray() << 3600 << false;
+    QTest::newRow("write of this run") << "lumacast.json.Zz99Yy" << QByteArray("{\"sk") << -3600 << true;
+    QTest::newRow("whole object of a cut write")
+        << "lumacast.json.dA7xQe" << QByteArray("{}") << 3600 << false;
+    QTest::newRow("whole object under a word: somebody's copy")
+        << "lumacast.json.backup" << QByteArray("{}") << 3600 << true;
+    QTest::newRow("kept unreadable file") << "lumacast.json.bad-1" << QByteArray("{,") << 3600 << true;
+}
 
-    WriteConfig(R"({"skin":"noSuchSkin"})");
+void TestOrbApplication::staleTemporaries()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(int, ageSeconds);
+    QFETCH(bool, kept);
+    const QString qstrPath = QFileInfo(App()->GetConfigPath()).path() + QLatin1Char('/') + name;
+    WriteFile(qstrPath, content);
+    QFile qfile(qstrPath);
+    QVERIFY(qfile.open(QIODevice::ReadWrite));
+    QVERIFY(qfile.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
+                              QFileDevice::FileModificationTime));
+    qfile.close();
     QVERIFY(App()->ParseStartParam({QStringLiteral("Lumacast")}));
-    QCOMPARE(App()->styleSheet(), QStringLiteral("QLabel { color: #123456; } /* 蓝 */"));
+    QCOMPARE(QFile::exists(qstrPath), kept);
+    QFile::remove(qstrPath);
 }
 
 void TestOrbApplication::highDpiRule_data()
@@ -191,9 +263,6 @@ void TestOrbApplication::highDpiRule_data()
     QTest::newRow("2560x1440") << QSize(2560, 1440) << true;
     QTest::newRow("1920x1080") << QSize(1920, 1080) << false;
     QTest::newRow("2560x1080") << QSize(2560, 1080) << false;
-    QTest::newRow("1920x1440") << QSize(1920, 1440) << false;
-    QTest::newRow("1921x1081") << QSize(1921, 1081) << true;
-    QTest::newRow("no display") << QSize(0, 0) << false;
 }
 
 void TestOrbApplication::highDpiRule()
@@ -211,11 +280,6 @@ void TestOrbApplication::screenIndexRule_data()
     const QRect qrectA(0, 0, 1920, 1080);
     const QRect qrectB(1920, 0, 1366, 768);
     const QRect qrectC(-1280, 100, 1280, 1024);
-    QTest::newRow("one primary") << QVector<STRUCT_ScreenFacts>{{qrectA, 1.0, "A", true}} << QList<int>{0}
-                                 << QList<QRect>{qrectA};
-    QTest::newRow("primary listed second")
-        << QVector<STRUCT_ScreenFacts>{{qrectA, 1.0, "A", false}, {qrectB, 1.0, "B", true}}
-        << QList<int>{1, 0} << QList<QRect>{qrectA, qrectB};
     QTest::newRow("primary in the middle of three")
         << QVector<STRUCT_ScreenFacts>{{qrectA, 1.0, "A", false},
                                        {qrectB, 1.0, "B", true},
@@ -224,66 +288,44 @@ void TestOrbApplication::screenIndexRule_data()
     QTest::newRow("ratio scales size, truncated, position kept")
         << QVector<STRUCT_ScreenFacts>{{qrectB, 1.25, "B", true}} << QList<int>{0}
         << QList<QRect>{QRect(1920, 0, 1707, 960)};
-    QTest::newRow("no screens") << QVector<STRUCT_ScreenFacts>{} << QList<int>{} << QList<QRect>{};
 }
 
+// Through the application's screen list, which appends to what the caller holds.
 void TestOrbApplication::screenIndexRule()
 {
     QFETCH(QVector<STRUCT_ScreenFacts>, facts);
     QFETCH(QList<int>, indexes);
     QFETCH(QList<QRect>, rects);
-    const QVector<STRUCT_Screen> vecScreen = OrbApplication::MakeScreenRecords(facts);
-    QCOMPARE(vecScreen.size(), indexes.size());
-    for (int i = 0; i < vecScreen.size(); ++i) {
-        QCOMPARE(vecScreen[i].iIndex, indexes[i]);
-        QCOMPARE(vecScreen[i].rect, rects[i]);
-        QCOMPARE(vecScreen[i].qstrName, facts[i].qstrName);
-    }
-}
-
-void TestOrbApplication::screenList_readsTheSourceAndAppends()
-{
-    const QRect qrectPrimary = QGuiApplication::primaryScreen()->geometry();
-    QVector<STRUCT_Screen> vecQt;
-    App()->GetScreenList(vecQt);
-    QCOMPARE(vecQt.size(), QGuiApplication::screens().size());
-    QCOMPARE(vecQt.first().rect.topLeft(), qrectPrimary.topLeft());
-
-    App()->SetScreenSource([] {
-        return QVector<STRUCT_ScreenFacts>{{QRect(0, 0, 800, 600), 2.0, QStringLiteral("left"), false},
-                                           {QRect(800, 0, 1024, 768), 1.0, QStringLiteral("right"), true}};
-    });
+    App()->SetScreenSource([facts] { return facts; });
     QVector<STRUCT_Screen> vecScreen(1);
     App()->GetScreenList(vecScreen);
-    QCOMPARE(vecScreen.size(), 3);
-    QCOMPARE(vecScreen[1].rect, QRect(0, 0, 1600, 1200));
-    QCOMPARE(vecScreen[1].iIndex, 1);
-    QCOMPARE(vecScreen[2].qstrName, QStringLiteral("right"));
-    QCOMPARE(vecScreen[2].iIndex, 0);
+    QCOMPARE(vecScreen.size(), indexes.size() + 1);
+    for (int i = 0; i < indexes.size(); ++i) {
+        QCOMPARE(vecScreen[i + 1].iIndex, indexes[i]);
+        QCOMPARE(vecScreen[i + 1].rect, rects[i]);
+        QCOMPARE(vecScreen[i + 1].qstrName, facts[i].qstrName);
+    }
 }
 
 void TestOrbApplication::audioRegistry_claimFindRelease()
 {
-    App()->SetAudioDevs(ThreeInputs());
+    QVector<STRUCT_Audio> vecAudio(3);
+    vecAudio[0].qstrName = QStringLiteral("mic A");
+    vecAudio[1].qstrName = QStringLiteral("mic B");
+    vecAudio[2].qstrName = QStringLiteral("mic A");
+    vecAudio[2].iSampleRate = 48000;
+    App()->SetAudioDevs(vecAudio);
     // Without binding it only asks: nothing is claimed, nothing handed back.
     STRUCT_Audio structAudio;
-    structAudio.qstrName = QStringLiteral("untouched");
     QVERIFY(App()->ClaimAudioDev(2, QStringLiteral("mic B"), false, structAudio));
-    QCOMPARE(structAudio.qstrName, QStringLiteral("untouched"));
+    QVERIFY(structAudio.qstrName.isEmpty());
     QCOMPARE(App()->GetAudioDevs().at(1).iHolderChNo, -1);
-
     QVERIFY(App()->ClaimAudioDev(3, QStringLiteral("mic A"), true, structAudio));
-    QCOMPARE(structAudio.qstrName, QStringLiteral("mic A"));
     QCOMPARE(structAudio.iHolderChNo, 3);
-    QCOMPARE(structAudio.iSampleRate, 44100);
-
-    // The second input of the same name is the next free one.
+    // The second input of the same name is the next free one; an empty name takes any.
     QVERIFY(App()->ClaimAudioDev(4, QStringLiteral("mic A"), true, structAudio));
     QCOMPARE(structAudio.iSampleRate, 48000);
     QVERIFY(!App()->ClaimAudioDev(5, QStringLiteral("mic A"), true, structAudio));
-    QVERIFY(!App()->ClaimAudioDev(5, QStringLiteral("no such mic"), true, structAudio));
-
-    // An empty name takes any free input.
     QVERIFY(App()->ClaimAudioDev(5, QString(), true, structAudio));
     QCOMPARE(structAudio.qstrName, QStringLiteral("mic B"));
     QVERIFY(!App()->ClaimAudioDev(6, QString(), true, structAudio));
@@ -291,27 +333,16 @@ void TestOrbApplication::audioRegistry_claimFindRelease()
     STRUCT_Audio structFound;
     QVERIFY(App()->FindAudioDevByChannel(4, QString(), structFound));
     QCOMPARE(structFound.iSampleRate, 48000);
-    QVERIFY(App()->FindAudioDevByChannel(5, QStringLiteral("mic B"), structFound));
     QVERIFY(!App()->FindAudioDevByChannel(5, QStringLiteral("mic A"), structFound));
-    QVERIFY(!App()->FindAudioDevByChannel(9, QString(), structFound));
-
     QVERIFY(App()->ReleaseAudioDevByChannel(3));
     QVERIFY(!App()->ReleaseAudioDevByChannel(3));
-    QVERIFY(!App()->FindAudioDevByChannel(3, QString(), structFound));
     QVERIFY(App()->ClaimAudioDev(7, QString(), true, structAudio));
-    QCOMPARE(structAudio.qstrName, QStringLiteral("mic A"));
     QCOMPARE(App()->GetAudioDevs().at(0).iHolderChNo, 7);
 }
 
 void TestOrbApplication::audioRegistry_concurrentClaimsNeverShareAnInput()
 {
-    const int iInputs = 400;
-    QVector<STRUCT_Audio> vecAudio(iInputs);
-    for (int i = 0; i < iInputs; ++i) {
-        vecAudio[i].qstrName = QStringLiteral("input %1").arg(i % 7);
-    }
-    App()->SetAudioDevs(vecAudio);
-
+    App()->SetAudioDevs(QVector<STRUCT_Audio>(400));
     std::atomic<int> iClaimed{0};
     auto claimAll = [&iClaimed](int _iChNo) {
         STRUCT_Audio structAudio;
@@ -325,18 +356,31 @@ void TestOrbApplication::audioRegistry_concurrentClaimsNeverShareAnInput()
     std::unique_ptr<QThread> pThreadB(QThread::create(claimAll, 2));
     pThreadA->start();
     pThreadB->start();
-    QVERIFY(pThreadA->wait(30000));
-    QVERIFY(pThreadB->wait(30000));
-
-    QCOMPARE(iClaimed.load(), iInputs);
-    int iHeldByOne = 0;
-    int iHeldByTwo = 0;
+    QVERIFY(pThreadA->wait(30000) && pThreadB->wait(30000));
+    QCOMPARE(iClaimed.load(), 400);
     for (const STRUCT_Audio& structEntry : App()->GetAudioDevs()) {
         QVERIFY(structEntry.iHolderChNo == 1 || structEntry.iHolderChNo == 2);
-        (structEntry.iHolderChNo == 1 ? iHeldByOne : iHeldByTwo)++;
     }
-    QCOMPARE(iHeldByOne + iHeldByTwo, iInputs);
 }
 
-LUMACAST_TEST_MAIN(TestOrbApplication)
+int main(int argc, char* argv[])
+{
+    const QString qstrSelf = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+    if (qEnvironmentVariableIsSet("LUMACAST_OTHER_COPY")) {
+        QSingleApplication app(argc, argv);
+        QTimer::singleShot(120000, &app, &QCoreApplication::quit);
+        return app.exec();
+    }
+    qputenv("LUMACAST_OTHER_COPY", "1");
+    QProcess::startDetached(qstrSelf, {}, QString(), &g_iOtherCopyPid);
+    qunsetenv("LUMACAST_OTHER_COPY");
+    const QString qstrSocket = QDir::tempPath() + QLatin1Char('/') + QFileInfo(qstrSelf).fileName();
+    for (int iWait = 0; iWait < 200 && !QFile::exists(qstrSocket); ++iWait) {
+        QThread::msleep(50);
+    }
+    OrbApplication app(argc, argv);
+    TestOrbApplication testObject;
+    return QTest::qExec(&testObject, argc, argv);
+}
+
 #include "test_orbapplication.moc"

@@ -61,7 +61,7 @@ private slots:
     void testStartRequest_sendSocketID();
     void testSetUserRequest_data();
     void testSetUserRequest();
-    void testSetUserRequest_settingsNotWritable_stillAnswersZero();
+    void testSetUserRequest_settingsNotWritable_answersFailure();
 
 private:
     QJsonObject AnswerFrame();
@@ -352,9 +352,9 @@ void TestPlatformRequests::testSetUserRequest()
     QCOMPARE(ReadJsonFile(pApp->GetConfigPath()), JsonOf(qstrExpected));
 }
 
-// A settings file that cannot be replaced (here a folder stands in its place) is logged; the
-// platform still gets its answer.
-void TestPlatformRequests::testSetUserRequest_settingsNotWritable_stillAnswersZero()
+// A settings file that cannot be replaced (here a folder stands in its place) is logged, and the
+// platform hears that the user was not saved.
+void TestPlatformRequests::testSetUserRequest_settingsNotWritable_answersFailure()
 {
     const QString qstrConfig = OrbApplication::Instance()->GetConfigPath();
     QVERIFY(QDir().mkpath(qstrConfig));
@@ -363,7 +363,7 @@ void TestPlatformRequests::testSetUserRequest_settingsNotWritable_stillAnswersZe
     const QJsonObject qjsonAnswer = AnswerFrame();
     QVERIFY(QDir(qstrConfig).removeRecursively());
     QCOMPARE(qjsonAnswer.value(QStringLiteral("cmd")).toInt(), 12003);
-    QCOMPARE(qjsonAnswer.value(QStringLiteral("param")).toObject(), JsonOf(QStringLiteral(R"({"ret":0})")));
+    QCOMPARE(qjsonAnswer.value(QStringLiteral("param")).toObject(), JsonOf(QStringLiteral(R"({"ret":1})")));
     QVERIFY(logTail.NewText().contains(QStringLiteral("L3 PublicCommonFun.cpp:")));
 }
 

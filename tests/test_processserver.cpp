@@ -4,7 +4,6 @@
 #include "LinkTestSupport.h"
 #include "TestSupport.h"
 
-#include <QSettings>
 #include <QTemporaryDir>
 
 class TestProcessServer : public QObject
@@ -12,10 +11,10 @@ class TestProcessServer : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void init();
-
+    void init() { QFile::remove(m_qstrRecordFile); }
     void testWinStartUp_data();
     void testWinStartUp();
+    void testWinStartUp_childGetsNoLogFile();
     void testWriteAutoStartCfg_data();
     void testWriteAutoStartCfg();
 
@@ -27,17 +26,11 @@ private:
 
 void TestProcessServer::initTestCase()
 {
-    QVERIFY(m_tempDir.isValid());
     m_qstrRecordFile = m_tempDir.filePath(QStringLiteral("child-arguments"));
     qputenv("LUMACAST_CHILD_RECORD", QFile::encodeName(m_qstrRecordFile));
     m_qstrChildPath = QCoreApplication::applicationDirPath() + QStringLiteral("/recorder");
     QFile::remove(m_qstrChildPath);
     QVERIFY(QFile::copy(QStringLiteral(LUMACAST_CHILD_RECORDER), m_qstrChildPath));
-}
-
-void TestProcessServer::init()
-{
-    QFile::remove(m_qstrRecordFile);
 }
 
 void TestProcessServer::testWinStartUp_data()
@@ -46,27 +39,23 @@ void TestProcessServer::testWinStartUp_data()
     QTest::addColumn<QByteArray>("qbaParam"); // null: no param given
     QTest::addColumn<bool>("blStarted");
     QTest::addColumn<QString>("qstrLog");
-    const QByteArray qbaRecorder("recorder");
     const QString qstrStarted =
         QStringLiteral("WinStartUp::program = ") + m_qstrChildPath + QLatin1Char('\n');
     QTest::newRow("JSON with non-ASCII")
-        << qbaRecorder << QByteArray("{\"param\":{\"skin\":\"皮肤\",\"lang\":\"ü€😀\"},\"token\":\"a b\"}")
-        << true << qstrStarted;
+        << QByteArray("recorder")
+        << QByteArray("{\"param\":{\"skin\":\"皮肤\",\"lang\":\"ü€😀\"},\"token\":\"a b\"}") << true
+        << qstrStarted;
     QTest::newRow("quotes and shell characters")
-        << qbaRecorder << QByteArray("'$(touch x)' \"; rm -rf /\" `id` | &") << true << qstrStarted;
-    QTest::newRow("empty param") << qbaRecorder << QByteArray("") << true << qstrStarted;
-    QTest::newRow("no param") << qbaRecorder << QByteArray() << false
+        << QByteArray("recorder") << QByteArray("'$(touch x)' \"; rm -rf /\" `id` | &") << true
+        << qstrStarted;
+    QTest::newRow("no param") << QByteArray("recorder") << QByteArray() << false
                               << QStringLiteral("[CLS_ProcessServer::WinStartUp]:NULL == _pcParam");
     QTest::newRow("no type") << QByteArray() << QByteArray("{}") << false
                              << QStringLiteral("[CLS_ProcessServer::WinStartUp]:NULL == _pcType");
     QTest::newRow("no such program") << QByteArray("missing") << QByteArray("{}") << false
-                                     << QStringLiteral("WinStartUp::program = ") +
-                                            QCoreApplication::applicationDirPath() +
-                                            QStringLiteral("/missing");
+                                     << QCoreApplication::applicationDirPath() + QStringLiteral("/missing");
     QTest::newRow("outside the folder") << QByteArray("../test_processserver/recorder") << QByteArray("{}")
                                         << false << QStringLiteral("not a program of the application folder");
-    QTest::newRow("empty type") << QByteArray("") << QByteArray("{}") << false
-                                << QStringLiteral("not a program of the application folder");
 }
 
 void TestProcessServer::testWinStartUp()
@@ -87,48 +76,72 @@ void TestProcessServer::testWinStartUp()
     }
 }
 
+// A started copy that held the log file open would keep a rotated log alive and write into it.
+void TestProcessServer::testWinStartUp_childGetsNoLogFile()
+{
+    QFile qfileScript(QCoreApplication::applicationDirPath() + QStringLiteral("/fdlist"));
+    QVERIFY(qfileScript.open(QIODevice::WriteOnly));
+    qfileScript.write("#!/bin/sh\nls -l /proc/$$/fd > \"$LUMACAST_CHILD_RECORD.part\"\n"
+                      "mv \"$LUMACAST_CHILD_RECORD.part\" \"$LUMACAST_CHILD_RECORD\"\n");
+    qfileScript.close();
+    QVERIFY(qfileScript.setPermissions(qfileScript.permissions() | QFileDevice::ExeOwner));
+    QVERIFY(!ReadAppLog().isEmpty());
+    QVERIFY(CLS_ProcessServer::WinStartUp("fdlist", "{}"));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_qstrRecordFile), 10000);
+    QFile qfileRecord(m_qstrRecordFile);
+    QVERIFY(qfileRecord.open(QIODevice::ReadOnly));
+    const QByteArray qbaFds = qfileRecord.readAll();
+    QVERIFY(qbaFds.contains("fdlist"));
+    QVERIFY2(!qbaFds.contains("/Log/"), qbaFds.constData());
+}
+
 void TestProcessServer::testWriteAutoStartCfg_data()
 {
-    QTest::addColumn<QByteArray>("qbaBefore");
+    QTest::addColumn<QByteArray>("qbaBefore"); // null: no folder
     QTest::addColumn<bool>("blAutoStart");
-    QTest::addColumn<QVariantMap>("mapOther");
-    QTest::newRow("no folder") << QByteArray() << true << QVariantMap();
-    QTest::newRow("other group kept") << QByteArray("[Other]\nname=Größe\ncount=3\n") << true
-                                      << QVariantMap{{QStringLiteral("Other/name"), QStringLiteral("Größe")},
-                                                     {QStringLiteral("Other/count"), 3}};
-    QTest::newRow("own group replaced, off")
-        << QByteArray("[Lumacast]\nautoStart=true\nexeName=Old\n[Other]\nx=1\n") << false
-        << QVariantMap{{QStringLiteral("Other/x"), 1}};
+    QTest::addColumn<QByteArray>("qbaAfter");
+    QTest::newRow("no folder") << QByteArray() << true
+                               << QByteArray("[Lumacast]\nautoStart=true\nexeName=Lumacast\n");
+    QTest::newRow("only the value changes")
+        << QByteArray("; terminal service\r\n[Lumacast]\r\nexeName=Lumacast\r\nautoStart = "
+                      "true\r\n\r\n[Other]\r\nx=1")
+        << false
+        << QByteArray("; terminal service\r\n[Lumacast]\r\nexeName=Lumacast\r\nautoStart = "
+                      "false\r\n\r\n[Other]\r\nx=1");
+    QTest::newRow("other groups byte for byte")
+        << QByteArray(
+               "# kept\n[Paths]\nhome=C:\\Program Files\\Orb\\\n%E5%A4%A7=1\n大小=2\n[Lumacast]\nexeName=Old")
+        << true
+        << QByteArray("# kept\n[Paths]\nhome=C:\\Program "
+                      "Files\\Orb\\\n%E5%A4%A7=1\n大小=2\n[Lumacast]\nexeName=Lumacast\n"
+                      "autoStart=true\n");
+    QTest::newRow("group added after the last line")
+        << QByteArray("[Other]\n;autoStart=false\nautoStart=false") << true
+        << QByteArray(
+               "[Other]\n;autoStart=false\nautoStart=false\n[Lumacast]\nautoStart=true\nexeName=Lumacast\n");
+    QTest::newRow("unchanged file untouched")
+        << QByteArray("[Lumacast]\nautoStart=true\nexeName=Lumacast") << true
+        << QByteArray("[Lumacast]\nautoStart=true\nexeName=Lumacast");
 }
 
 void TestProcessServer::testWriteAutoStartCfg()
 {
     QFETCH(QByteArray, qbaBefore);
     QFETCH(bool, blAutoStart);
-    QFETCH(QVariantMap, mapOther);
+    QFETCH(QByteArray, qbaAfter);
     const QString qstrIni =
         QCoreApplication::applicationDirPath() + QStringLiteral("/TerminalServerFile/AutoStartCfg.ini");
     QDir(QFileInfo(qstrIni).absolutePath()).removeRecursively();
-    if (!qbaBefore.isEmpty()) {
+    QFile qfileIni(qstrIni);
+    if (!qbaBefore.isNull()) {
         QVERIFY(QDir().mkpath(QFileInfo(qstrIni).absolutePath()));
-        QFile qfileIni(qstrIni);
         QVERIFY(qfileIni.open(QIODevice::WriteOnly));
         qfileIni.write(qbaBefore);
+        qfileIni.close();
     }
     QCOMPARE(CLS_ProcessServer::WriteAutoStartCfg(blAutoStart), 0);
-
-    QSettings qsettingsAfter(qstrIni, QSettings::IniFormat);
-    qsettingsAfter.setIniCodec("UTF-8");
-    qsettingsAfter.beginGroup(QStringLiteral("Lumacast"));
-    QCOMPARE(qsettingsAfter.childKeys(),
-             (QStringList{QStringLiteral("autoStart"), QStringLiteral("exeName")}));
-    QCOMPARE(qsettingsAfter.value(QStringLiteral("exeName")).toString(), QStringLiteral("Lumacast"));
-    QCOMPARE(qsettingsAfter.value(QStringLiteral("autoStart")).toString(),
-             blAutoStart ? QStringLiteral("true") : QStringLiteral("false"));
-    qsettingsAfter.endGroup();
-    for (auto it = mapOther.cbegin(); it != mapOther.cend(); ++it) {
-        QCOMPARE(qsettingsAfter.value(it.key()).toString(), it.value().toString());
-    }
+    QVERIFY(qfileIni.open(QIODevice::ReadOnly));
+    QCOMPARE(qfileIni.readAll(), qbaAfter);
 }
 
 LUMACAST_TEST_MAIN(TestProcessServer)

@@ -1,157 +1,115 @@
 // Start-up with real processes of the built program, in a copy of the application folder.
 #include "ProgramCopy.h"
 
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include <memory>
 #include <signal.h>
 
 class TestStartup : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanup();
-    void secondStartHandsShowNormalToTheRunningCopy();
-    void startParameterWithoutRestartIsRefused();
-    void restartEndsTheOlderCopyAndGoesOn();
-    void staleSocketNameIsTakenOver();
-    void firstStartStaysInItsEventLoopAndLogsAFatalSignalOnce();
+    void initTestCase() { QVERIFY2(m_copies.Prepare(), "LUMACAST_APP_DIR has no program"); }
+    void cleanup() { m_copies.KillAll(); }
+    void restartEndsOnlyTheOlderCopyAndTakesItsPlace();
+    void tenCopiesAtOnceLeaveExactlyOne_data();
+    void tenCopiesAtOnceLeaveExactlyOne();
+    void brokenDisplayEndsWithAMessage();
 
 private:
-    QProcess* Start(const QStringList& _qstrlstArgs = {});
-    bool WaitForListener() const;
-    QString Log() const;
-    static bool LogHasLineOf(const QString& _qstrLog, qint64 _iPid, const QString& _qstrText);
+    bool WaitForListener() const
+    {
+        return QTest::qWaitFor(
+            [this] { return m_copies.LogHasLineOf(m_iListener, QStringLiteral("start: pid=")); }, 10000);
+    }
 
-    QTemporaryDir m_qtempApp;
-    QTemporaryDir m_qtempSockets;
-    std::vector<std::unique_ptr<QProcess>> m_vecProcesses;
+    ProgramCopies m_copies;
+    qint64 m_iListener = 0;
 };
 
-void TestStartup::initTestCase()
+// A copy of the same name in another folder is another program: the restart leaves it alone,
+// ends the older copy of this one and becomes the copy that a later plain start hands
+// "showNormal" to.
+void TestStartup::restartEndsOnlyTheOlderCopyAndTakesItsPlace()
 {
-    QVERIFY2(CopyBuiltProgram(qEnvironmentVariable("LUMACAST_APP_DIR"), m_qtempApp.path()),
-             "LUMACAST_APP_DIR has no program");
-}
-
-void TestStartup::cleanup()
-{
-    for (auto& pProcess : m_vecProcesses) {
-        if (pProcess->state() != QProcess::NotRunning) {
-            pProcess->kill();
-            pProcess->waitForFinished();
-        }
-    }
-    m_vecProcesses.clear();
-    QFile::remove(m_qtempSockets.filePath(QStringLiteral("Lumacast")));
-}
-
-QProcess* TestStartup::Start(const QStringList& _qstrlstArgs)
-{
-    auto pProcess = std::make_unique<QProcess>();
-    QProcessEnvironment qenv = QProcessEnvironment::systemEnvironment();
-    // The copies' local socket lives in a folder of this test only.
-    qenv.insert(QStringLiteral("TMPDIR"), m_qtempSockets.path());
-    qenv.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    pProcess->setProcessEnvironment(qenv);
-    pProcess->setWorkingDirectory(m_qtempApp.path());
-    pProcess->start(m_qtempApp.filePath(QStringLiteral("Lumacast")), _qstrlstArgs);
-    pProcess->waitForStarted();
-    m_vecProcesses.push_back(std::move(pProcess));
-    return m_vecProcesses.back().get();
-}
-
-bool TestStartup::WaitForListener() const
-{
-    return QTest::qWaitFor(
-        [this] { return QFile::exists(m_qtempSockets.filePath(QStringLiteral("Lumacast"))); }, 10000);
-}
-
-QString TestStartup::Log() const
-{
-    QFile qfile(m_qtempApp.filePath(QStringLiteral("Log/Lumacast/Lumacast.log")));
-    return qfile.open(QIODevice::ReadOnly) ? QString::fromUtf8(qfile.readAll()) : QString();
-}
-
-// Each line carries the writing thread's ID, which is the process ID on the main thread.
-bool TestStartup::LogHasLineOf(const QString& _qstrLog, qint64 _iPid, const QString& _qstrText)
-{
-    const QString qstrPattern =
-        QStringLiteral("^.*\\[%1\\].*%2").arg(_iPid).arg(QRegularExpression::escape(_qstrText));
-    return QRegularExpression(qstrPattern, QRegularExpression::MultilineOption).match(_qstrLog).hasMatch();
-}
-
-void TestStartup::secondStartHandsShowNormalToTheRunningCopy()
-{
-    QProcess* pFirst = Start();
+    ProgramCopies otherFolder;
+    QVERIFY(otherFolder.Prepare());
+    QProcess* pStranger = otherFolder.Start();
+    QProcess* pOld = m_copies.Start();
+    m_iListener = pOld->processId();
     QVERIFY(WaitForListener());
-    QProcess* pSecond = Start();
-    QVERIFY(pSecond->waitForFinished(15000));
-    QCOMPARE(pSecond->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(pSecond->exitCode(), 255);
-    QVERIFY(pSecond->readAllStandardError().contains("Init fail"));
-    QTRY_VERIFY(
-        LogHasLineOf(Log(), pFirst->processId(), QStringLiteral("message from another copy=[showNormal]")));
-    QCOMPARE(pFirst->state(), QProcess::Running);
-}
-
-void TestStartup::startParameterWithoutRestartIsRefused()
-{
-    QProcess* pFirst = Start();
-    QVERIFY(WaitForListener());
-    QProcess* pSecond = Start({QStringLiteral("Lumacast"), QStringLiteral(R"({"param":{"tip":false}})")});
-    QVERIFY(pSecond->waitForFinished(15000));
-    QCOMPARE(pSecond->exitCode(), 255);
-    QVERIFY(pSecond->readAllStandardError().contains("Init fail"));
-    QCOMPARE(pFirst->state(), QProcess::Running);
-}
-
-void TestStartup::restartEndsTheOlderCopyAndGoesOn()
-{
-    QProcess* pOld = Start();
-    QVERIFY(WaitForListener());
-    QProcess* pNew =
-        Start({QStringLiteral("Lumacast"), QStringLiteral(R"({"param":{"restart":true,"tip":false}})")});
+    QProcess* pNew = m_copies.Start(
+        {QStringLiteral("Lumacast"), QStringLiteral(R"({"param":{"restart":true,"tip":false}})")});
     QVERIFY(pOld->waitForFinished(15000));
-    QTRY_VERIFY(LogHasLineOf(Log(), pNew->processId(), QStringLiteral("start: pid=")));
-    QVERIFY(!pNew->waitForFinished(500));
+    m_iListener = pNew->processId();
+    QVERIFY(WaitForListener());
+
+    QProcess* pLater = m_copies.Start();
+    QVERIFY(pLater->waitForFinished(15000));
+    QCOMPARE(pLater->exitCode(), 255);
+    QVERIFY(pLater->readAllStandardError().contains("Init fail"));
+    QTRY_VERIFY(
+        m_copies.LogHasLineOf(pNew->processId(), QStringLiteral("message from another copy=[showNormal]")));
     QCOMPARE(pNew->state(), QProcess::Running);
+    QCOMPARE(pStranger->state(), QProcess::Running);
 }
 
-void TestStartup::staleSocketNameIsTakenOver()
+void TestStartup::tenCopiesAtOnceLeaveExactlyOne_data()
 {
-    QProcess* pCrashed = Start();
-    QVERIFY(WaitForListener());
-    pCrashed->kill();
-    QVERIFY(pCrashed->waitForFinished());
-    QVERIFY(QFile::exists(m_qtempSockets.filePath(QStringLiteral("Lumacast"))));
-
-    QProcess* pListener = Start();
-    QTRY_VERIFY(LogHasLineOf(Log(), pListener->processId(), QStringLiteral("start: pid=")));
-    QProcess* pThird = Start();
-    QVERIFY(pThird->waitForFinished(15000));
-    QCOMPARE(pThird->exitCode(), 255);
-    QTRY_VERIFY(LogHasLineOf(Log(), pListener->processId(),
-                             QStringLiteral("message from another copy=[showNormal]")));
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("rounds");
+    QTest::newRow("no arguments") << QStringList() << 20;
+    QTest::newRow("start parameter") << QStringList{QStringLiteral("Lumacast"),
+                                                    QStringLiteral(R"({"token":"tk","param":{"tip":false}})")}
+                                     << 20;
+    QTest::newRow("restart") << QStringList{QStringLiteral("Lumacast"),
+                                            QStringLiteral(R"({"param":{"restart":true,"tip":false}})")}
+                             << 5;
 }
 
-void TestStartup::firstStartStaysInItsEventLoopAndLogsAFatalSignalOnce()
+// Each round ends with a crash of the survivor, so the next round also meets the name it left.
+void TestStartup::tenCopiesAtOnceLeaveExactlyOne()
 {
-    QProcess* pCopy = Start();
-    QVERIFY(WaitForListener());
-    QTRY_VERIFY(LogHasLineOf(Log(), pCopy->processId(), QStringLiteral("start: pid=")));
-    QVERIFY(!pCopy->waitForFinished(300));
-    QCOMPARE(pCopy->state(), QProcess::Running);
-    ::kill(static_cast<pid_t>(pCopy->processId()), SIGSEGV);
-    QVERIFY(pCopy->waitForFinished(10000));
-    QCOMPARE(pCopy->exitStatus(), QProcess::CrashExit);
-    QCOMPARE(Log().count(QStringLiteral("!!!!!!!!!!! ExceptionCode=[11] ExceptionFlags=[0]")), 1);
+    QFETCH(QStringList, args);
+    QFETCH(int, rounds);
+    const int iCrashesBefore = m_copies.Log().count(QStringLiteral("ExceptionCode=[11]"));
+    for (int iRound = 0; iRound < rounds; ++iRound) {
+        std::vector<QProcess*> vecCopies;
+        for (int i = 0; i < 10; ++i) {
+            vecCopies.push_back(m_copies.Start(args));
+        }
+        auto running = [&vecCopies] {
+            return std::count_if(vecCopies.begin(), vecCopies.end(),
+                                 [](QProcess* _pCopy) { return _pCopy->state() != QProcess::NotRunning; });
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(running() <= 1, 30000);
+        const auto itSurvivor = std::find_if(vecCopies.begin(), vecCopies.end(), [](QProcess* _pCopy) {
+            return _pCopy->state() == QProcess::Running;
+        });
+        QVERIFY2(itSurvivor != vecCopies.end(),
+                 qPrintable(QStringLiteral("none left in round %1").arg(iRound)));
+        m_iListener = (*itSurvivor)->processId();
+        QVERIFY(WaitForListener());
+        QVERIFY(!(*itSurvivor)->waitForFinished(100));
+        ::kill(static_cast<pid_t>((*itSurvivor)->processId()), SIGSEGV);
+        QVERIFY((*itSurvivor)->waitForFinished(10000));
+        QCOMPARE((*itSurvivor)->exitStatus(), QProcess::CrashExit);
+        m_copies.KillAll();
+    }
+    QCOMPARE(m_copies.Log().count(QStringLiteral("ExceptionCode=[11] ExceptionFlags=[0]")),
+             iCrashesBefore + rounds);
+}
+
+void TestStartup::brokenDisplayEndsWithAMessage()
+{
+    QProcessEnvironment qenv = QProcessEnvironment::systemEnvironment();
+    qenv.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    qenv.insert(QStringLiteral("DISPLAY"), QStringLiteral(":987"));
+    QProcess* pCopy = m_copies.Start({}, qenv);
+    QVERIFY(pCopy->waitForFinished(15000));
+    QCOMPARE(pCopy->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(pCopy->exitCode(), 1);
+    QVERIFY(pCopy->readAllStandardError().contains("cannot open the X display \":987\""));
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

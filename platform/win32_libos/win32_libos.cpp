@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
+#include <fcntl.h>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -83,9 +84,14 @@ int log_set_path(const char* _pcPath)
         strFile += '/';
     }
     strFile += ProgramName() + ".log";
+    // Programs the caller starts (a restart, a relaunch) must not inherit the log file.
+    spdlog::file_event_handlers handlers;
+    handlers.after_open = [](const spdlog::filename_t&, std::FILE* _pFile) {
+        ::fcntl(::fileno(_pFile), F_SETFD, FD_CLOEXEC);
+    };
     try {
-        auto pLogger = MakeLogger(
-            std::make_shared<spdlog::sinks::rotating_file_sink_mt>(strFile, g_uiMaxFileBytes, g_uiMaxFiles));
+        auto pLogger = MakeLogger(std::make_shared<spdlog::sinks::rotating_file_sink_mt>(
+            strFile, g_uiMaxFileBytes, g_uiMaxFiles, false, handlers));
         std::lock_guard<std::mutex> lock(g_mutexLogger);
         g_pLogger = std::move(pLogger);
     } catch (const spdlog::spdlog_ex& ex) {

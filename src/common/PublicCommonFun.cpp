@@ -3,6 +3,7 @@
 #include "Log.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -15,7 +16,9 @@
 #include <cerrno>
 #include <cstring>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 namespace {
 
@@ -87,6 +90,53 @@ QByteArray ProcessImageName(const QString& _qstrProcDir)
     return qbaName;
 }
 
+// This user's process of the same file, whatever path started it. A zombie has no executable
+// any more, so it never counts.
+bool RunsSameFile(const QString& _qstrProcDir, const struct stat& _statOwn)
+{
+    QFile qfileStatus(_qstrProcDir + QStringLiteral("/status"));
+    if (!qfileStatus.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray qbaStatus = qfileStatus.readAll();
+    const int iUid = qbaStatus.indexOf("\nUid:");
+    bool blNumber = false;
+    const uint uiUid =
+        iUid < 0 ? 0 : qbaStatus.mid(iUid + 5, 16).simplified().split(' ').value(0).toUInt(&blNumber);
+    struct stat statExe = {};
+    return blNumber && uiUid == ::getuid() &&
+           ::stat(QFile::encodeName(_qstrProcDir + QStringLiteral("/exe")).constData(), &statExe) == 0 &&
+           statExe.st_dev == _statOwn.st_dev && statExe.st_ino == _statOwn.st_ino;
+}
+
+QString KeepAsideName(const QString& _qstrPath)
+{
+    return _qstrPath + QStringLiteral(".bad-") +
+           QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+}
+
+// A file there that is not a JSON object would be lost to the write: it is kept beside itself.
+bool KeepUnreadableFile(const QString& _qstrPath)
+{
+    QFile qfileOld(_qstrPath);
+    if (!QFileInfo(_qstrPath).isFile() || qfileOld.size() == 0) {
+        return true;
+    }
+    if (qfileOld.open(QIODevice::ReadOnly) && QJsonDocument::fromJson(qfileOld.readAll()).isObject()) {
+        return true;
+    }
+    qfileOld.close();
+    const QString qstrAside = KeepAsideName(_qstrPath);
+    if (!QFile::copy(_qstrPath, qstrAside)) {
+        LOG_EX(LOG_FAIL, "%s is not a JSON object and cannot be kept as %s: not overwritten",
+               qUtf8Printable(_qstrPath), qUtf8Printable(qstrAside));
+        return false;
+    }
+    LOG_EX(LOG_FAIL, "%s is not a JSON object: kept as %s", qUtf8Printable(_qstrPath),
+           qUtf8Printable(qstrAside));
+    return true;
+}
+
 } // namespace
 
 QJsonObject ReadJsonFile(const QString& _qstrPath)
@@ -110,6 +160,9 @@ bool WriteJsonFile(const QJsonObject& _qjsonObj, const QString& _qstrPath)
     // Written beside the old file and renamed over it, so a crash or a full disk never
     // leaves a cut settings file. Unbuffered, because a buffered QSaveFile reports a short
     // write (file size limit, full disk) as a successful commit.
+    if (!KeepUnreadableFile(_qstrPath)) {
+        return false;
+    }
     QSaveFile qfile(_qstrPath);
     if (!qfile.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         LOG_EX(LOG_FILE, "File open failed!");
@@ -220,7 +273,8 @@ bool CreateLogDir(QByteArray& _qbaPath)
 int GetProcessIdsByName(const QString& _qstrName, QList<quint32>& _lstPid)
 {
     QDir qdirProc(QStringLiteral("/proc"));
-    if (!qdirProc.exists()) {
+    struct stat statOwn = {};
+    if (!qdirProc.exists() || ::stat("/proc/self/exe", &statOwn) != 0) {
         return -1;
     }
     const QByteArray qbaName = _qstrName.toUtf8();
@@ -233,8 +287,10 @@ int GetProcessIdsByName(const QString& _qstrName, QList<quint32>& _lstPid)
         if (!blNumber) {
             continue;
         }
-        const QByteArray qbaImage = ProcessImageName(qdirProc.filePath(qstrEntry));
-        if (!qbaImage.isEmpty() && (qbaImage == qbaName || qbaImage == qbaNameExe)) {
+        const QString qstrProcDir = qdirProc.filePath(qstrEntry);
+        const QByteArray qbaImage = ProcessImageName(qstrProcDir);
+        if (!qbaImage.isEmpty() && (qbaImage == qbaName || qbaImage == qbaNameExe) &&
+            RunsSameFile(qstrProcDir, statOwn)) {
             lstFound.append(uiPid);
         }
     }
@@ -251,7 +307,11 @@ int KillProcess(quint32 _uiPid)
     }
     const int aiSignal[3] = {SIGTERM, SIGKILL, SIGKILL};
     for (int iSignal : aiSignal) {
-        if (::kill(iPid, iSignal) != 0 && errno == ESRCH) {
+        if (::kill(iPid, iSignal) != 0) {
+            // Gone already, or not ours to end: waiting would change nothing.
+            if (errno != ESRCH) {
+                LOG_EX(LOG_FAIL, "KillProcess(%u): %s", _uiPid, std::strerror(errno));
+            }
             return 0;
         }
         for (int iWait = 0; iWait < 20; ++iWait) {

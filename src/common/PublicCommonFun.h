@@ -12,7 +12,8 @@
 // The file's top-level object; an empty object when it is missing, unreadable, not JSON or an array.
 QJsonObject ReadJsonFile(const QString& _qstrPath);
 
-// Replaces the file with the indented object. The old file stays whole when the write fails.
+// Replaces the file with the indented object. The old file stays whole when the write fails; one
+// that is not a JSON object is first kept as "<path>.bad-<date-time>".
 bool WriteJsonFile(const QJsonObject& _qjsonObj, const QString& _qstrPath);
 
 QString JsonToString(const QJsonObject& _qjsonObj);
@@ -31,8 +32,10 @@ bool Base64Decode(const char* _pcIn, char* _pcOut, std::size_t _uiOutSize);
 // Application folder + "/Log/" + application name + "/", made when missing.
 bool CreateLogDir(QByteArray& _qbaPath);
 
-// IDs of the running processes whose image name is exactly _qstrName (or _qstrName + ".exe").
+// IDs of this user's running processes whose image name is exactly _qstrName (or _qstrName + ".exe")
+// and whose executable is the calling process's own file; zombies never count.
 int GetProcessIdsByName(const QString& _qstrName, QList<quint32>& _lstPid);
 
-// Asks the process to end, and forces it when it does not; at most three tries. Always 0.
+// Asks the process to end, and forces it when it does not; at most three tries, none after a
+// refusal. Always 0.
 int KillProcess(quint32 _uiPid);

@@ -4,6 +4,8 @@
 
 #include <QApplication>
 
+#include <functional>
+
 class QLocalServer;
 
 class QSingleApplication : public QApplication
@@ -12,8 +14,15 @@ class QSingleApplication : public QApplication
 public:
     QSingleApplication(int& argc, char** argv);
 
-    // Another copy answered at construction.
+    // Another copy answered at the last decision.
     bool isRunning() const { return m_blRunning; }
+    // This copy holds the local server name.
+    bool isListening() const;
+
+    // Decides again whether another copy holds the name, and takes the name when none does. With
+    // _fnEndRunning, a copy that holds it is ended first, so that this one takes its place. True
+    // when another copy still holds the name.
+    bool CheckRunning(const std::function<void()>& _fnEndRunning = {});
 
     // Hands _qstrMessage to the running copy; false when there is none or it does not answer.
     bool sendMessage(const QString& _qstrMessage);
@@ -26,6 +35,7 @@ private slots:
     void SlotNewLocalConnection();
 
 private:
+    bool ProbeRunning() const;
     void Listen();
 
     bool m_blRunning = false;
