@@ -125,13 +125,13 @@ QStringList CLS_DeviceProbe::AudioNames(const QVector<STRUCT_Audio>& _vecAudio)
 
 namespace {
 
-// Qt Multimedia lists audio inputs by asking every backend about every device, which costs a
-// hundred times what one query of the system's device list does; it is kept for probing.
+// Qt Multimedia lists audio inputs by asking every backend about every device, and probes each
+// through its own listing again: a hundred times what one query of the system's list costs.
 QStringList ListSystemAudioInputs()
 {
     QStringList qstrlstName;
 #ifdef Q_OS_LINUX
-    // The names and filter of Qt's ALSA backend, so that a probe finds the same device there.
+    // The names, filter and order of Qt's ALSA backend, so that channels keep their stored inputs.
     void** ppHints = nullptr;
     if (snd_device_name_hint(-1, "pcm", &ppHints) < 0) {
         return qstrlstName;
@@ -149,8 +149,8 @@ QStringList ListSystemAudioInputs()
         std::free(pcIo);
     }
     snd_device_name_free_hint(ppHints);
-    if (!qstrlstName.isEmpty()) {
-        qstrlstName.append(QStringLiteral("default"));
+    if (!qstrlstName.isEmpty() && !qstrlstName.contains(QStringLiteral("default"))) {
+        qstrlstName.prepend(QStringLiteral("default"));
     }
 #else
     const QList<QAudioDeviceInfo> lstDevices = QAudioDeviceInfo::availableDevices(QAudio::AudioInput);
@@ -161,20 +161,50 @@ QStringList ListSystemAudioInputs()
     return qstrlstName;
 }
 
+// The rates and channel counts the input accepts, of those Qt's ALSA backend asks about.
+STRUCT_AudioInput ProbeSystemAudioInput(const QString& _qstrName)
+{
+    STRUCT_AudioInput structInput{_qstrName, {}, {}};
+#ifdef Q_OS_LINUX
+    snd_pcm_t* pPcm = nullptr;
+    if (snd_pcm_open(&pPcm, _qstrName.toLocal8Bit().constData(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK) <
+        0) {
+        LOG_EX(LOG_TRACE, "audio input %s cannot be opened", qUtf8Printable(_qstrName));
+        return structInput;
+    }
+    snd_pcm_hw_params_t* pParams = nullptr;
+    if (snd_pcm_hw_params_malloc(&pParams) == 0 && snd_pcm_hw_params_any(pPcm, pParams) >= 0) {
+        for (int iRate : {8000, 11025, 22050, 44100, 48000}) {
+            if (snd_pcm_hw_params_test_rate(pPcm, pParams, static_cast<unsigned int>(iRate), 0) == 0) {
+                structInput.lstSampleRate.append(iRate);
+            }
+        }
+        for (int iChannels : {1, 2}) {
+            if (snd_pcm_hw_params_test_channels(pPcm, pParams, static_cast<unsigned int>(iChannels)) == 0) {
+                structInput.lstChannelCount.append(iChannels);
+            }
+        }
+    }
+    snd_pcm_hw_params_free(pParams);
+    snd_pcm_close(pPcm);
+#else
+    const QList<QAudioDeviceInfo> lstDevices = QAudioDeviceInfo::availableDevices(QAudio::AudioInput);
+    for (const QAudioDeviceInfo& qaudioInfo : lstDevices) {
+        if (qaudioInfo.deviceName() == _qstrName) {
+            structInput = {_qstrName, qaudioInfo.supportedSampleRates(), qaudioInfo.supportedChannelCounts()};
+        }
+    }
+#endif
+    return structInput;
+}
+
 class CLS_SystemAudioSource : public CLS_AudioSource
 {
 public:
     QStringList ListInputs() override { return ListSystemAudioInputs(); }
-
     STRUCT_AudioInput ProbeInput(const QString& _qstrName) override
     {
-        const QList<QAudioDeviceInfo> lstDevices = QAudioDeviceInfo::availableDevices(QAudio::AudioInput);
-        for (const QAudioDeviceInfo& qaudioInfo : lstDevices) {
-            if (qaudioInfo.deviceName() == _qstrName) {
-                return {_qstrName, qaudioInfo.supportedSampleRates(), qaudioInfo.supportedChannelCounts()};
-            }
-        }
-        return {_qstrName, {}, {}};
+        return ProbeSystemAudioInput(_qstrName);
     }
 };
 

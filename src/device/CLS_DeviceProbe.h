@@ -68,6 +68,6 @@ public:
     static QStringList DevIDs(const QVector<STRUCT_Usb>& _vecUsb);
     static QStringList AudioNames(const QVector<STRUCT_Audio>& _vecAudio);
 
-    // The system's audio inputs: listed by one cheap query, probed through Qt Multimedia.
+    // The system's audio inputs, listed and probed through ALSA directly.
     static CLS_AudioSource& SystemAudioSource();
 };
