@@ -1,6 +1,10 @@
-// The device watcher: what one poll reports against what it knew, and how the thread stops.
+// The device watcher: what one poll reports against what it knew, and how the thread stops; a
+// camera's lasting identity.
 #include "TestSupport.h"
+#include "device/CLS_DeviceProbe.h"
 #include "device/CLS_ThreadCheckAddRemoveDev.h"
+
+#include <QTemporaryDir>
 
 namespace {
 
@@ -83,17 +87,34 @@ private slots:
         QCOMPARE(spyScreen.count(), 0);
     }
 
-    void screenCount_reportsWholeList()
+    // The link under by-id that points to the camera's node, so that it keeps its channel across
+    // ports and restarts; its device name when no link does.
+    void cameraIdentity_data()
     {
-        CLS_ThreadCheckAddRemoveDev watcher;
-        QSignalSpy spyScreen(&watcher, &CLS_ThreadCheckAddRemoveDev::SigScreenChanged);
-        App()->SetScreenSource([] { return Screens(2); });
-        watcher.RunCycle();
-        watcher.RunCycle();
-        QCOMPARE(spyScreen.count(), 1);
-        const auto vecReported = spyScreen.at(0).at(0).value<QVariant>().value<QVector<STRUCT_Screen>>();
-        QCOMPARE(vecReported.size(), 2);
-        QCOMPARE(vecReported.at(1).rect, QRect(1920, 0, 1920, 1080));
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QString>("identity");
+        QTest::newRow("linked") << "dev/video0"
+                                << "by-id/usb-Acme-video-index0";
+        QTest::newRow("no link, a plain file beside") << "dev/video4"
+                                                      << "dev/video4";
+        QTest::newRow("missing, a dangling link to it") << "dev/video7"
+                                                        << "dev/video7";
+    }
+    void cameraIdentity()
+    {
+        QFETCH(QString, device);
+        QFETCH(QString, identity);
+        QTemporaryDir qtempDir;
+        const QString qstrRoot = qtempDir.path() + "/";
+        QVERIFY(QDir(qstrRoot).mkpath("dev") && QDir(qstrRoot).mkpath("by-id"));
+        for (const char* pcNode : {"dev/video0", "dev/video1", "dev/video4", "by-id/plain-video4"}) {
+            QFile qfileNode(qstrRoot + pcNode);
+            QVERIFY(qfileNode.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(QFile::link("../dev/video1", qstrRoot + "by-id/usb-Acme-video-index1"));
+        QVERIFY(QFile::link("../dev/video0", qstrRoot + "by-id/usb-Acme-video-index0"));
+        QVERIFY(QFile::link("../dev/video7", qstrRoot + "by-id/usb-Gone-video-index0"));
+        QCOMPARE(CLS_DeviceProbe::CameraIdentity(qstrRoot + device, qstrRoot + "by-id"), qstrRoot + identity);
     }
 
     void stop_data()

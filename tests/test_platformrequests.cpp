@@ -152,7 +152,6 @@ private slots:
         QTest::addColumn<QString>("kept");
         QTest::newRow("same texts") << "skinTwo"
                                     << "skinTwo";
-        QTest::newRow("ASCII over the limit") << QString(600, 'a') << QString(511, 'a');
         QTest::newRow("3-byte character across the limit")
             << "ab" + QString("中").repeated(200) << "ab" + QString("中").repeated(169);
     }
@@ -179,11 +178,6 @@ private slots:
             << R"({"hostInfo":{"port":8000,"user":"b2xk","supportModify":true,"defaultLogin":[1]},"skin":"s"})"
             << R"(,"param":{"user":"dXNlcg==","password":"cGFzcw=="})"
             << R"({"hostInfo":{"port":8000,"user":"dXNlcg==","password":"cGFzcw==","supportModify":false},"skin":"s"})";
-        QTest::newRow("defaultLogin true kept")
-            << R"({"hostInfo":{"defaultLogin":true}})"
-            << R"(,"param":{"user":"u","password":"p"})"
-            << R"({"hostInfo":{"defaultLogin":true,"user":"u","password":"p",)"
-               R"("supportModify":false}})";
         QTest::newRow("settings not JSON, wrong types")
             << R"({"hostInfo":)"
             << R"(,"param":{"user":5,"password":"密码"})"

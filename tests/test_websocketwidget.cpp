@@ -7,6 +7,8 @@
 #include "common/PublicCommonFun.h"
 
 #include <QCryptographicHash>
+#include <QTcpServer>
+#include <QTcpSocket>
 
 namespace {
 
@@ -54,34 +56,6 @@ private slots:
         QCOMPARE(setNonces.size(), 2);
     }
 
-    void parseMsg_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("parsed"); // cmd|clientlist|communicationId|platform|param
-        QTest::newRow("clientlist to the first non-string")
-            << R"({"cmd":5,"clientlist":["a",1,"b"],"communicationId":"c","param":{"k":1}})"
-            << R"(5|a|c||{"k":1})";
-        QTest::newRow("cmd as a string, not whole") << R"({"cmd":"101","x":{"cmd":101.5}})"
-                                                    << "0||||{}";
-        QTest::newRow("wrong types") << R"({"cmd":null,"clientlist":"a","platform":["p"],"param":[1]})"
-                                     << "0||||{}";
-        QTest::newRow("not JSON: head kept") << R"({"cmd":101)"
-                                             << "0|||plat|{}";
-        QTest::newRow("array: head kept") << R"([{"cmd":101}])"
-                                          << "0|||plat|{}";
-    }
-    void parseMsg()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, parsed);
-        STRUCT_MsgHead structHead = m_fixture.Link()->MakeHead();
-        const QJsonObject qjsonParam = m_fixture.Link()->ParseMsg(text, structHead);
-        QCOMPARE(QString("%1|%2|%3|%4|%5")
-                     .arg(QString::number(structHead.iCmd), structHead.qstrlstClientList.join(','),
-                          structHead.qstrCommunicationId, structHead.qstrPlatform, JsonToString(qjsonParam)),
-                 parsed);
-    }
-
     // Anything not handled is re-emitted unchanged; a key named twice in one object is refused
     // whole. Either way nothing is answered and the link stays up.
     void incomingFrame_data()
@@ -89,6 +63,7 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("refused");
         QTest::newRow("not JSON, format directives") << "%s%n{\"cmd\":%d" << false;
+        QTest::newRow("cmd as a string") << R"({"cmd":"101","token":"t","platform":"p","param":{}})" << false;
         QTest::newRow("answer code, unknown code") << R"({"cmd":10101,"x":{"cmd":42}})" << false;
         QTest::newRow("deep nesting") << QString(100000, '[') + QString(100000, ']') << false;
         QTest::newRow("same key apart") << R"({"cmd":42,"a":{"k":1},"b":{"k":1,"c":["k","k"]}})" << false;
@@ -208,6 +183,38 @@ private slots:
         QCOMPARE(qjsonLogin.value("cmd").toInt(), 3);
         QCOMPARE(qjsonLogin.value("token").toString(), port < 0 ? "tok-app" : "token");
         QCOMPARE(qjsonLogin.value("sender").toString(), pApp->GetAppBaseName());
+    }
+
+    // The transport closes with code 1000, read off the wire: a WebSocket server would report
+    // 1000 also when no close frame came.
+    void destroyConnected_sendsCloseFrame1000()
+    {
+        QTcpServer tcpServer;
+        QVERIFY(tcpServer.listen(QHostAddress::LocalHost, 0));
+        auto pClient = std::make_unique<CLS_WebSocketClient>();
+        QSignalSpy spyConnected(pClient.get(), &CLS_WebSocketClient::SignConnected);
+        pClient->OpenUrl("127.0.0.1", tcpServer.serverPort());
+        QTRY_VERIFY(tcpServer.hasPendingConnections());
+        std::unique_ptr<QTcpSocket> pPeer(tcpServer.nextPendingConnection());
+        QByteArray qbaRequest;
+        QVERIFY(
+            QTest::qWaitFor([&]() { return (qbaRequest += pPeer->readAll()).contains("\r\n\r\n"); }, 5000));
+        const QByteArray qbaKey =
+            qbaRequest.mid(qbaRequest.indexOf("Sec-WebSocket-Key:") + 18).split('\r').value(0).trimmed();
+        pPeer->write("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                     "Sec-WebSocket-Accept: " +
+                     QCryptographicHash::hash(qbaKey + "258EAFA5-E914-47DA-95CA-C5AB0DC85B11",
+                                              QCryptographicHash::Sha1)
+                         .toBase64() +
+                     "\r\n\r\n");
+        QTRY_COMPARE(spyConnected.count(), 1);
+        pClient.reset();
+        QByteArray qbaFrame;
+        QVERIFY(QTest::qWaitFor([&]() { return (qbaFrame += pPeer->readAll()).size() >= 8; }, 5000));
+        const auto* pucFrame = reinterpret_cast<const unsigned char*>(qbaFrame.constData());
+        QCOMPARE(int(pucFrame[0]), 0x88); // final frame, opcode close
+        QCOMPARE(int(pucFrame[1]), 0x82); // masked, two payload bytes
+        QCOMPARE(((pucFrame[6] ^ pucFrame[2]) << 8) | (pucFrame[7] ^ pucFrame[3]), 1000);
     }
 
 private:
