@@ -44,7 +44,8 @@ void BenchLogin::execToLoginFrame()
     QTemporaryDir qtempApp;
     QTemporaryDir qtempHome;
     const QString qstrBuilt = qEnvironmentVariable("LUMACAST_BENCH_APP_DIR", LUMACAST_APP_DIR);
-    QVERIFY(CopyBuiltProgram(qstrBuilt, qtempApp.path()));
+    // A name of its own: copies of the program end older copies by name on a restart.
+    QVERIFY(CopyBuiltProgram(qstrBuilt, qtempApp.path(), "LumacastBench"));
     QVERIFY(WriteAlsaNullDevices(qtempHome.path(), 10));
     QWebSocketServer server("bench", QWebSocketServer::NonSecureMode);
     QVERIFY2(server.listen(QHostAddress::LocalHost, 10588), "127.0.0.1:10588 is taken");
@@ -67,7 +68,7 @@ void BenchLogin::execToLoginFrame()
         iFrames = 0;
         QElapsedTimer timer;
         timer.start();
-        program.start(qtempApp.filePath("Lumacast"), QStringList());
+        program.start(qtempApp.filePath("LumacastBench"), QStringList());
         QVERIFY(QTest::qWaitFor([&iFrames] { return iFrames > 0; }, 30000));
         if (iRun > 0) {
             lstMs.append(timer.elapsed());

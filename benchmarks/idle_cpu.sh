@@ -16,7 +16,9 @@ TICKS=$(getconf CLK_TCK)
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 mkdir -p "$WORK/app/LumacastFile/Resource/config" "$WORK/home"
-cp "$APP_DIR/Lumacast" "$APP_DIR"/*.so "$WORK/app/"
+# A name of its own: copies of the program end older copies by name on a restart.
+cp "$APP_DIR/Lumacast" "$WORK/app/LumacastBench"
+cp "$APP_DIR"/*.so "$WORK/app/"
 i=0
 while [ "$i" -lt "$INPUTS" ]; do
     echo "pcm.bench$i { type null hint { show on description \"Bench $i\" } }" >>"$WORK/home/.asoundrc"
@@ -35,7 +37,7 @@ cpu_ns() {
 
 run=1
 while [ "$run" -le "$RUNS" ]; do
-    HOME="$WORK/home" TMPDIR="$WORK/home" QT_QPA_PLATFORM=offscreen "$WORK/app/Lumacast" >/dev/null 2>&1 &
+    HOME="$WORK/home" TMPDIR="$WORK/home" QT_QPA_PLATFORM=offscreen "$WORK/app/LumacastBench" >/dev/null 2>&1 &
     PID=$!
     sleep "$SETTLE"
     START=$(cpu_ticks "$PID")

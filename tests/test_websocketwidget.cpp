@@ -153,38 +153,6 @@ private slots:
         QCOMPARE(logTail.NewText().count("platform link up"), 1);
     }
 
-    // An empty host or port 0 means the local service; start-up opens it with its identity.
-    void defaultAddress_data()
-    {
-        QTest::addColumn<QString>("host");
-        QTest::addColumn<int>("port");
-        QTest::newRow("empty host") << QString() << 1234;
-        QTest::newRow("port 0") << "127.0.0.2" << 0;
-        QTest::newRow("start-up") << "app" << -1;
-    }
-    void defaultAddress()
-    {
-        QFETCH(QString, host);
-        QFETCH(int, port);
-        TestPeer peerDefault(10588);
-        if (!peerDefault.IsListening()) {
-            QSKIP("127.0.0.1:10588 is taken by another program");
-        }
-        OrbApplication* pApp = OrbApplication::Instance();
-        CLS_WebSocketWidget link;
-        if (port < 0) {
-            pApp->SetToken("tok-app");
-            pApp->StartPlatformLink();
-        } else {
-            link.ConnectServer(host, port);
-        }
-        QVERIFY(peerDefault.WaitFrames(1));
-        const QJsonObject qjsonLogin = JsonOf(peerDefault.Frames().at(0));
-        QCOMPARE(qjsonLogin.value("cmd").toInt(), 3);
-        QCOMPARE(qjsonLogin.value("token").toString(), port < 0 ? "tok-app" : "token");
-        QCOMPARE(qjsonLogin.value("sender").toString(), pApp->GetAppBaseName());
-    }
-
     // The transport closes with code 1000, read off the wire: a WebSocket server would report
     // 1000 also when no close frame came.
     void destroyConnected_sendsCloseFrame1000()
