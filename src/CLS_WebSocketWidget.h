@@ -7,11 +7,10 @@
 #include <QStringList>
 #include <QWidget>
 
-class QTimer;
-
 #include <memory>
 
 class CLS_WebSocketClient;
+class QTimer;
 
 // Command codes of the platform messages; every answer is its request's code plus 10000.
 enum EnumPlatformCmd
