@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSet>
+#include <QTimer>
 
 #include <vector>
 
@@ -16,6 +17,10 @@ namespace {
 
 const char* const g_pcDefaultHost = "127.0.0.1";
 const int g_iDefaultPort = 10588;
+// The service may start after this program or restart: the link is opened again, soon at first,
+// then less often, so that a service that stays away costs next to nothing.
+const int g_iFirstReopenMs = 1000;
+const int g_iLastReopenMs = 30000;
 
 QString AgentId()
 {
@@ -81,8 +86,11 @@ bool HasRepeatedKey(const QByteArray& _qbaJson)
 } // namespace
 
 CLS_WebSocketWidget::CLS_WebSocketWidget(QWidget* _pParent)
-    : QWidget(_pParent), m_pClient(std::make_unique<CLS_WebSocketClient>(nullptr))
+    : QWidget(_pParent), m_pClient(std::make_unique<CLS_WebSocketClient>(nullptr)),
+      m_pTimerReopen(new QTimer(this)), m_iReopenDelayMs(g_iFirstReopenMs)
 {
+    m_pTimerReopen->setSingleShot(true);
+    connect(m_pTimerReopen, &QTimer::timeout, this, &CLS_WebSocketWidget::SlotReopen);
     connect(m_pClient.get(), &CLS_WebSocketClient::SignConnected, this,
             &CLS_WebSocketWidget::SlotOnconnected);
     connect(m_pClient.get(), &CLS_WebSocketClient::SignDisconnected, this,
@@ -99,7 +107,15 @@ bool CLS_WebSocketWidget::ConnectServer(QString _qstrHost, int _iPort)
         _qstrHost = QLatin1String(g_pcDefaultHost);
         _iPort = g_iDefaultPort;
     }
-    return m_pClient->OpenUrl(_qstrHost, _iPort);
+    m_qstrHost = _qstrHost;
+    m_iPort = _iPort;
+    m_pTimerReopen->stop();
+    return m_pClient->OpenUrl(m_qstrHost, m_iPort);
+}
+
+void CLS_WebSocketWidget::SlotReopen()
+{
+    m_pClient->OpenUrl(m_qstrHost, m_iPort);
 }
 
 STRUCT_MsgHead CLS_WebSocketWidget::MakeHead() const
@@ -170,6 +186,11 @@ QJsonObject CLS_WebSocketWidget::ParseMsg(const QString& _qstrText, STRUCT_MsgHe
 void CLS_WebSocketWidget::SlotOnconnected()
 {
     m_blConnected = true;
+    if (m_eLinkState != LINK_UP) {
+        LOG_EX(LOG_TRACE, "platform link up: %s:%d", qUtf8Printable(m_qstrHost), m_iPort);
+        m_eLinkState = LINK_UP;
+    }
+    m_iReopenDelayMs = g_iFirstReopenMs;
     Login();
     emit SignConnected();
 }
@@ -211,5 +232,15 @@ void CLS_WebSocketWidget::SlotReceived(QString _qstrMessage)
 
 void CLS_WebSocketWidget::SlotDisConnection()
 {
-    emit SignDisconnected();
+    const EnumLinkState eLastState = m_eLinkState;
+    if (eLastState != LINK_DOWN) {
+        LOG_EX(LOG_TRACE, "platform link down: %s:%d, opened again until it is up",
+               qUtf8Printable(m_qstrHost), m_iPort);
+        m_eLinkState = LINK_DOWN;
+    }
+    m_pTimerReopen->start(m_iReopenDelayMs);
+    m_iReopenDelayMs = qMin(m_iReopenDelayMs * 2, g_iLastReopenMs);
+    if (eLastState == LINK_UP) {
+        emit SignDisconnected();
+    }
 }

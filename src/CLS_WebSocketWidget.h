@@ -10,6 +10,7 @@
 #include <memory>
 
 class CLS_WebSocketClient;
+class QTimer;
 
 // Command codes of the platform messages; every answer is its request's code plus 10000.
 enum EnumPlatformCmd
@@ -44,7 +45,8 @@ public:
 
     void SetPlatform(const QString& _qstrPlatform) { m_qstrPlatform = _qstrPlatform; }
     void SetToken(const QString& _qstrToken) { m_qstrStartToken = _qstrToken; }
-    // Opens the link; an empty host or port 0 means the local service at 127.0.0.1:10588.
+    // Opens the link; an empty host or port 0 means the local service at 127.0.0.1:10588. Whenever
+    // the link is down it is opened again, after 1 s at first and twice as long each time up to 30 s.
     bool ConnectServer(QString _qstrHost, int _iPort);
 
     // A head with the link's platform, the application's token and base name, and the agent ID.
@@ -70,6 +72,7 @@ signals:
     void SignReceived(QString _qstrMsg);
     // The link is up and the login request has gone out.
     void SignConnected();
+    // The link that was up went down.
     void SignDisconnected();
     // The login answer carried "ret" 0; the whole answer text.
     void SignLoginSuccess(QString _qstrMsg);
@@ -80,8 +83,23 @@ public slots:
     void SlotReceived(QString _qstrMessage);
     void SlotDisConnection();
 
+private slots:
+    void SlotReopen();
+
 private:
+    enum EnumLinkState
+    {
+        LINK_CLOSED,
+        LINK_UP,
+        LINK_DOWN
+    };
+
     std::unique_ptr<CLS_WebSocketClient> m_pClient;
+    QTimer* m_pTimerReopen = nullptr;
+    QString m_qstrHost;
+    int m_iPort = 0;
+    int m_iReopenDelayMs = 0;
+    EnumLinkState m_eLinkState = LINK_CLOSED;
     QString m_qstrStartToken;
     QString m_qstrPlatform;
     bool m_blConnected = false;

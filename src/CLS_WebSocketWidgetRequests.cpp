@@ -153,9 +153,15 @@ void CLS_WebSocketWidget::HandleStartRequest(const STRUCT_MsgHead& /*_structHead
         pApp->SetSkin(FieldText(structCandidate, g_iFieldSkin));
         return;
     }
-    // Other settings: a fresh copy of the program takes the request as its start parameter.
+    // Other settings: a fresh copy of the program takes the request as its start parameter. It is
+    // told to take over as a restart does; otherwise it would find this copy running and refuse.
+    QJsonObject qjsonRelaunchParam = qjsonObj;
+    qjsonRelaunchParam.insert(QStringLiteral("restart"), true);
+    qjsonRelaunchParam.insert(QStringLiteral("tip"), false);
+    QJsonObject qjsonRelaunch = qjsonMsg;
+    qjsonRelaunch.insert(QStringLiteral("param"), qjsonRelaunchParam);
     if (CLS_ProcessServer::WinStartUp(pApp->GetAppBaseName().toUtf8().constData(),
-                                      _qstrText.toUtf8().constData())) {
+                                      JsonToString(qjsonRelaunch).toUtf8().constData())) {
         RespondStartRequest(0, _qstrText);
     }
 }

@@ -278,14 +278,7 @@ void OrbApplication::GetScreenList(QVector<STRUCT_Screen>& _vecScreen) const
         QMutexLocker locker(&m_mutexAudio);
         vecFacts = m_vecScreenFacts;
     }
-    const QVector<STRUCT_Screen> vecScreen = MakeScreenRecords(vecFacts);
-    for (int i = 0; i < vecScreen.size(); ++i) {
-        qDebug() << "LLLLLLLLLLLLL ratio =" << vecFacts[i].dRatio;
-        qDebug() << "LLLLLLLLLLLLL w=" << vecScreen[i].rect.width();
-        qDebug() << "LLLLLLLLLLLLL h=" << vecScreen[i].rect.height();
-        qDebug() << "LLLLLLLLLLLLL" << vecScreen[i].rect;
-    }
-    _vecScreen += vecScreen;
+    _vecScreen += MakeScreenRecords(vecFacts);
 }
 
 QVector<STRUCT_Screen> OrbApplication::MakeScreenRecords(const QVector<STRUCT_ScreenFacts>& _vecFacts)
@@ -321,6 +314,14 @@ void OrbApplication::RefreshScreens()
                 Qt::UniqueConnection);
     }
     const QVector<STRUCT_ScreenFacts> vecFacts = m_screenSource();
+    // Written here, where screens change, not on every read of the list by the watcher.
+    const QVector<STRUCT_Screen> vecScreen = MakeScreenRecords(vecFacts);
+    for (int i = 0; i < vecScreen.size(); ++i) {
+        qDebug() << "LLLLLLLLLLLLL ratio =" << vecFacts[i].dRatio;
+        qDebug() << "LLLLLLLLLLLLL w=" << vecScreen[i].rect.width();
+        qDebug() << "LLLLLLLLLLLLL h=" << vecScreen[i].rect.height();
+        qDebug() << "LLLLLLLLLLLLL" << vecScreen[i].rect;
+    }
     QMutexLocker locker(&m_mutexAudio);
     m_vecScreenFacts = vecFacts;
 }

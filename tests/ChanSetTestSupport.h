@@ -47,6 +47,34 @@ public:
     std::function<void()> m_onList;
 };
 
+// Audio inputs this machine lacks, listed from a prepared vector; probes are counted.
+class FakeAudio : public CLS_AudioSource
+{
+public:
+    explicit FakeAudio(const QVector<STRUCT_AudioInput>& _vecInput) : m_vecInput(_vecInput) {}
+    QStringList ListInputs() override
+    {
+        QStringList qstrlstName;
+        for (const STRUCT_AudioInput& structInput : m_vecInput) {
+            qstrlstName.append(structInput.qstrName);
+        }
+        return qstrlstName;
+    }
+    STRUCT_AudioInput ProbeInput(const QString& _qstrName) override
+    {
+        m_qstrlstProbed.append(_qstrName);
+        for (const STRUCT_AudioInput& structInput : m_vecInput) {
+            if (structInput.qstrName == _qstrName) {
+                return structInput;
+            }
+        }
+        return {};
+    }
+
+    const QVector<STRUCT_AudioInput>& m_vecInput;
+    QStringList m_qstrlstProbed;
+};
+
 inline FakeCameras::STRUCT_Camera Camera(const QString& _qstrDevID)
 {
     return {{"Cam " + _qstrDevID, _qstrDevID, {QSize(640, 480), QSize(1280, 720)}, {}},
@@ -110,6 +138,7 @@ protected:
         QDir().mkpath(QFileInfo(App()->GetConfigPath()).path());
         m_cameras = FakeCameras();
         m_vecAudioInput.clear();
+        m_audio.m_qstrlstProbed.clear();
         App()->SetUsbDevs({});
         App()->SetAudioDevs({});
         App()->SetScreenSource([] { return Screens(1); });
@@ -128,7 +157,7 @@ protected:
     {
         m_pPage = std::make_unique<CLS_WgtChanSet>();
         m_pPage->SetCameraSource(&m_cameras);
-        m_pPage->SetAudioSource([this] { return m_vecAudioInput; });
+        m_pPage->SetAudioSource(&m_audio);
         return m_pPage.get();
     }
 
@@ -176,6 +205,7 @@ protected:
 
     FakeCameras m_cameras;
     QVector<STRUCT_AudioInput> m_vecAudioInput;
+    FakeAudio m_audio{m_vecAudioInput};
     std::unique_ptr<CLS_WgtChanSet> m_pPage;
 };
 

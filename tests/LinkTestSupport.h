@@ -44,6 +44,13 @@ public:
     }
     void Send(const QString& _qstrText) { Socket()->sendTextMessage(_qstrText); }
     void DropConnections() { m_vecSockets.clear(); }
+    // A service that ends, and one that starts again on the same port.
+    void Stop()
+    {
+        m_webSocketServer.close();
+        DropConnections();
+    }
+    bool Listen(quint16 _uiPort) { return m_webSocketServer.listen(QHostAddress::LocalHost, _uiPort); }
 
 private:
     QWebSocketServer m_webSocketServer;

@@ -1,6 +1,7 @@
 // The channel page and the device watcher together: cameras, screens and audio inputs that come
 // and go, checked against the streaming library stand-in and the stored table.
 #include "ChanSetTestSupport.h"
+#include "LogReader.h"
 
 #include <QSemaphore>
 
@@ -8,21 +9,16 @@
 
 namespace {
 
-QVariant Cameras(const QVector<STRUCT_Usb>& _vecUsb)
-{
-    return QVariant::fromValue(_vecUsb);
-}
-
-QVariant ScreenList(const QVector<STRUCT_ScreenFacts>& _vecFacts)
-{
-    return QVariant::fromValue(OrbApplication::MakeScreenRecords(_vecFacts));
-}
-
-STRUCT_Audio HeldBy(int _iChNo)
+QString HeldBy(int _iChNo)
 {
     STRUCT_Audio structAudio;
     OrbApplication::Instance()->FindAudioDevByChannel(_iChNo, QString(), structAudio);
-    return structAudio;
+    return structAudio.qstrName;
+}
+
+QVariant Reported(const QVector<STRUCT_Usb>& _vecUsb)
+{
+    return QVariant::fromValue(_vecUsb);
 }
 
 } // namespace
@@ -31,174 +27,214 @@ class TestChanDevices : public ChanSetFixture
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cameraUnplugged_thenBackWithANewOne();
-    void cameraPluggedIn_watcherCycleBuildsChannel();
-    void screenChange_desktopRecordsRebuilt_data();
-    void screenChange_desktopRecordsRebuilt();
-    void destroyPage_whileWatcherCycleRuns();
-};
+    void init()
+    {
+        ResetWorld();
+        WriteConfig({});
+    }
 
-void TestChanDevices::init()
-{
-    ResetWorld();
-    WriteConfig({});
-}
+    void cameraUnplugged_thenBackWithItsInput_andANewOne()
+    {
+        m_cameras.m_vecCamera = {Camera("camA"), Camera("camB")};
+        m_vecAudioInput = {{"Mic 1", {}, {2}}, {"Mic 2", {}, {2}}};
+        StartPage();
+        QCOMPARE(HeldBy(4), QString("Mic 2"));
+        int iFrom = camera_business_inspect_journal_size();
+        QVERIFY(Invoke("SlotDeviceChanged", Q_ARG(QVariant, Reported({})), Q_ARG(QStringList, {"camA"})));
+        // Disabled, its input free for others, its record kept for its return.
+        QCOMPARE(LibraryCalls(iFrom), QStringList{"set_disable(4)"});
+        QVERIFY(HeldBy(4).isEmpty());
+        QCOMPARE(RecordOf(StoredChannels(), 4).value("enable").toBool(true), false);
+        // Only the listed channels can be chosen: a typed number is no channel.
+        QTest::keyClicks(m_pPage->GetChannelChooser(), "9");
+        QTest::keyClick(m_pPage->GetChannelChooser(), Qt::Key_Return);
+        QCOMPARE(ChooserTexts(), (QStringList{"1", "5", "6"}));
 
-void TestChanDevices::cameraUnplugged_thenBackWithANewOne()
-{
-    m_cameras.m_vecCamera = {Camera("camA"), Camera("camB")};
-    m_vecAudioInput = {{"Mic 1", {}, {2}}, {"Mic 2", {}, {2}}};
-    StartPage();
-    QCOMPARE(ChannelNumbers(StoredChannels()), (QList<int>{0, 4, 5}));
-    QCOMPARE(HeldBy(4).qstrName, QString("Mic 2"));
-    int iFrom = camera_business_inspect_journal_size();
+        iFrom = camera_business_inspect_journal_size();
+        QVERIFY(Invoke("SlotDeviceChanged",
+                       Q_ARG(QVariant, Reported({Camera("camA").structUsb, Camera("camC").structUsb})),
+                       Q_ARG(QStringList, {})));
+        QCOMPARE(LibraryCalls(iFrom), (QStringList{"add_chan_info(4)", "add_chan_info(6)"}));
+        const CB_State stState = LibraryState();
+        QCOMPARE(stState.aChannels[4].ucDisabled + 2 * stState.aChannels[4].block.ucEnableAudio, 2);
+        QCOMPARE(HeldBy(4), QString("Mic 2"));
+        QCOMPARE(ChannelNumbers(StoredChannels()), (QList<int>{0, 4, 5, 6}));
+        QCOMPARE(RecordOf(StoredChannels(), 4).value("enable").toBool(), true);
+    }
 
-    QVERIFY(
-        Invoke("SlotDeviceChanged", Q_ARG(QVariant, Cameras({})), Q_ARG(QStringList, QStringList{"camA"})));
-
-    // Disabled, its input free for others, its record kept for its return.
-    QCOMPARE(LibraryCalls(iFrom), QStringList{"set_disable(4)"});
-    QCOMPARE(int(LibraryState().aChannels[4].ucDisabled), 1);
-    QVERIFY(HeldBy(4).qstrName.isEmpty());
-    STRUCT_Audio structAudio;
-    QVERIFY(App()->ClaimAudioDev(9, "Mic 2", false, structAudio));
-    QCOMPARE(HeldBy(0).qstrName, QString("Mic 1"));
-    QCOMPARE(RecordOf(StoredChannels(), 4).value("enable").toBool(true), false);
-    QCOMPARE(RecordOf(StoredChannels(), 4).value("devID").toString(), QString("camA"));
-    QCOMPARE(ChooserTexts(), (QStringList{"1", "5", "6"}));
-    iFrom = camera_business_inspect_journal_size();
-
-    // The known camera and a new one reported together.
-    const QVector<STRUCT_Usb> vecReported{Camera("camA").structUsb, Camera("camC").structUsb};
-    QVERIFY(Invoke("SlotDeviceChanged", Q_ARG(QVariant, Cameras(vecReported)),
-                   Q_ARG(QStringList, QStringList())));
-
-    QCOMPARE(LibraryCalls(iFrom), (QStringList{"add_chan_info(4)", "add_chan_info(6)"}));
-    const CB_State stState = LibraryState();
-    QCOMPARE(int(stState.aChannels[4].ucDisabled), 0);
-    QCOMPARE(int(stState.aChannels[4].block.ucEnable), 1);
-    QCOMPARE(QByteArray(stState.aChannels[6].block.szDevID), QByteArray("camC"));
-    const QJsonArray qJsonArrChInfo = StoredChannels();
-    QCOMPARE(ChannelNumbers(qJsonArrChInfo), (QList<int>{0, 4, 5, 6}));
-    QCOMPARE(RecordOf(qJsonArrChInfo, 4).value("enable").toBool(), true);
-    QCOMPARE(RecordOf(qJsonArrChInfo, 6).value("devID").toString(), QString("camC"));
-    QCOMPARE(ChooserTexts(), (QStringList{"1", "5", "6", "7"}));
-}
-
-void TestChanDevices::cameraPluggedIn_watcherCycleBuildsChannel()
-{
-    m_cameras.m_vecCamera = {Camera("camA")};
-    StartPage();
-    CLS_ThreadCheckAddRemoveDev* pWatcher = m_pPage->GetDevWatcher();
-    QCOMPARE(m_cameras.m_iProbes, 1);
-    m_cameras.m_vecCamera.append(Camera("camB"));
-    const int iFrom = camera_business_inspect_journal_size();
-
-    // A cycle run here delivers its signals straight to the page. Its first request carries no
-    // known cameras, so both are probed.
-    pWatcher->RunCycle();
-
-    QCOMPARE(m_cameras.m_iProbes, 3);
-    QCOMPARE(LibraryCalls(iFrom), QStringList{"add_chan_info(5)"});
-    const QJsonObject qjsonRecord = RecordOf(StoredChannels(), 5);
-    QCOMPARE(qjsonRecord.value("devID").toString(), QString("camB"));
-    QCOMPARE(qjsonRecord.value("videoFormat").toArray().size(), 3);
-    QCOMPARE(App()->GetUsbDevs().size(), 2);
-
-    // The next request hands back what was probed: nothing is probed again.
-    m_cameras.m_vecCamera.removeFirst();
-    pWatcher->RunCycle();
-    QCOMPARE(m_cameras.m_iProbes, 3);
-    QCOMPARE(LibraryCalls(iFrom).mid(1), QStringList{"set_disable(4)"});
-}
-
-void TestChanDevices::screenChange_desktopRecordsRebuilt_data()
-{
-    QTest::addColumn<QString>("prefix");
-    QTest::addColumn<int>("after");
-    QTest::addColumn<QStringList>("calls");
-    // From one screen to two and from two to one. Every desktop record goes and is built again,
-    // after the camera; while there is one screen the camera holds the second input.
-    const QStringList qstrlstAdded{"delete_collector_fd(0)", "add_chan_info(0)", "add_chan_info(1)"};
-    QTest::newRow("added, X11 output names") << "HDMI-" << 2 << qstrlstAdded;
-    QTest::newRow("added, Windows display names") << "\\\\.\\DISPLAY" << 2 << qstrlstAdded;
-    QTest::newRow("removed, X11 output names")
-        << "HDMI-" << 1
-        << QStringList{"delete_collector_fd(0)", "delete_collector_fd(1)", "add_chan_info(0)",
-                       "set_disable(1)"};
-}
-
-void TestChanDevices::screenChange_desktopRecordsRebuilt()
-{
-    QFETCH(QString, prefix);
-    QFETCH(int, after);
-    QFETCH(QStringList, calls);
-    App()->SetScreenSource([prefix, after] { return Screens(3 - after, prefix); });
-    m_cameras.m_vecCamera = {Camera("camA")};
-    m_vecAudioInput = {{"Mic 1", {}, {2}}, {"Mic 2", {}, {2}}};
-    StartPage();
-    QVERIFY(EditStored(0, "videoBitRate", 640));
-    const int iFrom = camera_business_inspect_journal_size();
-
-    QVERIFY(Invoke("SlotScreenChanged", Q_ARG(QVariant, ScreenList(Screens(after, prefix)))));
-
-    QCOMPARE(LibraryCalls(iFrom), calls);
-    const QJsonArray qJsonArrAfter = StoredChannels();
-    QCOMPARE(ChannelNumbers(qJsonArrAfter), after == 2 ? (QList<int>{4, 0, 1}) : (QList<int>{4, 0}));
-    QCOMPARE(ChooserTexts(), after == 2 ? (QStringList{"5", "1", "2"}) : (QStringList{"5", "1"}));
-    QCOMPARE(RecordOf(qJsonArrAfter, 0).value("videoBitRate").toInt(), 2048);
-    const int iLast = after - 1;
-    QCOMPARE(RecordOf(qJsonArrAfter, iLast).value("devID").toString(), prefix + QString::number(after));
-    const CB_State stState = LibraryState();
-    QCOMPARE(QByteArray(stState.aChannels[iLast].block.szChName),
-             QString::fromUtf8("桌面%1").arg(after).toUtf8());
-    QCOMPARE(stState.aChannels[iLast].block.iDeskPosX, iLast * 1920);
-    // Desktop 0 keeps its input rather than taking a second one; a removed desktop frees its own.
-    QCOMPARE(HeldBy(0).qstrName, QString("Mic 1"));
-    QCOMPARE(QByteArray(stState.aChannels[0].block.szAudioName), QByteArray("Mic 1"));
-    QVERIFY(HeldBy(1).qstrName.isEmpty());
-    STRUCT_Audio structAudio;
-    QCOMPARE(App()->ClaimAudioDev(9, "Mic 2", false, structAudio), after == 1);
-}
-
-void TestChanDevices::destroyPage_whileWatcherCycleRuns()
-{
-    QSemaphore semCycleRunning;
-    std::atomic<bool> blStopSeenInCycle{false};
-    // The hook is connected once the watcher exists and before its thread starts; it holds the
-    // first cycle until the page's destructor asks the watcher to stop.
-    m_cameras.m_onList = [this, &semCycleRunning, &blStopSeenInCycle] {
-        CLS_ThreadCheckAddRemoveDev* pWatcher = m_pPage->GetDevWatcher();
-        if (pWatcher == nullptr || pWatcher->isRunning() || pWatcher->property("hooked").toBool()) {
-            return;
+    // A stored camera record is taken whatever it said of the camera's presence; one whose number
+    // is unusable gives way to the lowest free number, as for a new camera. A stored user name
+    // too long for the library's 63 bytes is registered empty, and logged as the failure it is.
+    void load_storedCamera_data()
+    {
+        QTest::addColumn<int>("desktops");
+        QTest::addColumn<int>("screens");
+        QTest::addColumn<QJsonObject>("stored");
+        QTest::addColumn<int>("chNo");
+        QTest::newRow("stored disabled") << 4 << 1 << QJsonObject{{"chNo", 6}, {"enable", false}} << 6;
+        QTest::newRow("number out of range") << 4 << 1 << QJsonObject{{"chNo", 20}, {"enable", true}} << 4;
+        QTest::newRow("number a desktop's") << 4 << 1 << QJsonObject{{"chNo", 0}, {"enable", true}} << 4;
+        QTest::newRow("below a raised desktop count")
+            << 6 << 2 << QJsonObject{{"chNo", 4}, {"enable", true}} << 4;
+    }
+    void load_storedCamera()
+    {
+        QFETCH(int, desktops);
+        QFETCH(int, screens);
+        QFETCH(QJsonObject, stored);
+        QFETCH(int, chNo);
+        App()->SetScreenSource([screens] { return Screens(screens); });
+        STRUCT_ChanInfo structChanInfo;
+        QJsonObject qjsonRecord =
+            CLS_ChanRecord::MakeUsbChannel(Camera("camA").structUsb, {}, 4, structChanInfo);
+        for (auto it = stored.constBegin(); it != stored.constEnd(); ++it) {
+            qjsonRecord.insert(it.key(), it.value());
         }
-        pWatcher->setProperty("hooked", true);
-        connect(
-            pWatcher, &CLS_ThreadCheckAddRemoveDev::SigGetUsbInfo, pWatcher,
-            [pWatcher, &semCycleRunning, &blStopSeenInCycle] {
-                semCycleRunning.release();
-                QDeadlineTimer deadline(10000);
-                while (!pWatcher->IsStopRequested() && !deadline.hasExpired()) {
-                    QThread::yieldCurrentThread();
-                }
-                blStopSeenInCycle = pWatcher->IsStopRequested();
-            },
-            Qt::DirectConnection);
-    };
-    m_cameras.m_vecCamera = {Camera("camA")};
-    App()->SetScreenSource([] { return Screens(2); });
-    NewPage();
-    QVERIFY(m_pPage->InitChanSet());
-    QVERIFY(semCycleRunning.tryAcquire(1, 10000));
+        const QString qstrUser = QString::fromLatin1(QByteArray(59 + desktops, 'u').toBase64());
+        WriteConfig({{"desktopNeedChNo", desktops},
+                     {"chInfo", QJsonArray{qjsonRecord}},
+                     {"hostInfo", QJsonObject{{"user", qstrUser}}}});
+        m_cameras.m_vecCamera = {Camera("camA")};
+        const int iLogStart = ReadAppLog().size();
+        StartPage();
+        QCOMPARE(QByteArray(LibraryState().szUser), desktops == 4 ? QByteArray(63, 'u') : QByteArray());
+        QCOMPARE(ReadAppLog().mid(iLogStart).contains(
+                     QRegularExpression("L4 CLS_WgtChanSet.cpp:\\d+ stored user")),
+                 desktops != 4); // 65 bytes
+        const QJsonObject qjsonLoaded = RecordOf(StoredChannels(), chNo);
+        QCOMPARE(qjsonLoaded.value("devID").toString(), QString("camA"));
+        QCOMPARE(qjsonLoaded.value("enable").toBool(), true);
+        QCOMPARE(qjsonLoaded.value("resolutionRatio").toArray().size(), 2); // not taken for a screen
+        QCOMPARE(QByteArray(LibraryState().aChannels[chNo].block.szDevID) +
+                     char('0' + LibraryState().aChannels[chNo].block.ucEnable),
+                 QByteArray("camA1"));
+        QCOMPARE(StoredChannels().size(), qMin(screens, desktops) + 1);
+        // The watcher was seeded with it: its first cycle reports nothing.
+        QSignalSpy spyDevice(m_pPage->GetDevWatcher(), &CLS_ThreadCheckAddRemoveDev::SigDeviceChanged);
+        m_pPage->GetDevWatcher()->RunCycle();
+        QCOMPARE(spyDevice.count(), 0);
+    }
 
-    m_pPage.reset();
+    void cameraPluggedIn_probedOnce()
+    {
+        m_cameras.m_vecCamera = {Camera("camA")};
+        StartPage();
+        QCOMPARE(m_cameras.m_iProbes, 1);
+        m_cameras.m_vecCamera.append(Camera("camB"));
+        const int iFrom = camera_business_inspect_journal_size();
+        // The watcher's first request carries no cameras: those of the start are known all the same.
+        m_pPage->GetDevWatcher()->RunCycle();
+        QCOMPARE(m_cameras.m_iProbes, 2);
+        QCOMPARE(LibraryCalls(iFrom), QStringList{"add_chan_info(5)"});
+        QCOMPARE(RecordOf(StoredChannels(), 5).value("videoFormat").toArray().size(), 3);
+        m_cameras.m_vecCamera.removeFirst();
+        m_pPage->GetDevWatcher()->RunCycle();
+        QCOMPARE(m_cameras.m_iProbes, 2);
+        QCOMPARE(LibraryCalls(iFrom).mid(1), QStringList{"set_disable(4)"});
+    }
 
-    QVERIFY(blStopSeenInCycle);
-    // Whatever the cycle queued for the page went with it.
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents();
-}
+    // An input's rates are asked once, when it appears; an unchanged listing changes nothing.
+    void audioInputs_probedWhenNew()
+    {
+        m_vecAudioInput = {{"Mic", {48000}, {1, 2}}, {"", {}, {}}, {"Line", {}, {1}}, {"Mic", {8000}, {1}}};
+        StartPage();
+        QCOMPARE(m_audio.m_qstrlstProbed, (QStringList{"Mic", "Line"}));
+        QVector<STRUCT_Audio> vecAudio = App()->GetAudioDevs();
+        QCOMPARE(vecAudio.size(), 2);
+        QCOMPARE(vecAudio.at(0).lstSampleRate, QList<int>{48000});
+        QCOMPARE(vecAudio.at(0).iChannels * 10 + vecAudio.at(1).iChannels, 21);
+
+        const int iLogStart = ReadAppLog().size();
+        m_pPage->GetDevWatcher()->RunCycle();
+        QVERIFY2(!ReadAppLog().mid(iLogStart).contains("audio"), qPrintable(ReadAppLog().mid(iLogStart)));
+        m_vecAudioInput.append({"USB", {16000}, {2}});
+        m_vecAudioInput.removeAt(2);
+        m_pPage->GetDevWatcher()->RunCycle();
+        QCOMPARE(m_audio.m_qstrlstProbed, (QStringList{"Mic", "Line", "USB"}));
+        vecAudio = App()->GetAudioDevs();
+        QCOMPARE(vecAudio.size(), 2);
+        QCOMPARE(vecAudio.at(1).qstrName, QString("USB"));
+        QCOMPARE(vecAudio.at(0).iHolderChNo * 10 + vecAudio.at(1).iHolderChNo, -1); // Mic kept by 0
+    }
+
+    void screenChange_desktopRecordsRebuilt_data()
+    {
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<int>("after");
+        QTest::addColumn<int>("desktops");
+        QTest::addColumn<QStringList>("calls");
+        // Every desktop record goes and is built again, after the camera; while there is one
+        // screen the camera holds the second input.
+        const QStringList qstrlstAdded{"delete_collector_fd(0)", "add_chan_info(0)", "add_chan_info(1)"};
+        QTest::newRow("added, X11 names") << "HDMI-" << 2 << 4 << qstrlstAdded;
+        QTest::newRow("added, Windows names") << "\\\\.\\DISPLAY" << 2 << 4 << qstrlstAdded;
+        // Raised from 4 to 6 after the camera took 4: it stays a camera.
+        QTest::newRow("added, desktop count raised") << "HDMI-" << 2 << 6 << qstrlstAdded;
+        QTest::newRow("removed") << "HDMI-" << 1 << 4
+                                 << QStringList{"delete_collector_fd(0)", "delete_collector_fd(1)",
+                                                "add_chan_info(0)", "set_disable(1)"};
+    }
+    void screenChange_desktopRecordsRebuilt()
+    {
+        QFETCH(QString, prefix);
+        QFETCH(int, after);
+        QFETCH(int, desktops);
+        QFETCH(QStringList, calls);
+        App()->SetScreenSource([prefix, after] { return Screens(3 - after, prefix); });
+        m_cameras.m_vecCamera = {Camera("camA")};
+        m_vecAudioInput = {{"Mic 1", {}, {2}}, {"Mic 2", {}, {2}}};
+        StartPage();
+        QVERIFY(EditStored(0, "videoBitRate", 640));
+        WriteConfig({{"desktopNeedChNo", desktops}, {"chInfo", StoredChannels()}});
+        const int iFrom = camera_business_inspect_journal_size();
+        QVERIFY(Invoke(
+            "SlotScreenChanged",
+            Q_ARG(QVariant, QVariant::fromValue(OrbApplication::MakeScreenRecords(Screens(after, prefix))))));
+        QCOMPARE(LibraryCalls(iFrom), calls);
+        const QJsonArray qJsonArrAfter = StoredChannels();
+        QCOMPARE(ChannelNumbers(qJsonArrAfter), after == 2 ? (QList<int>{4, 0, 1}) : (QList<int>{4, 0}));
+        QCOMPARE(RecordOf(qJsonArrAfter, 4).value("enable").toBool(), true);
+        QCOMPARE(RecordOf(qJsonArrAfter, 0).value("videoBitRate").toInt(), 2048);
+        QCOMPARE(RecordOf(qJsonArrAfter, after - 1).value("devID").toString(),
+                 prefix + QString::number(after));
+        // Desktop 0 keeps its input rather than taking a second one; a removed desktop frees its own.
+        QCOMPARE(HeldBy(0), QString("Mic 1"));
+        STRUCT_Audio structAudio;
+        QCOMPARE(App()->ClaimAudioDev(9, "Mic 2", false, structAudio), after == 1);
+    }
+
+    void destroyPage_whileWatcherCycleRuns()
+    {
+        QSemaphore semCycleRunning;
+        std::atomic<bool> blStopSeenInCycle{false};
+        // Connected once the watcher exists and before its thread starts; it holds the first
+        // cycle until the page's destructor asks the watcher to stop.
+        m_cameras.m_onList = [this, &semCycleRunning, &blStopSeenInCycle] {
+            CLS_ThreadCheckAddRemoveDev* pWatcher = m_pPage->GetDevWatcher();
+            if (pWatcher == nullptr || pWatcher->isRunning() || pWatcher->property("hooked").toBool()) {
+                return;
+            }
+            pWatcher->setProperty("hooked", true);
+            connect(
+                pWatcher, &CLS_ThreadCheckAddRemoveDev::SigGetUsbInfo, pWatcher,
+                [pWatcher, &semCycleRunning, &blStopSeenInCycle] {
+                    semCycleRunning.release();
+                    QDeadlineTimer deadline(10000);
+                    while (!pWatcher->IsStopRequested() && !deadline.hasExpired()) {
+                        QThread::yieldCurrentThread();
+                    }
+                    blStopSeenInCycle = pWatcher->IsStopRequested();
+                },
+                Qt::DirectConnection);
+        };
+        NewPage();
+        QVERIFY(m_pPage->InitChanSet());
+        QVERIFY(semCycleRunning.tryAcquire(1, 10000));
+        m_pPage.reset();
+        QVERIFY(blStopSeenInCycle);
+        QCoreApplication::sendPostedEvents(); // what the cycle queued for the page went with it
+    }
+};
 
 LUMACAST_TEST_MAIN(TestChanDevices)
 #include "test_chandevices.moc"

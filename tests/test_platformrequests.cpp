@@ -12,33 +12,29 @@
 
 namespace {
 
-// A start request from platform "pl" as communication "c1"; _qstrExtra goes in front of the other
-// fields.
-QString StartRequest(const QString& _qstrSkin, const QString& _qstrLang, const QString& _qstrLayout,
-                     const QString& _qstrToken, const QString& _qstrExtra = QString())
+QString StartRequest(const QString& _qstrSkin, const QString& _qstrToken,
+                     const QString& _qstrExtra = QString())
 {
-    return QStringLiteral(R"({%1"cmd":101,"token":"%2","platform":"pl","communicationId":"c1",)"
-                          R"("param":{"skin":"%3","lang":"%4","layout":"%5"}})")
-        .arg(_qstrExtra, _qstrToken, _qstrSkin, _qstrLang, _qstrLayout);
+    return QString(R"({%1"cmd":101,"token":"%2","platform":"pl","communicationId":"c1",)"
+                   R"("param":{"skin":"%3","lang":"en","layout":"L"}})")
+        .arg(_qstrExtra, _qstrToken, _qstrSkin);
 }
 
-STRUCT_StartRequest Block(const QString& _qstrSkin, const QString& _qstrLang, const QString& _qstrLayout,
-                          const QString& _qstrToken)
+// Skin, language, layout and token in their fields, each cut as stored.
+STRUCT_StartRequest Block(const QString& _qstrSkin, const QString& _qstrToken)
 {
     STRUCT_StartRequest structBlock;
-    const QString aqstrText[4] = {_qstrSkin, _qstrLang, _qstrLayout, _qstrToken};
+    const QString aqstrText[4] = {_qstrSkin, "en", "L", _qstrToken};
     for (int i = 0; i < 4; ++i) {
         const QByteArray qbaText = aqstrText[i].toUtf8();
-        std::memcpy(structBlock.aszField[i + 1], qbaText.constData(),
-                    std::min<std::size_t>(static_cast<std::size_t>(qbaText.size()), 511));
+        std::memcpy(structBlock.aszField[i + 1], qbaText.constData(), std::min(qbaText.size(), 511));
     }
     return structBlock;
 }
 
 bool SameBlock(const STRUCT_StartRequest& _structA, const STRUCT_StartRequest& _structB)
 {
-    return _structA.ulWord == _structB.ulWord &&
-           std::memcmp(_structA.aszField, _structB.aszField, sizeof(_structA.aszField)) == 0;
+    return std::memcmp(&_structA, &_structB, sizeof(_structA)) == 0;
 }
 
 } // namespace
@@ -47,325 +43,203 @@ class TestPlatformRequests : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    void initTestCase()
+    {
+        qputenv("LUMACAST_CHILD_RECORD", QFile::encodeName(m_tempDir.filePath("child-arguments")));
+        m_qstrChildPath = App()->GetAppDir() + App()->GetAppBaseName();
+        QVERIFY(m_qstrChildPath != QCoreApplication::applicationFilePath());
+        QVERIFY(QDir().mkpath(QFileInfo(App()->GetConfigPath()).absolutePath()));
+    }
+    void init()
+    {
+        App()->SetToken("token");
+        App()->SetSkin("skinOne");
+        App()->SetSendSocketID("s0");
+        App()->SetStartRequest(STRUCT_StartRequest());
+        QFile::remove(App()->GetConfigPath());
+        QFile::remove(m_tempDir.filePath("child-arguments"));
+        QFile::remove(m_qstrChildPath);
+        QVERIFY(QFile::copy(LUMACAST_CHILD_RECORDER, m_qstrChildPath));
+        QVERIFY(m_fixture.Open());
+    }
+    void cleanup() { m_fixture.Close(); }
 
-    void testStartRequest_failedCheck_logsAndSendsNothing_data();
-    void testStartRequest_failedCheck_logsAndSendsNothing();
-    void testStartRequest_different_data();
-    void testStartRequest_different();
-    void testStartRequest_matchingStored_data();
-    void testStartRequest_matchingStored();
-    void testStartRequest_sendSocketID_data();
-    void testStartRequest_sendSocketID();
-    void testSetUserRequest_data();
-    void testSetUserRequest();
-    void testSetUserRequest_settingsNotWritable_answersFailure();
+    void startRequest_failedCheck_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("log"); // empty: dropped without a log line
+        const QString qstrParam = R"("param":{"lang":"l","skin":"s","layout":"y"})";
+        QTest::newRow("not JSON") << R"({"cmd":101)" << QString();
+        QTest::newRow("array") << "[101]"
+                               << "!qjsonDoc.isObject()";
+        QTest::newRow("no param") << R"({"token":"t","platform":"p"})"
+                                  << "!_qjsonMsg.contains(param)";
+        QTest::newRow("no token") << R"({"platform":"p",)" + qstrParam + "}"
+                                  << "!_qjsonMsg.contains(token)";
+        QTest::newRow("token null") << R"({"token":null,"platform":"p",)" + qstrParam + "}"
+                                    << "!qjsonValToken.isString()";
+        QTest::newRow("no platform") << R"({"token":"t",)" + qstrParam + "}"
+                                     << "!qjsonValPlatform.isString()";
+        QTest::newRow("param a text") << R"({"token":"t","platform":"p","param":"x"})"
+                                      << "!qjsonValueParam.isObject()";
+        for (const char* pcKey : {"lang", "skin", "layout"}) {
+            QJsonObject qjsonParam{{"lang", "l"}, {"skin", "s"}, {"layout", "y"}};
+            qjsonParam.remove(pcKey);
+            QTest::newRow(pcKey) << JsonToString({{"token", "t"}, {"platform", "p"}, {"param", qjsonParam}})
+                                 << QString("!qjsonObj.contains(%1)").arg(pcKey);
+        }
+    }
+    void startRequest_failedCheck()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, log);
+        const LogTail logTail;
+        m_fixture.Link()->HandleStartRequest(m_fixture.Link()->MakeHead(),
+                                             text.replace("{\"", "{\"sendSocketID\":\"s1\",\""));
+        QVERIFY(m_fixture.Sync());
+        const QString qstrNewLog = logTail.NewText();
+        QCOMPARE(qstrNewLog.count('!'), log.isEmpty() ? 0 : 1);
+        QVERIFY(log.isEmpty() ||
+                qstrNewLog.contains(QRegularExpression("L2 CLS_WebSocketWidgetRequests.cpp:\\d+ " +
+                                                       QRegularExpression::escape(log) + "\n")));
+        QVERIFY(m_fixture.Peer().Frames().isEmpty());
+        QCOMPARE(App()->GetSendSocketID(), QString("s0"));
+        QVERIFY(SameBlock(App()->GetStartRequest(), STRUCT_StartRequest()));
+    }
+
+    // Other settings go to a fresh copy that takes over as a restart does, answered only when it
+    // started; this copy keeps what it had.
+    void startRequest_different_data()
+    {
+        QTest::addColumn<bool>("starts");
+        QTest::newRow("program starts") << true;
+        QTest::newRow("program missing") << false;
+    }
+    void startRequest_different()
+    {
+        QFETCH(bool, starts);
+        if (!starts) {
+            QVERIFY(QFile::remove(m_qstrChildPath));
+        }
+        const QString qstrRequest = StartRequest("皮肤二", "tök€n😀", R"("sendSocketID":"s2",)");
+        m_fixture.Peer().Send(qstrRequest);
+        QVERIFY(m_fixture.Sync());
+        if (starts) {
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_tempDir.filePath("child-arguments")), 10000);
+            const QList<QByteArray> lstArgs = RecordedArguments(m_tempDir.filePath("child-arguments"));
+            QCOMPARE(lstArgs.size(), 3);
+            QCOMPARE(lstArgs.at(1), App()->GetAppBaseName().toUtf8());
+            QJsonObject qjsonExpected = JsonOf(qstrRequest);
+            qjsonExpected.insert(
+                "param",
+                QJsonObject{
+                    {"skin", "皮肤二"}, {"lang", "en"}, {"layout", "L"}, {"restart", true}, {"tip", false}});
+            QCOMPARE(JsonOf(QString::fromUtf8(lstArgs.at(2))), qjsonExpected);
+            CheckStartAnswer("tök€n😀");
+        } else {
+            QVERIFY(m_fixture.Peer().Frames().isEmpty());
+        }
+        QCOMPARE(App()->GetToken(), QString("token"));
+        QCOMPARE(App()->GetSendSocketID(), QString("s2"));
+        QVERIFY(SameBlock(App()->GetStartRequest(), STRUCT_StartRequest()));
+    }
+
+    // Equal to the stored block (texts cut there at a character boundary): answered at once,
+    // without a new process, and its settings taken.
+    void startRequest_matchingStored_data()
+    {
+        QTest::addColumn<QString>("sent");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("same texts") << "skinTwo"
+                                    << "skinTwo";
+        QTest::newRow("3-byte character across the limit")
+            << "ab" + QString("中").repeated(200) << "ab" + QString("中").repeated(169);
+    }
+    void startRequest_matchingStored()
+    {
+        QFETCH(QString, sent);
+        QFETCH(QString, kept);
+        App()->SetStartRequest(Block(kept, kept));
+        m_fixture.Peer().Send(StartRequest(sent, sent));
+        CheckStartAnswer(sent);
+        QCOMPARE(App()->GetSkin(), kept);
+        QCOMPARE(App()->GetToken(), kept);
+        QCOMPARE(App()->GetLanguage(), QString("en"));
+        QVERIFY(SameBlock(App()->GetStartRequest(), Block(kept, kept)));
+        QVERIFY(!QFile::exists(m_tempDir.filePath("child-arguments")));
+    }
+
+    void setUserRequest_data()
+    {
+        QTest::addColumn<QString>("config");
+        QTest::addColumn<QString>("param");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("other keys kept, defaultLogin array removed")
+            << R"({"hostInfo":{"port":8000,"user":"b2xk","supportModify":true,"defaultLogin":[1]},"skin":"s"})"
+            << R"(,"param":{"user":"dXNlcg==","password":"cGFzcw=="})"
+            << R"({"hostInfo":{"port":8000,"user":"dXNlcg==","password":"cGFzcw==","supportModify":false},"skin":"s"})";
+        QTest::newRow("settings not JSON, wrong types")
+            << R"({"hostInfo":)"
+            << R"(,"param":{"user":5,"password":"密码"})"
+            << R"({"hostInfo":{"user":"","password":"密码","supportModify":false}})";
+        QTest::newRow("param missing")
+            << QString() << QString() << R"({"hostInfo":{"user":"","password":"","supportModify":false}})";
+    }
+    void setUserRequest()
+    {
+        QFETCH(QString, config);
+        QFETCH(QString, param);
+        QFETCH(QString, expected);
+        QFile qfileConfig(App()->GetConfigPath());
+        QVERIFY(config.isNull() ||
+                (qfileConfig.open(QIODevice::WriteOnly) && qfileConfig.write(config.toUtf8()) > 0));
+        qfileConfig.close();
+        m_fixture.Peer().Send(R"({"cmd":2003,"platform":"pl","token":"tk","communicationId":"c9")" + param +
+                              "}");
+        QVERIFY(m_fixture.Peer().WaitFrames(1));
+        QCOMPARE(
+            JsonOf(m_fixture.Peer().Frames().at(0)),
+            JsonOf(QString(R"({"agentId":"d41d8cd98f00b204e9800998ecf8427e","clientlist":["platformClient"],)"
+                           R"("cmd":12003,"communicationId":"","param":{"ret":0},"platform":"pl",)"
+                           R"("recvSocketID":"","sender":"%1","token":"tk"})")
+                       .arg(App()->GetAppBaseName())));
+        QCOMPARE(ReadJsonFile(App()->GetConfigPath()), JsonOf(expected));
+    }
+
+    // A settings file that cannot be replaced (a folder stands in its place) is logged, and the
+    // platform hears that the user was not saved.
+    void setUserRequest_settingsNotWritable_answersFailure()
+    {
+        QVERIFY(QDir().mkpath(App()->GetConfigPath()));
+        const LogTail logTail;
+        m_fixture.Peer().Send(R"({"cmd":2003,"param":{"user":"u","password":"p"}})");
+        QVERIFY(m_fixture.Peer().WaitFrames(1));
+        const QJsonObject qjsonAnswer = JsonOf(m_fixture.Peer().Frames().takeFirst());
+        QVERIFY(QDir(App()->GetConfigPath()).removeRecursively());
+        QCOMPARE(qjsonAnswer.value("cmd").toInt(), 12003);
+        QCOMPARE(qjsonAnswer.value("param").toObject(), JsonOf(R"({"ret":1})"));
+        QVERIFY(logTail.NewText().contains("L3 PublicCommonFun.cpp:"));
+    }
 
 private:
-    QJsonObject AnswerFrame();
-    void CheckStartAnswer(const QString& _qstrToken);
+    static OrbApplication* App() { return OrbApplication::Instance(); }
+
+    void CheckStartAnswer(const QString& _qstrToken)
+    {
+        QVERIFY(m_fixture.Peer().WaitFrames(1));
+        QCOMPARE(
+            JsonOf(m_fixture.Peer().Frames().takeFirst()),
+            JsonOf(
+                QString(R"({"agentId":"d41d8cd98f00b204e9800998ecf8427e","clientlist":["platformClient"],)"
+                        R"("cmd":10101,"communicationId":"c1","param":{"content":{},"message":"","ret":0},)"
+                        R"("platform":"pl","recvSocketID":"%1","sender":"%2","token":"%3"})")
+                    .arg(App()->GetSendSocketID(), App()->GetAppBaseName(), _qstrToken)));
+    }
 
     LinkFixture m_fixture;
     QTemporaryDir m_tempDir;
-    QString m_qstrRecordFile;
     QString m_qstrChildPath;
 };
-
-void TestPlatformRequests::initTestCase()
-{
-    QVERIFY(m_tempDir.isValid());
-    m_qstrRecordFile = m_tempDir.filePath(QStringLiteral("child-arguments"));
-    qputenv("LUMACAST_CHILD_RECORD", QFile::encodeName(m_qstrRecordFile));
-    OrbApplication* pApp = OrbApplication::Instance();
-    m_qstrChildPath = pApp->GetAppDir() + pApp->GetAppBaseName();
-    QVERIFY2(m_qstrChildPath != QCoreApplication::applicationFilePath(), "the test must not start itself");
-    QVERIFY(QDir().mkpath(QFileInfo(pApp->GetConfigPath()).absolutePath()));
-}
-
-void TestPlatformRequests::init()
-{
-    OrbApplication* pApp = OrbApplication::Instance();
-    pApp->SetToken(QStringLiteral("token"));
-    pApp->SetSkin(QStringLiteral("skinOne"));
-    pApp->SetLanguage(QString());
-    pApp->SetSendSocketID(QStringLiteral("s0"));
-    pApp->SetStartRequest(STRUCT_StartRequest());
-    QFile::remove(pApp->GetConfigPath());
-    QFile::remove(m_qstrRecordFile);
-    QFile::remove(m_qstrChildPath);
-    QVERIFY(QFile::copy(QStringLiteral(LUMACAST_CHILD_RECORDER), m_qstrChildPath));
-    QVERIFY(m_fixture.Open());
-}
-
-void TestPlatformRequests::cleanup()
-{
-    m_fixture.Close();
-    QFile::remove(m_qstrChildPath);
-}
-
-QJsonObject TestPlatformRequests::AnswerFrame()
-{
-    if (!m_fixture.Peer().WaitFrames(1)) {
-        return QJsonObject();
-    }
-    return JsonOf(m_fixture.Peer().Frames().takeFirst());
-}
-
-// Waits for the answer to a start request made by StartRequest() and checks it whole.
-void TestPlatformRequests::CheckStartAnswer(const QString& _qstrToken)
-{
-    const QJsonObject qjsonAnswer = AnswerFrame();
-    const OrbApplication* pApp = OrbApplication::Instance();
-    QCOMPARE(qjsonAnswer,
-             JsonOf(QStringLiteral(
-                        R"({"agentId":"d41d8cd98f00b204e9800998ecf8427e","clientlist":["platformClient"],)"
-                        R"("cmd":10101,"communicationId":"c1","param":{"content":{},"message":"","ret":0},)"
-                        R"("platform":"pl","recvSocketID":"%1","sender":"%2","token":"%3"})")
-                        .arg(pApp->GetSendSocketID(), pApp->GetAppBaseName(), _qstrToken)));
-}
-
-void TestPlatformRequests::testStartRequest_failedCheck_logsAndSendsNothing_data()
-{
-    QTest::addColumn<QString>("qstrText");
-    QTest::addColumn<QString>("qstrLog"); // empty: dropped without a log line
-    const auto AddRow = [](const char* _pcName, const QString& _qstrFields, const char* _pcLog) {
-        QTest::newRow(_pcName) << QStringLiteral(R"({"cmd":101,"sendSocketID":"s1",)") + _qstrFields +
-                                      QLatin1Char('}')
-                               << QString::fromLatin1(_pcLog);
-    };
-    const QString qstrParam = QStringLiteral(R"("param":{"lang":"l","skin":"s","layout":"y"})");
-    QTest::newRow("not JSON") << QStringLiteral(R"({"cmd":101)") << QString();
-    QTest::newRow("array") << QStringLiteral("[101]") << QStringLiteral("!qjsonDoc.isObject()");
-    AddRow("no param", QStringLiteral(R"("token":"t","platform":"p")"), "!_qjsonMsg.contains(param)");
-    AddRow("no token", QStringLiteral(R"("platform":"p",)") + qstrParam, "!_qjsonMsg.contains(token)");
-    AddRow("token null", QStringLiteral(R"("token":null,"platform":"p",)") + qstrParam,
-           "!qjsonValToken.isString()");
-    AddRow("no platform", QStringLiteral(R"("token":"t",)") + qstrParam, "!qjsonValPlatform.isString()");
-    AddRow("param a text", QStringLiteral(R"("token":"t","platform":"p","param":"x")"),
-           "!qjsonValueParam.isObject()");
-    AddRow("no lang", QStringLiteral(R"("token":"t","platform":"p","param":{"skin":"s","layout":"y"})"),
-           "!qjsonObj.contains(lang)");
-    AddRow("no skin", QStringLiteral(R"("token":"t","platform":"p","param":{"lang":"l","layout":"y"})"),
-           "!qjsonObj.contains(skin)");
-    AddRow("no layout", QStringLiteral(R"("token":"t","platform":"p","param":{"lang":"l","skin":"s"})"),
-           "!qjsonObj.contains(layout)");
-}
-
-// Handed to the handler directly: texts that are no object never reach it through dispatch.
-void TestPlatformRequests::testStartRequest_failedCheck_logsAndSendsNothing()
-{
-    QFETCH(QString, qstrText);
-    QFETCH(QString, qstrLog);
-    const LogTail logTail;
-    m_fixture.Link()->HandleStartRequest(m_fixture.Link()->MakeHead(), qstrText);
-    QVERIFY(m_fixture.Sync());
-    const QString qstrNewLog = logTail.NewText();
-    QCOMPARE(qstrNewLog.count(QLatin1Char('!')), qstrLog.isEmpty() ? 0 : 1);
-    if (!qstrLog.isEmpty()) {
-        QVERIFY2(qstrNewLog.contains(QStringLiteral("L2 CLS_WebSocketWidgetRequests.cpp:")),
-                 qPrintable(qstrNewLog));
-        QVERIFY2(qstrNewLog.contains(QLatin1Char(' ') + qstrLog + QLatin1Char('\n')), qPrintable(qstrNewLog));
-    }
-    QVERIFY(m_fixture.Peer().Frames().isEmpty());
-    QVERIFY(!qstrNewLog.contains(QStringLiteral("WinStartUp")));
-    QCOMPARE(OrbApplication::Instance()->GetSendSocketID(), QStringLiteral("s0"));
-    QVERIFY(SameBlock(OrbApplication::Instance()->GetStartRequest(), STRUCT_StartRequest()));
-}
-
-void TestPlatformRequests::testStartRequest_different_data()
-{
-    QTest::addColumn<bool>("blStarts");
-    QTest::newRow("program starts") << true;
-    QTest::newRow("program missing") << false;
-}
-
-// A request with other settings is left to a fresh copy of the program, and answered only when
-// that copy started; this copy keeps what it had.
-void TestPlatformRequests::testStartRequest_different()
-{
-    QFETCH(bool, blStarts);
-    if (!blStarts) {
-        QVERIFY(QFile::remove(m_qstrChildPath));
-    }
-    OrbApplication* pApp = OrbApplication::Instance();
-    const LogTail logTail;
-    const QString qstrRequest = StartRequest(QStringLiteral("皮肤二"), QStringLiteral("zh_CN"),
-                                             QStringLiteral("布局 1"), QStringLiteral("tök€n😀"));
-    m_fixture.Peer().Send(qstrRequest);
-    if (blStarts) {
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_qstrRecordFile), 10000);
-        const QList<QByteArray> lstArgs = RecordedArguments(m_qstrRecordFile);
-        QCOMPARE(lstArgs.size(), 3);
-        QCOMPARE(lstArgs.at(1), pApp->GetAppBaseName().toUtf8());
-        QCOMPARE(lstArgs.at(2), qstrRequest.toUtf8());
-        CheckStartAnswer(QStringLiteral("tök€n😀"));
-    } else {
-        QVERIFY(m_fixture.Sync());
-        QVERIFY(m_fixture.Peer().Frames().isEmpty());
-    }
-    QVERIFY(logTail.NewText().contains(QStringLiteral("WinStartUp::program = ") + m_qstrChildPath));
-    QCOMPARE(pApp->GetToken(), QStringLiteral("token"));
-    QCOMPARE(pApp->GetSkin(), QStringLiteral("skinOne"));
-    QVERIFY(SameBlock(pApp->GetStartRequest(), STRUCT_StartRequest()));
-}
-
-void TestPlatformRequests::testStartRequest_matchingStored_data()
-{
-    QTest::addColumn<QString>("qstrRequest");
-    QTest::addColumn<QString>("qstrSkin"); // with the next three: the stored block, and what is taken
-    QTest::addColumn<QString>("qstrLang");
-    QTest::addColumn<QString>("qstrLayout");
-    QTest::addColumn<QString>("qstrToken");
-    QTest::newRow("same texts") << StartRequest(QStringLiteral("skinTwo"), QStringLiteral("en"),
-                                                QStringLiteral("L1"), QStringLiteral("tokA"))
-                                << QStringLiteral("skinTwo") << QStringLiteral("en") << QStringLiteral("L1")
-                                << QStringLiteral("tokA");
-    // "lang", "skin" and "layout" must be there, but a value that is not a text counts as empty.
-    QTest::newRow("texts of other types read as empty")
-        << QStringLiteral(R"({"cmd":101,"token":"tokA","platform":"pl","communicationId":"c1",)"
-                          R"("param":{"lang":5,"skin":null,"layout":{"a":"b"}}})")
-        << QString() << QString() << QString() << QStringLiteral("tokA");
-    // Texts are stored cut to the field, at a character boundary, so the cut texts match again.
-    const auto AddCut = [](const char* _pcName, const QString& _qstrSent, const QString& _qstrKept) {
-        QTest::newRow(_pcName) << StartRequest(_qstrSent, QStringLiteral("en"), QStringLiteral("L"),
-                                               _qstrSent)
-                               << _qstrKept << QStringLiteral("en") << QStringLiteral("L") << _qstrKept;
-    };
-    const QString qstrHan = QStringLiteral("中");  // 3 bytes
-    const QString qstrEmoji = QStringLiteral("😀"); // 4 bytes
-    AddCut("ASCII over the limit", QString(600, QLatin1Char('a')), QString(511, QLatin1Char('a')));
-    AddCut("ASCII at the limit", QString(511, QLatin1Char('b')), QString(511, QLatin1Char('b')));
-    AddCut("3-byte characters", qstrHan.repeated(200), qstrHan.repeated(170));
-    AddCut("3-byte characters ending at the limit", QStringLiteral("a") + qstrHan.repeated(200),
-           QStringLiteral("a") + qstrHan.repeated(170));
-    AddCut("3-byte character across the limit", QStringLiteral("ab") + qstrHan.repeated(200),
-           QStringLiteral("ab") + qstrHan.repeated(169));
-    AddCut("4-byte characters", qstrEmoji.repeated(200), qstrEmoji.repeated(127));
-    AddCut("2-byte characters", QStringLiteral("é").repeated(300), QStringLiteral("é").repeated(255));
-}
-
-// A request equal to the stored block is answered at once, without a new process, and its
-// settings are taken.
-void TestPlatformRequests::testStartRequest_matchingStored()
-{
-    QFETCH(QString, qstrRequest);
-    QFETCH(QString, qstrSkin);
-    QFETCH(QString, qstrLang);
-    QFETCH(QString, qstrLayout);
-    QFETCH(QString, qstrToken);
-    OrbApplication* pApp = OrbApplication::Instance();
-    const STRUCT_StartRequest structStored = Block(qstrSkin, qstrLang, qstrLayout, qstrToken);
-    pApp->SetStartRequest(structStored);
-    const LogTail logTail;
-    m_fixture.Peer().Send(qstrRequest);
-    CheckStartAnswer(JsonOf(qstrRequest).value(QStringLiteral("token")).toString());
-    QCOMPARE(pApp->GetSkin(), qstrSkin);
-    QCOMPARE(pApp->GetLanguage(), qstrLang);
-    QCOMPARE(pApp->GetToken(), qstrToken);
-    QVERIFY(SameBlock(pApp->GetStartRequest(), structStored));
-    QVERIFY(!logTail.NewText().contains(QStringLiteral("WinStartUp")));
-    QVERIFY(!QFile::exists(m_qstrRecordFile));
-}
-
-void TestPlatformRequests::testStartRequest_sendSocketID_data()
-{
-    QTest::addColumn<QString>("qstrSocketId");
-    QTest::addColumn<QString>("qstrAfter");
-    QTest::newRow("text") << QStringLiteral(R"("sendSocketID":"s1",)") << QStringLiteral("s1");
-    QTest::newRow("number") << QStringLiteral(R"("sendSocketID":7,)") << QStringLiteral("s0");
-    QTest::newRow("missing") << QString() << QStringLiteral("s0");
-}
-
-// The socket ID of a request that passes the checks is taken whatever happens next, and every
-// later message names it as receiver.
-void TestPlatformRequests::testStartRequest_sendSocketID()
-{
-    QFETCH(QString, qstrSocketId);
-    QFETCH(QString, qstrAfter);
-    m_fixture.Peer().Send(StartRequest(QString(), QString(), QString(), QString(), qstrSocketId));
-    QCOMPARE(AnswerFrame().value(QStringLiteral("recvSocketID")).toString(), qstrAfter);
-    QCOMPARE(OrbApplication::Instance()->GetSendSocketID(), qstrAfter);
-    m_fixture.Link()->Login();
-    QCOMPARE(AnswerFrame().value(QStringLiteral("recvSocketID")).toString(), qstrAfter);
-}
-
-void TestPlatformRequests::testSetUserRequest_data()
-{
-    QTest::addColumn<QString>("qstrConfig");
-    QTest::addColumn<QString>("qstrParam");
-    QTest::addColumn<QString>("qstrExpected");
-    const QString qstrUserParam = QStringLiteral(R"(,"param":{"user":"u","password":"p"})");
-    const QString qstrUserHost =
-        QStringLiteral(R"({"hostInfo":{"user":"u","password":"p","supportModify":false}})");
-    QTest::newRow("other keys kept")
-        << QStringLiteral(R"({"hostInfo":{"port":8000,"user":"b2xk","supportModify":true,"x":[1]},)"
-                          R"("skin":"skinTwo","chInfo":[{"chNo":0}]})")
-        << QStringLiteral(R"(,"param":{"user":"dXNlcg==","password":"cGFzcw=="})")
-        << QStringLiteral(R"({"hostInfo":{"port":8000,"user":"dXNlcg==","password":"cGFzcw==",)"
-                          R"("supportModify":false,"x":[1]},"skin":"skinTwo","chInfo":[{"chNo":0}]})");
-    QTest::newRow("defaultLogin array removed")
-        << QStringLiteral(R"({"hostInfo":{"defaultLogin":[1]}})") << qstrUserParam << qstrUserHost;
-    QTest::newRow("defaultLogin true kept")
-        << QStringLiteral(R"({"hostInfo":{"defaultLogin":true}})") << qstrUserParam
-        << QStringLiteral(
-               R"({"hostInfo":{"defaultLogin":true,"user":"u","password":"p","supportModify":false}})");
-    QTest::newRow("defaultLogin object kept")
-        << QStringLiteral(R"({"hostInfo":{"defaultLogin":{"a":[1]}}})") << qstrUserParam
-        << QStringLiteral(
-               R"({"hostInfo":{"defaultLogin":{"a":[1]},"user":"u","password":"p","supportModify":false}})");
-    QTest::newRow("no settings file") << QString() << qstrUserParam << qstrUserHost;
-    QTest::newRow("settings not JSON") << QStringLiteral(R"({"hostInfo":)") << qstrUserParam << qstrUserHost;
-    QTest::newRow("hostInfo not an object")
-        << QStringLiteral(R"({"hostInfo":5,"skin":"skinOne"})") << qstrUserParam
-        << QStringLiteral(
-               R"({"hostInfo":{"user":"u","password":"p","supportModify":false},"skin":"skinOne"})");
-    QTest::newRow("param missing")
-        << QStringLiteral(R"({"hostInfo":{"port":1}})") << QString()
-        << QStringLiteral(R"({"hostInfo":{"port":1,"user":"","password":"","supportModify":false}})");
-    QTest::newRow("wrong types and non-ASCII")
-        << QStringLiteral("{}") << QStringLiteral(R"(,"param":{"user":5,"password":"密码 ü"})")
-        << QStringLiteral(R"({"hostInfo":{"user":"","password":"密码 ü","supportModify":false}})");
-}
-
-void TestPlatformRequests::testSetUserRequest()
-{
-    QFETCH(QString, qstrConfig);
-    QFETCH(QString, qstrParam);
-    QFETCH(QString, qstrExpected);
-    OrbApplication* pApp = OrbApplication::Instance();
-    if (!qstrConfig.isNull()) {
-        QFile qfileConfig(pApp->GetConfigPath());
-        QVERIFY(qfileConfig.open(QIODevice::WriteOnly));
-        qfileConfig.write(qstrConfig.toUtf8());
-    }
-    m_fixture.Peer().Send(
-        QStringLiteral(R"({"cmd":2003,"platform":"pl","token":"tk","communicationId":"c9")") + qstrParam +
-        QLatin1Char('}'));
-    QCOMPARE(AnswerFrame(),
-             JsonOf(QStringLiteral(
-                        R"({"agentId":"d41d8cd98f00b204e9800998ecf8427e","clientlist":["platformClient"],)"
-                        R"("cmd":12003,"communicationId":"","param":{"ret":0},"platform":"pl",)"
-                        R"("recvSocketID":"","sender":"%1","token":"tk"})")
-                        .arg(pApp->GetAppBaseName())));
-    QCOMPARE(ReadJsonFile(pApp->GetConfigPath()), JsonOf(qstrExpected));
-}
-
-// A settings file that cannot be replaced (here a folder stands in its place) is logged, and the
-// platform hears that the user was not saved.
-void TestPlatformRequests::testSetUserRequest_settingsNotWritable_answersFailure()
-{
-    const QString qstrConfig = OrbApplication::Instance()->GetConfigPath();
-    QVERIFY(QDir().mkpath(qstrConfig));
-    const LogTail logTail;
-    m_fixture.Peer().Send(QStringLiteral(R"({"cmd":2003,"param":{"user":"u","password":"p"}})"));
-    const QJsonObject qjsonAnswer = AnswerFrame();
-    QVERIFY(QDir(qstrConfig).removeRecursively());
-    QCOMPARE(qjsonAnswer.value(QStringLiteral("cmd")).toInt(), 12003);
-    QCOMPARE(qjsonAnswer.value(QStringLiteral("param")).toObject(), JsonOf(QStringLiteral(R"({"ret":1})")));
-    QVERIFY(logTail.NewText().contains(QStringLiteral("L3 PublicCommonFun.cpp:")));
-}
 
 LUMACAST_TEST_MAIN(TestPlatformRequests)
 #include "test_platformrequests.moc"

@@ -284,15 +284,29 @@ QJsonArray CLS_ChanRecord::ResolutionArray(const QList<QSize>& _lstResolution)
     return qJsonArrResolution;
 }
 
-QJsonArray CLS_ChanRecord::TakeDesktopRecords(const QJsonArray& _qJsonArrChInfo, int _iDesktopNeedChNo,
-                                              QList<int>& _lstDesktopChNo)
+bool CLS_ChanRecord::IsDesktopRecord(const QJsonObject& _qjsonRecord)
+{
+    return _qjsonRecord.value(QStringLiteral("collectDevType")).toInt(-1) == 0;
+}
+
+int CLS_ChanRecord::FindDesktopRecord(const QJsonArray& _qJsonArrChInfo, int _iChNo)
+{
+    for (int i = 0; i < _qJsonArrChInfo.size(); ++i) {
+        const QJsonObject qjsonRecord = _qJsonArrChInfo.at(i).toObject();
+        if (IsDesktopRecord(qjsonRecord) && qjsonRecord.value(QStringLiteral("chNo")).toInt(-1) == _iChNo) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+QJsonArray CLS_ChanRecord::TakeDesktopRecords(const QJsonArray& _qJsonArrChInfo, QList<int>& _lstDesktopChNo)
 {
     QJsonArray qJsonArrOther;
     for (const QJsonValue& qjsonValue : _qJsonArrChInfo) {
         const QJsonObject qjsonRecord = qjsonValue.toObject();
-        const int iChNo = qjsonRecord.value(QStringLiteral("chNo")).toInt(0);
-        if (qjsonRecord.value(QStringLiteral("collectDevType")).toInt(-1) == 0 || iChNo < _iDesktopNeedChNo) {
-            _lstDesktopChNo.append(iChNo);
+        if (IsDesktopRecord(qjsonRecord)) {
+            _lstDesktopChNo.append(qjsonRecord.value(QStringLiteral("chNo")).toInt(0));
         } else {
             qJsonArrOther.append(qjsonRecord);
         }

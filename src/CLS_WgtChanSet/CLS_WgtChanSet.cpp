@@ -49,8 +49,7 @@ int ConfiguredPort()
 
 CLS_WgtChanSet::CLS_WgtChanSet(QWidget* parent)
     : QWidget(parent), m_pUi(std::make_unique<CLS_UiChanSet>()), m_pLabelViewfinder(new QLabel(this)),
-      m_pViewfinder(new QCameraViewfinder(m_pLabelViewfinder)),
-      m_audioSource(CLS_DeviceProbe::ListQtAudioInputs)
+      m_pViewfinder(new QCameraViewfinder(m_pLabelViewfinder))
 {
     qRegisterMetaType<QCamera::State>("QCamera::State");
     RegisterDeviceMetaTypes();
@@ -76,9 +75,9 @@ void CLS_WgtChanSet::SetCameraSource(CLS_CameraSource* _pCameraSource)
     m_pCameraSource = _pCameraSource != nullptr ? _pCameraSource : this;
 }
 
-void CLS_WgtChanSet::SetAudioSource(CLS_DeviceProbe::AudioSource _audioSource)
+void CLS_WgtChanSet::SetAudioSource(CLS_AudioSource* _pAudioSource)
 {
-    m_audioSource = _audioSource ? std::move(_audioSource) : CLS_DeviceProbe::ListQtAudioInputs;
+    m_pAudioSource = _pAudioSource != nullptr ? _pAudioSource : &CLS_DeviceProbe::SystemAudioSource();
 }
 
 bool CLS_WgtChanSet::InitChanSet()
@@ -91,16 +90,22 @@ bool CLS_WgtChanSet::InitChanSet()
     m_pUi->label_ChooseCh->setText(tr("选择"));
     m_pUi->label_ChName->setText(tr("通道名称"));
     m_pUi->lineEdit_ChName->setEnabled(false);
+    // A typed number would become an item without a record.
+    m_pUi->comboBox_ChooseCh->SetEditEnabled(false);
     connect(m_pUi->comboBox_ChooseCh, &CLS_ComboBox::SigCurrentIndexChanged, this,
             &CLS_WgtChanSet::SlotChInfoChanged);
 
     const QJsonObject qjsonHost = App()->ReadConfig().value(QStringLiteral("hostInfo")).toObject();
     char acUser[g_iCredentialSize] = {};
     char acPassword[g_iCredentialSize] = {};
-    Base64Decode(qjsonHost.value(QStringLiteral("user")).toString().toUtf8().constData(), acUser,
-                 sizeof(acUser));
-    Base64Decode(qjsonHost.value(QStringLiteral("password")).toString().toUtf8().constData(), acPassword,
-                 sizeof(acPassword));
+    if (!Base64Decode(qjsonHost.value(QStringLiteral("user")).toString().toUtf8().constData(), acUser,
+                      sizeof(acUser))) {
+        LOG_EX(LOG_FAIL, "stored user name longer than %d bytes: registered empty", g_iCredentialSize - 1);
+    }
+    if (!Base64Decode(qjsonHost.value(QStringLiteral("password")).toString().toUtf8().constData(), acPassword,
+                      sizeof(acPassword))) {
+        LOG_EX(LOG_FAIL, "stored password longer than %d bytes: registered empty", g_iCredentialSize - 1);
+    }
     if (camera_business_register_user(acUser, acPassword) == 0) {
         LOG_EX(LOG_FAIL, "!camera_business_register_user(m_strUserName, m_strPassword)");
     }
@@ -179,7 +184,7 @@ void CLS_WgtChanSet::LoadChannels()
     QJsonArray qJsonArrChInfo;
     ChanInfoArray arrChanInfo = CLS_ChanRecord::EmptyChanInfoArray();
     for (int i = 0; i < DesktopSlots(); ++i) {
-        const int iFound = CLS_ChanRecord::FindRecord(qJsonArrStored, QStringLiteral("chNo"), i);
+        const int iFound = CLS_ChanRecord::FindDesktopRecord(qJsonArrStored, i);
         QJsonObject qjsonRecord;
         if (iFound >= 0) {
             qjsonRecord = qJsonArrStored.at(iFound).toObject();
@@ -199,25 +204,30 @@ void CLS_WgtChanSet::LoadChannels()
     for (const STRUCT_Usb& structUsb : qAsConst(m_vecUsb)) {
         const int iFound =
             CLS_ChanRecord::FindRecord(qJsonArrStored, QStringLiteral("devID"), structUsb.qstrDevID);
-        if (iFound >= 0) {
-            const QJsonObject qjsonRecord = qJsonArrStored.at(iFound).toObject();
-            const int iChNo = qjsonRecord.value(QStringLiteral("chNo")).toInt(0);
-            // A hand-edited file may put a camera on a number out of range or already built.
-            if (!CLS_ChanRecord::IsValidChNo(iChNo) || arrChanInfo[iChNo].iCollectDevType != -1) {
-                LOG_EX(LOG_TRACE, "camera %s: stored channel %d is not free",
-                       qUtf8Printable(structUsb.qstrDevID), iChNo);
-                continue;
-            }
-            CLS_ChanRecord::JsonToChanInfo(qjsonRecord, arrChanInfo[iChNo]);
-            ClaimStoredAudio(iChNo, arrChanInfo[iChNo]);
+        QJsonObject qjsonRecord = iFound >= 0 ? qJsonArrStored.at(iFound).toObject() : QJsonObject();
+        const int iStoredChNo = qjsonRecord.value(QStringLiteral("chNo")).toInt(-1);
+        if (iFound >= 0 && CLS_ChanRecord::IsValidChNo(iStoredChNo) &&
+            arrChanInfo[iStoredChNo].iCollectDevType == -1) {
+            // Present now, so published, whatever the record kept from the last run.
+            qjsonRecord.insert(QStringLiteral("enable"), true);
+            CLS_ChanRecord::JsonToChanInfo(qjsonRecord, arrChanInfo[iStoredChNo]);
+            ClaimStoredAudio(iStoredChNo, arrChanInfo[iStoredChNo]);
             qJsonArrChInfo.append(qjsonRecord);
-        } else if (lstFree.isEmpty()) {
-            LOG_EX(LOG_TRACE, "camera %s: no free channel", qUtf8Printable(structUsb.qstrDevID));
-        } else {
-            const int iChNo = lstFree.takeFirst();
-            qJsonArrChInfo.append(
-                CLS_ChanRecord::MakeUsbChannel(structUsb, ClaimFreeAudio(iChNo), iChNo, arrChanInfo[iChNo]));
+            continue;
         }
+        if (iFound >= 0) {
+            // A hand edit, or a raised desktop count, may put a camera on a number out of range or
+            // already built: it is placed as a new camera is.
+            LOG_EX(LOG_TRACE, "camera %s: stored channel %d is not free", qUtf8Printable(structUsb.qstrDevID),
+                   iStoredChNo);
+        }
+        if (lstFree.isEmpty()) {
+            LOG_EX(LOG_TRACE, "camera %s: no free channel", qUtf8Printable(structUsb.qstrDevID));
+            continue;
+        }
+        const int iChNo = lstFree.takeFirst();
+        qJsonArrChInfo.append(
+            CLS_ChanRecord::MakeUsbChannel(structUsb, ClaimFreeAudio(iChNo), iChNo, arrChanInfo[iChNo]));
     }
     camera_business_set_chan_info(arrChanInfo.data(), CLS_ChanRecord::s_iChannelCount);
     SaveChannels(qJsonArrChInfo);
@@ -288,7 +298,7 @@ bool CLS_WgtChanSet::BuildCurrentChannel(int _iChNo, const QJsonObject& _qjsonCu
     if (!App()->FindAudioDevByChannel(_iChNo, QString(), structAudio)) {
         structAudio = STRUCT_Audio();
     }
-    if (_iChNo < DesktopNeedChNo()) {
+    if (CLS_ChanRecord::IsDesktopRecord(_qjsonCurrent)) {
         if (_iChNo >= m_vecScreen.size()) {
             LOG_EX(LOG_TRACE, "reset of channel %d: no screen at this position", _iChNo);
             return false;
@@ -330,7 +340,9 @@ void CLS_WgtChanSet::RefreshDevices()
 {
     m_vecUsb.clear();
     m_vecScreen.clear();
+    App()->SetUsbDevs({});
     App()->SetAudioDevs({});
+    m_blAudioListed = false;
     SlotGetAudioInfo(QVariant());
     SlotGetUsbInfo(QVariant::fromValue(QVector<STRUCT_Usb>()));
     m_vecUsb = App()->GetUsbDevs();
@@ -352,24 +364,30 @@ void CLS_WgtChanSet::SlotDeviceChanged(QVariant _variantData, QStringList _qstrl
         STRUCT_ChanInfo structChanInfo;
         const int iFound =
             CLS_ChanRecord::FindRecord(qJsonArrChInfo, QStringLiteral("devID"), structUsb.qstrDevID);
-        if (iFound >= 0) {
-            QJsonObject qjsonRecord = qJsonArrChInfo.at(iFound).toObject();
-            const int iChNo = qjsonRecord.value(QStringLiteral("chNo")).toInt(0);
+        QJsonObject qjsonRecord = iFound >= 0 ? qJsonArrChInfo.at(iFound).toObject() : QJsonObject();
+        const int iChNo = qjsonRecord.value(QStringLiteral("chNo")).toInt(-1);
+        if (iFound >= 0 && CLS_ChanRecord::IsValidChNo(iChNo)) {
             qjsonRecord.insert(QStringLiteral("enable"), true);
             qJsonArrChInfo.replace(iFound, qjsonRecord);
             CLS_ChanRecord::JsonToChanInfo(qjsonRecord, structChanInfo);
+            // The input was freed when the camera went: it is taken back if nobody took it meanwhile.
             STRUCT_Audio structAudio;
             if (!App()->FindAudioDevByChannel(iChNo, QString::fromUtf8(structChanInfo.szAudioName),
                                               structAudio)) {
-                structChanInfo.ucEnableAudio = 0;
+                ClaimStoredAudio(iChNo, structChanInfo);
             }
         } else if (lstFree.isEmpty()) {
             LOG_EX(LOG_TRACE, "camera %s: no free channel", qUtf8Printable(structUsb.qstrDevID));
             continue;
         } else {
-            const int iChNo = lstFree.takeFirst();
-            qJsonArrChInfo.append(
-                CLS_ChanRecord::MakeUsbChannel(structUsb, ClaimFreeAudio(iChNo), iChNo, structChanInfo));
+            if (iFound >= 0) {
+                LOG_EX(LOG_TRACE, "camera %s: stored channel %d is out of range",
+                       qUtf8Printable(structUsb.qstrDevID), iChNo);
+                qJsonArrChInfo.removeAt(iFound);
+            }
+            const int iNewChNo = lstFree.takeFirst();
+            qJsonArrChInfo.append(CLS_ChanRecord::MakeUsbChannel(structUsb, ClaimFreeAudio(iNewChNo),
+                                                                 iNewChNo, structChanInfo));
             m_vecUsb.append(structUsb);
         }
         camera_business_add_chan_info(&structChanInfo);
@@ -386,15 +404,28 @@ void CLS_WgtChanSet::SlotDeviceChanged(QVariant _variantData, QStringList _qstrl
 
 void CLS_WgtChanSet::SlotScreenChanged(QVariant _variantData)
 {
+    const QJsonArray qJsonArrStored = StoredChannels();
+    // Cameras keep their numbers, also those below a raised desktop count; the next load gives a
+    // camera another number where a desktop needs its own.
+    QList<int> lstCameraChNo;
+    for (const QJsonValue& qjsonValue : qJsonArrStored) {
+        if (!CLS_ChanRecord::IsDesktopRecord(qjsonValue.toObject())) {
+            lstCameraChNo.append(qjsonValue.toObject().value(QStringLiteral("chNo")).toInt(-1));
+        }
+    }
     for (int i = 0; i < DesktopSlots(); ++i) {
-        camera_delete_collector_fd(i);
+        if (!lstCameraChNo.contains(i)) {
+            camera_delete_collector_fd(i);
+        }
     }
     m_vecScreen = _variantData.value<QVector<STRUCT_Screen>>();
-    // Desktop records are known by their type and number; screen names differ between systems.
     QList<int> lstOldDesktop;
-    QJsonArray qJsonArrChInfo =
-        CLS_ChanRecord::TakeDesktopRecords(StoredChannels(), DesktopNeedChNo(), lstOldDesktop);
+    QJsonArray qJsonArrChInfo = CLS_ChanRecord::TakeDesktopRecords(qJsonArrStored, lstOldDesktop);
     for (int i = 0; i < DesktopSlots(); ++i) {
+        if (lstCameraChNo.contains(i)) {
+            LOG_EX(LOG_TRACE, "desktop %d: the number belongs to a camera", i);
+            continue;
+        }
         // The channel keeps the input it holds, so that it never holds two.
         STRUCT_Audio structAudio;
         if (!App()->FindAudioDevByChannel(i, QString(), structAudio)) {
@@ -418,7 +449,15 @@ void CLS_WgtChanSet::SlotScreenChanged(QVariant _variantData)
 
 void CLS_WgtChanSet::SlotGetAudioInfo(QVariant)
 {
-    App()->SetAudioDevs(CLS_DeviceProbe::BuildAudioTable(m_audioSource(), App()->GetAudioDevs()));
+    const QStringList qstrlstListed = m_pAudioSource->ListInputs();
+    // Known inputs are kept whole, so an unchanged listing would build the same table again.
+    if (m_blAudioListed && qstrlstListed == m_qstrlstAudioListed) {
+        return;
+    }
+    m_qstrlstAudioListed = qstrlstListed;
+    m_blAudioListed = true;
+    App()->SetAudioDevs(
+        CLS_DeviceProbe::BuildAudioTable(qstrlstListed, App()->GetAudioDevs(), *m_pAudioSource));
 }
 
 void CLS_WgtChanSet::SlotAudioDeviceChanged(QVariant, QStringList) {}
@@ -431,12 +470,11 @@ void CLS_WgtChanSet::SlotGetUsbInfo(QVariant _variantData)
         return;
     }
     m_blProbing = true;
-    const QVector<STRUCT_Usb> vecKnown = _variantData.value<QVector<STRUCT_Usb>>();
+    // What the last probe found counts as known too: the watcher's first request carries nothing.
+    const QVector<STRUCT_Usb> vecKnown = _variantData.value<QVector<STRUCT_Usb>>() + App()->GetUsbDevs();
     QVector<STRUCT_Usb> vecUsb = m_pCameraSource->ListCameras();
     for (int i = 0; i < vecUsb.size(); ++i) {
         STRUCT_Usb& structUsb = vecUsb[i];
-        LOG_EX(LOG_TRACE, "i=[%d] usb=[%s]  id=[%s]", i, qUtf8Printable(structUsb.qstrName),
-               qUtf8Printable(structUsb.qstrDevID));
         const auto itKnown =
             std::find_if(vecKnown.cbegin(), vecKnown.cend(), [&structUsb](const STRUCT_Usb& _structKnown) {
                 return _structKnown.qstrDevID == structUsb.qstrDevID;
@@ -446,6 +484,8 @@ void CLS_WgtChanSet::SlotGetUsbInfo(QVariant _variantData)
             structUsb.lstCollectType = itKnown->lstCollectType;
             continue;
         }
+        LOG_EX(LOG_TRACE, "i=[%d] usb=[%s]  id=[%s]", i, qUtf8Printable(structUsb.qstrName),
+               qUtf8Printable(structUsb.qstrDevID));
         QList<QVideoFrame::PixelFormat> lstFormat;
         QList<QSize> lstResolution;
         m_pCameraSource->ProbeCamera(i, lstFormat, lstResolution);

@@ -41,7 +41,7 @@ public:
 
     // Seams for devices the machine may lack; null / empty restore Qt Multimedia.
     void SetCameraSource(CLS_CameraSource* _pCameraSource);
-    void SetAudioSource(CLS_DeviceProbe::AudioSource _audioSource);
+    void SetAudioSource(CLS_AudioSource* _pAudioSource);
 
     CLS_ThreadCheckAddRemoveDev* GetDevWatcher() const { return m_pDevWatcher; }
     CLS_ComboBox* GetChannelChooser() const;
@@ -85,5 +85,8 @@ private:
     bool m_blProbing = false;
     QList<QCameraInfo> m_lstCameraInfo;
     CLS_CameraSource* m_pCameraSource = this;
-    CLS_DeviceProbe::AudioSource m_audioSource;
+    CLS_AudioSource* m_pAudioSource = &CLS_DeviceProbe::SystemAudioSource();
+    // The inputs of the last listing: an unchanged listing leaves the table as it is.
+    QStringList m_qstrlstAudioListed;
+    bool m_blAudioListed = false;
 };

@@ -8,6 +8,11 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cstdlib>
+
+#ifdef Q_OS_LINUX
+#include <alsa/asoundlib.h>
+#endif
 
 QList<int> CLS_DeviceProbe::CollectTypesFromPixelFormats(const QList<QVideoFrame::PixelFormat>& _lstFormat)
 {
@@ -48,34 +53,36 @@ QString CLS_DeviceProbe::CameraIdentity(const QString& _qstrDeviceName, const QS
     return _qstrDeviceName;
 }
 
-QVector<STRUCT_Audio> CLS_DeviceProbe::BuildAudioTable(const QVector<STRUCT_AudioInput>& _vecInput,
-                                                       const QVector<STRUCT_Audio>& _vecKnown)
+QVector<STRUCT_Audio> CLS_DeviceProbe::BuildAudioTable(const QStringList& _qstrlstListed,
+                                                       const QVector<STRUCT_Audio>& _vecKnown,
+                                                       CLS_AudioSource& _audioSource)
 {
     QVector<STRUCT_Audio> vecAudio;
     QSet<QString> setSeen;
-    for (int i = 0; i < _vecInput.size(); ++i) {
-        const STRUCT_AudioInput& structInput = _vecInput.at(i);
+    for (int i = 0; i < _qstrlstListed.size(); ++i) {
+        const QString& qstrName = _qstrlstListed.at(i);
         // A channel stores its input by name: a nameless one could never be found again.
-        if (structInput.qstrName.isEmpty()) {
+        if (qstrName.isEmpty()) {
             LOG_EX(LOG_TRACE, "i=[%d] audio without a name skipped", i);
             continue;
         }
-        if (setSeen.contains(structInput.qstrName)) {
-            LOG_EX(LOG_TRACE, "same audio dev = [%s]", qUtf8Printable(structInput.qstrName));
+        if (setSeen.contains(qstrName)) {
+            LOG_EX(LOG_TRACE, "same audio dev = [%s]", qUtf8Printable(qstrName));
             continue;
         }
-        setSeen.insert(structInput.qstrName);
-        const auto itKnown = std::find_if(_vecKnown.cbegin(), _vecKnown.cend(),
-                                          [&structInput](const STRUCT_Audio& _structKnown) {
-                                              return _structKnown.qstrName == structInput.qstrName;
-                                          });
+        setSeen.insert(qstrName);
+        const auto itKnown =
+            std::find_if(_vecKnown.cbegin(), _vecKnown.cend(), [&qstrName](const STRUCT_Audio& _structKnown) {
+                return _structKnown.qstrName == qstrName;
+            });
         if (itKnown != _vecKnown.cend()) {
             vecAudio.append(*itKnown);
             continue;
         }
+        const STRUCT_AudioInput structInput = _audioSource.ProbeInput(qstrName);
         STRUCT_Audio structAudio;
-        structAudio.qstrName = structInput.qstrName;
-        LOG_EX(LOG_TRACE, "i=[%d] audio=[%s]", i, qUtf8Printable(structInput.qstrName));
+        structAudio.qstrName = qstrName;
+        LOG_EX(LOG_TRACE, "i=[%d] audio=[%s]", i, qUtf8Printable(qstrName));
         for (int iRate : structInput.lstSampleRate) {
             LOG_EX(LOG_TRACE, "sample rate=[%d]", iRate);
         }
@@ -116,13 +123,95 @@ QStringList CLS_DeviceProbe::AudioNames(const QVector<STRUCT_Audio>& _vecAudio)
     return qstrlstName;
 }
 
-QVector<STRUCT_AudioInput> CLS_DeviceProbe::ListQtAudioInputs()
+namespace {
+
+// Qt Multimedia lists audio inputs by asking every backend about every device, and probes each
+// through its own listing again: a hundred times what one query of the system's list costs.
+QStringList ListSystemAudioInputs()
 {
-    QVector<STRUCT_AudioInput> vecInput;
+    QStringList qstrlstName;
+#ifdef Q_OS_LINUX
+    // The names, filter and order of Qt's ALSA backend, so that channels keep their stored inputs.
+    void** ppHints = nullptr;
+    if (snd_device_name_hint(-1, "pcm", &ppHints) < 0) {
+        return qstrlstName;
+    }
+    for (void** ppHint = ppHints; *ppHint != nullptr; ++ppHint) {
+        char* pcName = snd_device_name_get_hint(*ppHint, "NAME");
+        char* pcDescr = snd_device_name_get_hint(*ppHint, "DESC");
+        char* pcIo = snd_device_name_get_hint(*ppHint, "IOID");
+        if (pcName != nullptr && qstrcmp(pcName, "null") != 0 && pcDescr != nullptr &&
+            (pcIo == nullptr || qstrcmp(pcIo, "Input") == 0)) {
+            qstrlstName.append(QString::fromLocal8Bit(pcName));
+        }
+        std::free(pcName);
+        std::free(pcDescr);
+        std::free(pcIo);
+    }
+    snd_device_name_free_hint(ppHints);
+    if (!qstrlstName.isEmpty() && !qstrlstName.contains(QStringLiteral("default"))) {
+        qstrlstName.prepend(QStringLiteral("default"));
+    }
+#else
     const QList<QAudioDeviceInfo> lstDevices = QAudioDeviceInfo::availableDevices(QAudio::AudioInput);
     for (const QAudioDeviceInfo& qaudioInfo : lstDevices) {
-        vecInput.append({qaudioInfo.deviceName(), qaudioInfo.supportedSampleRates(),
-                         qaudioInfo.supportedChannelCounts()});
+        qstrlstName.append(qaudioInfo.deviceName());
     }
-    return vecInput;
+#endif
+    return qstrlstName;
+}
+
+// The rates and channel counts the input accepts, of those Qt's ALSA backend asks about.
+STRUCT_AudioInput ProbeSystemAudioInput(const QString& _qstrName)
+{
+    STRUCT_AudioInput structInput{_qstrName, {}, {}};
+#ifdef Q_OS_LINUX
+    snd_pcm_t* pPcm = nullptr;
+    if (snd_pcm_open(&pPcm, _qstrName.toLocal8Bit().constData(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK) <
+        0) {
+        LOG_EX(LOG_TRACE, "audio input %s cannot be opened", qUtf8Printable(_qstrName));
+        return structInput;
+    }
+    snd_pcm_hw_params_t* pParams = nullptr;
+    if (snd_pcm_hw_params_malloc(&pParams) == 0 && snd_pcm_hw_params_any(pPcm, pParams) >= 0) {
+        for (int iRate : {8000, 11025, 22050, 44100, 48000}) {
+            if (snd_pcm_hw_params_test_rate(pPcm, pParams, static_cast<unsigned int>(iRate), 0) == 0) {
+                structInput.lstSampleRate.append(iRate);
+            }
+        }
+        for (int iChannels : {1, 2}) {
+            if (snd_pcm_hw_params_test_channels(pPcm, pParams, static_cast<unsigned int>(iChannels)) == 0) {
+                structInput.lstChannelCount.append(iChannels);
+            }
+        }
+    }
+    snd_pcm_hw_params_free(pParams);
+    snd_pcm_close(pPcm);
+#else
+    const QList<QAudioDeviceInfo> lstDevices = QAudioDeviceInfo::availableDevices(QAudio::AudioInput);
+    for (const QAudioDeviceInfo& qaudioInfo : lstDevices) {
+        if (qaudioInfo.deviceName() == _qstrName) {
+            structInput = {_qstrName, qaudioInfo.supportedSampleRates(), qaudioInfo.supportedChannelCounts()};
+        }
+    }
+#endif
+    return structInput;
+}
+
+class CLS_SystemAudioSource : public CLS_AudioSource
+{
+public:
+    QStringList ListInputs() override { return ListSystemAudioInputs(); }
+    STRUCT_AudioInput ProbeInput(const QString& _qstrName) override
+    {
+        return ProbeSystemAudioInput(_qstrName);
+    }
+};
+
+} // namespace
+
+CLS_AudioSource& CLS_DeviceProbe::SystemAudioSource()
+{
+    static CLS_SystemAudioSource s_audioSource;
+    return s_audioSource;
 }

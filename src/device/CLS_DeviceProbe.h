@@ -11,8 +11,6 @@
 #include <QVector>
 #include <QVideoFrame>
 
-#include <functional>
-
 // One audio input as the system reports it.
 struct STRUCT_AudioInput
 {
@@ -33,11 +31,20 @@ public:
                              QList<QSize>& _lstResolution) = 0;
 };
 
+// Where the channel page finds audio inputs; the system's unless replaced.
+class CLS_AudioSource
+{
+public:
+    virtual ~CLS_AudioSource() = default;
+    // Names of the inputs present, in system order; cheap enough for every watcher cycle.
+    virtual QStringList ListInputs() = 0;
+    // Opens the named input for its sample rates and channel counts: costly, so new inputs only.
+    virtual STRUCT_AudioInput ProbeInput(const QString& _qstrName) = 0;
+};
+
 class CLS_DeviceProbe
 {
 public:
-    using AudioSource = std::function<QVector<STRUCT_AudioInput>()>;
-
     CLS_DeviceProbe() = delete;
 
     // Collect types (0 MJPEG, 1 YUV, 2 H264) a camera offering these pixel formats can deliver.
@@ -48,10 +55,11 @@ public:
     static QString CameraIdentity(const QString& _qstrDeviceName,
                                   const QString& _qstrByIdDir = QStringLiteral("/dev/v4l/by-id"));
 
-    // The audio table for the inputs found: one record per name (nameless inputs left out), known records
-    // kept whole (their holder included), new ones free with the first-seen input's facts.
-    static QVector<STRUCT_Audio> BuildAudioTable(const QVector<STRUCT_AudioInput>& _vecInput,
-                                                 const QVector<STRUCT_Audio>& _vecKnown);
+    // The audio table for the inputs listed: one record per name (nameless inputs left out), known
+    // records kept whole (their holder included), new ones probed through the source and free.
+    static QVector<STRUCT_Audio> BuildAudioTable(const QStringList& _qstrlstListed,
+                                                 const QVector<STRUCT_Audio>& _vecKnown,
+                                                 CLS_AudioSource& _audioSource);
 
     // Description and lasting identity of each camera, in the given order.
     static QVector<STRUCT_Usb> DescribeCameras(const QList<QCameraInfo>& _lstCameraInfo);
@@ -60,6 +68,6 @@ public:
     static QStringList DevIDs(const QVector<STRUCT_Usb>& _vecUsb);
     static QStringList AudioNames(const QVector<STRUCT_Audio>& _vecAudio);
 
-    // The audio inputs Qt Multimedia lists.
-    static QVector<STRUCT_AudioInput> ListQtAudioInputs();
+    // The system's audio inputs, listed and probed through ALSA directly.
+    static CLS_AudioSource& SystemAudioSource();
 };
