@@ -3,7 +3,7 @@
 
 LUMACAST_PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qtbase5-dev libqt5websockets5-dev qtmultimedia5-dev libqt5multimedia5-plugins
+    qtbase5-dev libqt5websockets5-dev qtmultimedia5-dev libqt5multimedia5-plugins libqt5svg5
     libspdlog-dev libx11-dev
     xvfb xauth fonts-wqy-microhei
 )

@@ -1,6 +1,8 @@
 // Renders the widget kit's windows with the installed style sheets and icons into
 // <test folder>/looks/*.png for review, and checks that the installation data is complete.
 #include "CLS_WgtChanSet/CLS_WgtChanSet.h"
+#include "CLS_WgtChanSet/CLS_WgtExportSet.h"
+#include "TestSupport.h"
 #include "widgets/CLS_ComboBox.h"
 #include "widgets/CLS_MessageBox.h"
 #include "widgets/CLS_WgtBase.h"
@@ -14,6 +16,7 @@
 #include <QRegularExpression>
 #include <QTextCodec>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -116,6 +119,8 @@ private slots:
     void maximizeButton_followsState();
     void popupAndHover_looks_data();
     void popupAndHover_looks();
+    void outputTab_looks_data();
+    void outputTab_looks();
 };
 
 void TestKitLook::initTestCase()
@@ -351,5 +356,64 @@ void TestKitLook::popupAndHover_looks()
     QVERIFY(qimageHover != qimageRest);
 }
 
-QTEST_MAIN(TestKitLook)
+void TestKitLook::outputTab_looks_data()
+{
+    QTest::addColumn<QString>("skin");
+    QTest::addColumn<bool>("camera");
+    QTest::addColumn<int>("section");
+    for (const char* pcSkin : {"skinOne", "skinTwo"}) {
+        for (const char* pcChannel : {"desktop", "camera"}) {
+            for (int iSection : {0, 1}) {
+                QTest::newRow(qPrintable(
+                    QString("%1_output_%2_%3").arg(pcSkin, pcChannel, iSection ? "audio" : "video")))
+                    << pcSkin << (pcChannel == QLatin1String("camera")) << iSection;
+            }
+        }
+    }
+}
+
+void TestKitLook::outputTab_looks()
+{
+    QFETCH(QString, skin);
+    QFETCH(bool, camera);
+    QFETCH(int, section);
+    QVERIFY(ApplySkin(skin));
+    OrbApplication::Instance()->SetAudioDevs(
+        {{QStringLiteral("麦克风 (USB Audio Device)"), {}, 2, {44100, 48000}, 1, -1, 44100},
+         {QStringLiteral("线路输入"), {}, 2, {44100}, 1, -1, 44100}});
+    STRUCT_ChanInfo structChanInfo;
+    const STRUCT_Audio structMic = OrbApplication::Instance()->GetAudioDevs().at(0);
+    const QJsonObject qjsonRecord =
+        camera ? CLS_ChanRecord::MakeUsbChannel({QStringLiteral("HD Pro Webcam C920"),
+                                                 QStringLiteral("usb-cam"),
+                                                 {QSize(640, 480), QSize(1280, 720), QSize(1920, 1080)},
+                                                 {0, 1, 2}},
+                                                structMic, 4, structChanInfo)
+               : CLS_ChanRecord::MakeDesktopChannel({0, QRect(0, 0, 1920, 1080), QStringLiteral("HDMI-1")},
+                                                    structMic, 0, structChanInfo);
+    CLS_WgtBase wgt;
+    wgt.SetTitle(QStringLiteral("Lumacast"));
+    auto* pLayout = new QHBoxLayout(wgt.GetCenterWidget());
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    auto* pPage = new CLS_WgtChanSet(wgt.GetCenterWidget());
+    pLayout->addWidget(pPage);
+    FillChannelPage(pPage);
+    auto* pOutput = pPage->findChild<CLS_WgtExportSet*>();
+    pOutput->SetChannelInfo(camera ? 2 : 0, qjsonRecord);
+    auto* pTree = pOutput->findChild<QTreeWidget*>();
+    pTree->topLevelItem(0)->setExpanded(section == 0);
+    pTree->topLevelItem(1)->setExpanded(section == 1);
+    wgt.resize(760, 640);
+
+    const QImage qimage = Render(&wgt, QString(QTest::currentDataTag()));
+    QVERIFY(Variety(qimage) > qimage.width());
+    // The open section shows whole, down to its save button.
+    QWidget* pOpen = pTree->itemWidget(pTree->topLevelItem(section)->child(0), 0);
+    auto* pSave = pOpen->findChild<QPushButton*>(QStringLiteral("pushButton_SaveParam"));
+    QVERIFY(pSave->isVisible());
+    QVERIFY(wgt.rect().contains(QRect(pSave->mapTo(&wgt, QPoint(0, 0)), pSave->size())));
+    qApp->setStyleSheet(QString());
+}
+
+LUMACAST_TEST_MAIN(TestKitLook)
 #include "test_kit_look.moc"
