@@ -6,8 +6,16 @@
 
 #include "widgets/CLS_ComboBox.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QTreeWidget>
+
+namespace {
+
+// A section's title band: tall enough to be hit easily.
+const int g_iSectionTitleHeight = 36;
+
+} // namespace
 
 CLS_WgtExportSet::CLS_WgtExportSet(QWidget* parent)
     : QWidget(parent), ui(std::make_unique<CLS_UiExportSet>()),
@@ -33,10 +41,26 @@ CLS_WgtExportSet::~CLS_WgtExportSet() = default;
 void CLS_WgtExportSet::AddSection(const QString& _qstrTitle, QWidget* _pPage, bool _blExpanded)
 {
     auto* pTop = new QTreeWidgetItem(ui->treeWidget_ParamSet, {_qstrTitle});
+    pTop->setSizeHint(0, QSize(0, g_iSectionTitleHeight));
     auto* pRow = new QTreeWidgetItem(pTop);
     pRow->setDisabled(true);
     ui->treeWidget_ParamSet->setItemWidget(pRow, 0, _pPage);
     pTop->setExpanded(_blExpanded);
+    _pPage->installEventFilter(this);
+}
+
+bool CLS_WgtExportSet::eventFilter(QObject* _pWatched, QEvent* _pEvent)
+{
+    if (_pEvent->type() == QEvent::LayoutRequest || _pEvent->type() == QEvent::Polish) {
+        for (int i = 0; i < ui->treeWidget_ParamSet->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* pRow = ui->treeWidget_ParamSet->topLevelItem(i)->child(0);
+            QWidget* pPage = ui->treeWidget_ParamSet->itemWidget(pRow, 0);
+            if (pPage == _pWatched) {
+                pRow->setSizeHint(0, pPage->sizeHint());
+            }
+        }
+    }
+    return QWidget::eventFilter(_pWatched, _pEvent);
 }
 
 void CLS_WgtExportSet::SetChannelInfo(int _iIndex, const QJsonObject& _qjsonChInfo)

@@ -29,6 +29,10 @@ signals:
     // Passed on from the video page.
     void SigResetCurCh();
 
+protected:
+    // Keeps each page's row as tall as the page wants, also after the style sheet changed it.
+    bool eventFilter(QObject* _pWatched, QEvent* _pEvent) override;
+
 private slots:
     void on_treeWidget_ParamSet_itemClicked(QTreeWidgetItem* item, int column);
 

@@ -26,7 +26,8 @@ QHBoxLayout* AddRow(QBoxLayout* _pColumn, std::initializer_list<QWidget*> _lstWi
     for (QWidget* pWidget : _lstWidgets) {
         pRow->addWidget(pWidget);
     }
-    pRow->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    // No height of its own: a row whose widgets are hidden takes no room.
+    pRow->addItem(new QSpacerItem(40, 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
     _pColumn->addLayout(pRow);
     return pRow;
 }
