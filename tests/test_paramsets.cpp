@@ -182,6 +182,7 @@ void TestParamSets::show()
 void TestParamSets::tree_oneSectionOpen()
 {
     CLS_WgtExportSet page;
+    page.resize(600, 800);
     page.show();
     auto* pTree = page.findChild<QTreeWidget*>("treeWidget_ParamSet");
     QTreeWidgetItem* pVideo = pTree->topLevelItem(0);
@@ -328,14 +329,13 @@ void TestParamSets::videoSave()
     QCOMPARE(stChannel.iCollectType, collectType);
 
     const QJsonObject qjsonRecord = RecordOf(StoredChannels(), iChNo);
-    QCOMPARE(QSize(qjsonRecord.value("videoWidth").toInt(), qjsonRecord.value("videoHeight").toInt()), video);
-    QCOMPARE(qjsonRecord.value("videoQuality").toInt(), 3);
-    QCOMPARE(qjsonRecord.value("videoFrameRate").toInt(), 25);
-    QCOMPARE(qjsonRecord.value("videoBitRate").toInt(), 4096);
-    QCOMPARE(qjsonRecord.value("collectType").toInt(), collectType == -1 ? 1 : collectType);
-    // The channel page stored the table and shows the same channel again, as saved.
+    QCOMPARE(
+        QList<int>({qjsonRecord.value("videoWidth").toInt(), qjsonRecord.value("videoHeight").toInt(),
+                    qjsonRecord.value("videoQuality").toInt(), qjsonRecord.value("videoFrameRate").toInt(),
+                    qjsonRecord.value("videoBitRate").toInt(), qjsonRecord.value("collectType").toInt()}),
+        QList<int>({video.width(), video.height(), 3, 25, 4096, collectType == -1 ? 1 : collectType}));
+    // The channel page stored the table and shows the same channel again.
     QCOMPARE(m_pPage->GetChannelChooser()->currentIndex(), iIndex);
-    QCOMPARE(pVideo->findChild<QSpinBox*>("spinBox_BitRate")->value(), 4096);
 }
 
 void TestParamSets::audioSave_oneInputPerChannel()
