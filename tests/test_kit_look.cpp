@@ -86,17 +86,27 @@ bool ApplySkin(const QString& _qstrSkin)
     return true;
 }
 
-// The main window's first page as the user sees it after start: channels listed, the first chosen.
-void FillChannelPage(CLS_WgtChanSet* _pPage)
+// The main window's first page in a frameless window, as the user sees it after start: channels
+// listed, the first chosen.
+CLS_WgtChanSet* ShowChannelWindow(CLS_WgtBase& _wgt, const QSize& _qsize)
 {
+    _wgt.SetTitle(QStringLiteral("Lumacast"));
+    _wgt.SetTitleButtonsVisible(true, true, true);
+    auto* pLayout = new QHBoxLayout(_wgt.GetCenterWidget());
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    auto* pPage = new CLS_WgtChanSet(_wgt.GetCenterWidget());
+    pLayout->addWidget(pPage);
     QList<STRUCT_ComboBoxItem> lstItems;
     for (int iChNo : {0, 1, 4}) {
         lstItems.append({QString::number(iChNo + 1), QJsonObject{{"chNo", iChNo}}});
     }
-    _pPage->GetChannelChooser()->AddItems(lstItems);
-    auto* pName = _pPage->findChild<QLineEdit*>(QStringLiteral("lineEdit_ChName"));
+    pPage->GetChannelChooser()->AddItems(lstItems);
+    auto* pName = pPage->findChild<QLineEdit*>(QStringLiteral("lineEdit_ChName"));
     pName->setText(QStringLiteral("桌面1"));
     pName->setEnabled(false);
+    _wgt.resize(_qsize);
+    _wgt.show();
+    return pPage;
 }
 
 } // namespace
@@ -106,6 +116,7 @@ class TestKitLook : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
+    void cleanup();
 
     void kindIcons_areInstalled();
     void messageBox_looks_data();
@@ -114,8 +125,6 @@ private slots:
     void appSheet_isComplete();
     void mainWindow_looks_data();
     void mainWindow_looks();
-    void maximizeButton_followsState_data();
-    void maximizeButton_followsState();
     void popupAndHover_looks_data();
     void popupAndHover_looks();
     void outputTab_looks_data();
@@ -131,6 +140,11 @@ void TestKitLook::initTestCase()
         QVERIFY(CopyTree(qstrInstalled + '/' + pcFolder, AppDir() + pcFolder));
     }
     QDir().mkpath(AppDir() + "looks");
+}
+
+void TestKitLook::cleanup()
+{
+    qApp->setStyleSheet(QString());
 }
 
 void TestKitLook::kindIcons_areInstalled()
@@ -232,61 +246,30 @@ void TestKitLook::appSheet_isComplete()
 
 void TestKitLook::mainWindow_looks_data()
 {
-    QTest::addColumn<QString>("skin");
-    QTest::addColumn<bool>("maximized");
-    for (const char* pcSkin : {"skinOne", "skinTwo"}) {
-        QTest::newRow(qPrintable(QString(pcSkin) + "_window")) << pcSkin << false;
-        QTest::newRow(qPrintable(QString(pcSkin) + "_window_maximized")) << pcSkin << true;
-    }
+    appSheet_isComplete_data();
 }
 
 void TestKitLook::mainWindow_looks()
 {
     QFETCH(QString, skin);
-    QFETCH(bool, maximized);
     QVERIFY(ApplySkin(skin));
     CLS_WgtBase wgt;
-    wgt.SetTitle(QStringLiteral("Lumacast"));
-    wgt.SetTitleButtonsVisible(true, true, true);
-    auto* pLayout = new QHBoxLayout(wgt.GetCenterWidget());
-    pLayout->setContentsMargins(0, 0, 0, 0);
-    auto* pPage = new CLS_WgtChanSet(wgt.GetCenterWidget());
-    pLayout->addWidget(pPage);
-    FillChannelPage(pPage);
-    wgt.resize(760, 560);
-    wgt.show();
-    if (maximized) {
-        wgt.SlotShowMaximized();
-    }
-    const QImage qimage = Render(&wgt, QString(QTest::currentDataTag()));
+    ShowChannelWindow(wgt, QSize(760, 560));
+    auto* pMaximize = wgt.findChild<QToolButton*>(QStringLiteral("pushButton_maximize"));
+    const QImage qimageMaximizeLook = pMaximize->grab().toImage();
+    QImage qimage = Render(&wgt, skin + "_window");
+    QCOMPARE(qimage.size(), QSize(760, 560));
     QVERIFY(Variety(qimage) > qimage.width());
-    qApp->setStyleSheet(QString());
-}
 
-void TestKitLook::maximizeButton_followsState_data()
-{
-    appSheet_isComplete_data();
-}
-
-void TestKitLook::maximizeButton_followsState()
-{
-    QFETCH(QString, skin);
-    QVERIFY(ApplySkin(skin));
-    CLS_WgtBase wgt;
-    wgt.resize(480, 320);
-    wgt.show();
-    auto* pButton = wgt.findChild<QToolButton*>(QStringLiteral("pushButton_maximize"));
-    const QImage qimageNormal = pButton->grab().toImage();
     wgt.SlotShowMaximized();
-    const QImage qimageRecover = pButton->grab().toImage();
+    qimage = Render(&wgt, skin + "_window_maximized");
+    QVERIFY(Variety(qimage) > qimage.width());
+    // Maximised, the button shows the restore look; restored, the maximise look again.
+    const QImage qimageRestoreLook = pMaximize->grab().toImage();
     wgt.SlotShowMaximized();
-    const QImage qimageMax = pButton->grab().toImage();
-    qApp->setStyleSheet(QString());
-
-    // Before the first change the button shows the maximise look; the restore look differs.
-    QCOMPARE(qimageMax, qimageNormal);
-    QVERIFY(qimageRecover != qimageMax);
-    QVERIFY(Variety(qimageMax) > 0);
+    QVERIFY(qimageRestoreLook != qimageMaximizeLook);
+    QCOMPARE(pMaximize->grab().toImage(), qimageMaximizeLook);
+    QVERIFY(Variety(qimageMaximizeLook) > 0);
 }
 
 void TestKitLook::popupAndHover_looks_data()
@@ -299,15 +282,7 @@ void TestKitLook::popupAndHover_looks()
     QFETCH(QString, skin);
     QVERIFY(ApplySkin(skin));
     CLS_WgtBase wgt;
-    wgt.SetTitle(QStringLiteral("Lumacast"));
-    auto* pLayout = new QHBoxLayout(wgt.GetCenterWidget());
-    auto* pPage = new CLS_WgtChanSet(wgt.GetCenterWidget());
-    pLayout->addWidget(pPage);
-    FillChannelPage(pPage);
-    wgt.resize(480, 360);
-    wgt.show();
-
-    CLS_ComboBox* pChooser = pPage->GetChannelChooser();
+    CLS_ComboBox* pChooser = ShowChannelWindow(wgt, QSize(480, 360))->GetChannelChooser();
     pChooser->showPopup();
     QVERIFY(QTest::qWaitForWindowExposed(pChooser->view()->window()));
     const QImage qimagePopup = pChooser->view()->window()->grab().toImage();
@@ -317,12 +292,10 @@ void TestKitLook::popupAndHover_looks()
 
     // The close button turns red under the mouse.
     auto* pTitleBar = wgt.findChild<QWidget*>(QStringLiteral("widget_titleBar"));
-    auto* pClose = wgt.findChild<QToolButton*>(QStringLiteral("pushButton_close"));
     const QImage qimageRest = pTitleBar->grab().toImage();
-    pClose->setAttribute(Qt::WA_UnderMouse);
+    wgt.findChild<QToolButton*>(QStringLiteral("pushButton_close"))->setAttribute(Qt::WA_UnderMouse);
     const QImage qimageHover = pTitleBar->grab().toImage();
     qimageHover.save(AppDir() + "looks/" + skin + "_titlebar_close_hover.png");
-    qApp->setStyleSheet(QString());
     QVERIFY(qimageHover != qimageRest);
 }
 
@@ -362,27 +335,21 @@ void TestKitLook::outputTab_looks()
                : CLS_ChanRecord::MakeDesktopChannel({0, QRect(0, 0, 1920, 1080), QStringLiteral("HDMI-1")},
                                                     structMic, 0, structChanInfo);
     CLS_WgtBase wgt;
-    wgt.SetTitle(QStringLiteral("Lumacast"));
-    auto* pLayout = new QHBoxLayout(wgt.GetCenterWidget());
-    pLayout->setContentsMargins(0, 0, 0, 0);
-    auto* pPage = new CLS_WgtChanSet(wgt.GetCenterWidget());
-    pLayout->addWidget(pPage);
-    FillChannelPage(pPage);
-    auto* pOutput = pPage->findChild<CLS_WgtExportSet*>();
+    auto* pOutput = ShowChannelWindow(wgt, QSize(760, 640))->findChild<CLS_WgtExportSet*>();
     pOutput->SetChannelInfo(camera ? 2 : 0, qjsonRecord);
     auto* pTree = pOutput->findChild<QTreeWidget*>();
     pTree->topLevelItem(0)->setExpanded(section == 0);
     pTree->topLevelItem(1)->setExpanded(section == 1);
-    wgt.resize(760, 640);
 
     const QImage qimage = Render(&wgt, QString(QTest::currentDataTag()));
     QVERIFY(Variety(qimage) > qimage.width());
     // The open section shows whole, down to its save button.
-    QWidget* pOpen = pTree->itemWidget(pTree->topLevelItem(section)->child(0), 0);
-    auto* pSave = pOpen->findChild<QPushButton*>(QStringLiteral("pushButton_SaveParam"));
+    QTreeWidgetItem* pRow = pTree->topLevelItem(section)->child(0);
+    auto* pSave = pTree->itemWidget(pRow, 0)->findChild<QPushButton*>(QStringLiteral("pushButton_SaveParam"));
+    const QRect qrectSave(pSave->mapTo(pTree->viewport(), QPoint(0, 0)), pSave->size());
     QVERIFY(pSave->isVisible());
-    QVERIFY(wgt.rect().contains(QRect(pSave->mapTo(&wgt, QPoint(0, 0)), pSave->size())));
-    qApp->setStyleSheet(QString());
+    QVERIFY(pTree->visualItemRect(pRow).contains(qrectSave));
+    QVERIFY(pTree->viewport()->rect().contains(qrectSave));
 }
 
 LUMACAST_TEST_MAIN(TestKitLook)
