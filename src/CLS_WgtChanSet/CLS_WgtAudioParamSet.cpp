@@ -9,7 +9,9 @@
 #include "widgets/CLS_ComboBox.h"
 
 #include <QCheckBox>
-#include <QPushButton>
+#include <QCoreApplication>
+
+#include <algorithm>
 
 namespace {
 

@@ -31,9 +31,11 @@ private slots:
     void on_comboBox_EquipmentAudio_currentTextChanged(QString arg1);
 
 private:
-    // Makes the registry agree with the save: the channel holds the named input, or none when
-    // sound is off. False when the named input is not free.
+    // Whether the channel may hold the named input after the save: sound off, the input it
+    // holds now, or a free one.
     bool CanHoldInput(bool _blOn, const QString& _qstrName) const;
+    // Makes the registry agree with the saved record: the channel holds the named input alone,
+    // or none when sound is off.
     void HoldInput(bool _blOn, const QString& _qstrName);
 
     std::unique_ptr<CLS_UiAudioParamSet> ui;
