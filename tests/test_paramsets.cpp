@@ -294,8 +294,9 @@ void TestParamSets::videoSave()
                     qjsonRecord.value("videoQuality").toInt(), qjsonRecord.value("videoFrameRate").toInt(),
                     qjsonRecord.value("videoBitRate").toInt(), qjsonRecord.value("collectType").toInt()}),
         QList<int>({video.width(), video.height(), 3, 25, 4096, collectType == -1 ? 1 : collectType}));
-    // The channel page stored the table and shows the same channel again.
+    // The channel page took the table: the same channel is chosen again and carries the record saved.
     QCOMPARE(m_pPage->GetChannelChooser()->currentIndex(), iIndex);
+    QCOMPARE(m_pPage->GetChannelChooser()->GetCurrentData().toJsonObject(), qjsonRecord);
 }
 
 void TestParamSets::audioSave_oneInputPerChannel()
