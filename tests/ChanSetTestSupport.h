@@ -7,8 +7,11 @@
 #include "TestSupport.h"
 #include "common/PublicCommonFun.h"
 #include "device/CLS_ThreadCheckAddRemoveDev.h"
+#include "widgets/CLS_MessageBox.h"
 
 #include <QJsonDocument>
+#include <QLabel>
+#include <QPushButton>
 
 #include <functional>
 #include <memory>
@@ -125,6 +128,34 @@ inline QStringList LibraryCalls(int _iFrom = 0)
     return qstrlstCall;
 }
 
+inline QStringList ItemTexts(const QComboBox* _pBox)
+{
+    QStringList qstrlstText;
+    for (int i = 0; i < _pBox->count(); ++i) {
+        qstrlstText.append(_pBox->itemText(i));
+    }
+    return qstrlstText;
+}
+
+// The user picks the entry with that text.
+inline void Pick(QComboBox* _pBox, const QString& _qstrText)
+{
+    QVERIFY(_pBox->findText(_qstrText) >= 0);
+    _pBox->setCurrentIndex(_pBox->findText(_qstrText));
+}
+
+// The audio registry's held inputs, by holder.
+inline QMap<int, QStringList> AudioHolders()
+{
+    QMap<int, QStringList> mapHeld;
+    for (const STRUCT_Audio& structAudio : OrbApplication::Instance()->GetAudioDevs()) {
+        if (structAudio.iHolderChNo != -1) {
+            mapHeld[structAudio.iHolderChNo].append(structAudio.qstrName);
+        }
+    }
+    return mapHeld;
+}
+
 // Fixture: a page with prepared devices; the settings file starts as the test writes it.
 class ChanSetFixture : public QObject
 {
@@ -193,15 +224,7 @@ protected:
                StoredChannels() == qJsonArrChInfo;
     }
 
-    QStringList ChooserTexts() const
-    {
-        QStringList qstrlstText;
-        CLS_ComboBox* pChooser = m_pPage->GetChannelChooser();
-        for (int i = 0; i < pChooser->count(); ++i) {
-            qstrlstText.append(pChooser->itemText(i));
-        }
-        return qstrlstText;
-    }
+    QStringList ChooserTexts() const { return ItemTexts(m_pPage->GetChannelChooser()); }
 
     FakeCameras m_cameras;
     QVector<STRUCT_AudioInput> m_vecAudioInput;
@@ -227,3 +250,27 @@ inline QList<int> ChannelNumbers(const QJsonArray& _qJsonArr)
     }
     return lstChNo;
 }
+
+// Plays the user at every message box: notes its text and clicks its first button.
+class BoxAnswerer : public QObject
+{
+public:
+    BoxAnswerer()
+    {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, this, [this] {
+            auto* pBox = qobject_cast<CLS_MessageBox*>(QApplication::activeModalWidget());
+            if (pBox != nullptr && pBox->isVisible()) {
+                m_qstrlstShown.append(pBox->findChild<QLabel*>("label_Show")->text());
+                pBox->findChild<QPushButton*>()->click();
+            }
+        });
+        m_timer.start();
+    }
+    // The texts shown since the last call.
+    QStringList Take() { return std::exchange(m_qstrlstShown, {}); }
+
+private:
+    QTimer m_timer;
+    QStringList m_qstrlstShown;
+};

@@ -7,15 +7,13 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-Q_DECLARE_METATYPE(STRUCT_ComboBoxItem)
+#include <memory>
 
 class TestComboBox : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
-    void cleanup();
     void currentItemSignalCarriesTextAndData();
     void addItemsTwiceCompletesOnlyTheFirstCallsTexts_data();
     void addItemsTwiceCompletesOnlyTheFirstCallsTexts();
@@ -25,32 +23,21 @@ private slots:
     void setCursorPositionShowsTheStartAndDropsFocus();
 
 private:
-    CLS_ComboBox* m_pBox = nullptr;
+    std::unique_ptr<CLS_ComboBox> m_pBox;
     QList<STRUCT_ComboBoxItem> m_lstSeen;
 };
-
-void TestComboBox::initTestCase()
-{
-    qRegisterMetaType<STRUCT_ComboBoxItem>();
-}
 
 void TestComboBox::init()
 {
     m_lstSeen.clear();
-    m_pBox = new CLS_ComboBox();
-    connect(m_pBox, &CLS_ComboBox::SigCurrentIndexChanged, this,
+    m_pBox = std::make_unique<CLS_ComboBox>();
+    connect(m_pBox.get(), &CLS_ComboBox::SigCurrentIndexChanged, this,
             [this](const STRUCT_ComboBoxItem& _structItem) { m_lstSeen.append(_structItem); });
     m_pBox->AddItems({{QStringLiteral("1"), QJsonObject{{QStringLiteral("chNo"), 0}}},
                       {QStringLiteral("5"), QJsonObject{{QStringLiteral("chNo"), 4}}}});
     m_lstSeen.clear();
     m_pBox->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_pBox));
-}
-
-void TestComboBox::cleanup()
-{
-    delete m_pBox;
-    m_pBox = nullptr;
+    QVERIFY(QTest::qWaitForWindowExposed(m_pBox.get()));
 }
 
 // Every change of the current item, whatever made it, carries the item's text and data.
@@ -97,7 +84,7 @@ void TestComboBox::addItemsTwiceCompletesOnlyTheFirstCallsTexts()
 
 void TestComboBox::typingEmitsTextEdited()
 {
-    QSignalSpy spyEdited(m_pBox, &CLS_ComboBox::SigTextEdited);
+    QSignalSpy spyEdited(m_pBox.get(), &CLS_ComboBox::SigTextEdited);
     m_pBox->lineEdit()->clear();
     m_pBox->lineEdit()->setFocus();
     QTest::keyClicks(m_pBox->lineEdit(), QStringLiteral("ab"));
@@ -107,7 +94,7 @@ void TestComboBox::typingEmitsTextEdited()
 
 void TestComboBox::pickListCannotBeTypedIntoButCanBePicked()
 {
-    QSignalSpy spyEdited(m_pBox, &CLS_ComboBox::SigTextEdited);
+    QSignalSpy spyEdited(m_pBox.get(), &CLS_ComboBox::SigTextEdited);
     m_pBox->SetEditEnabled(false);
     QCOMPARE(m_pBox->lineEdit()->focusPolicy(), Qt::NoFocus);
     QVERIFY(!m_pBox->lineEdit()->isEnabled());

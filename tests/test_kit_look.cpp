@@ -1,6 +1,8 @@
 // Renders the widget kit's windows with the installed style sheets and icons into
 // <test folder>/looks/*.png for review, and checks that the installation data is complete.
 #include "CLS_WgtChanSet/CLS_WgtChanSet.h"
+#include "CLS_WgtChanSet/CLS_WgtExportSet.h"
+#include "TestSupport.h"
 #include "widgets/CLS_ComboBox.h"
 #include "widgets/CLS_MessageBox.h"
 #include "widgets/CLS_WgtBase.h"
@@ -14,6 +16,7 @@
 #include <QRegularExpression>
 #include <QTextCodec>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -83,17 +86,27 @@ bool ApplySkin(const QString& _qstrSkin)
     return true;
 }
 
-// The main window's first page as the user sees it after start: channels listed, the first chosen.
-void FillChannelPage(CLS_WgtChanSet* _pPage)
+// The main window's first page in a frameless window, as the user sees it after start: channels
+// listed, the first chosen.
+CLS_WgtChanSet* ShowChannelWindow(CLS_WgtBase& _wgt, const QSize& _qsize)
 {
+    _wgt.SetTitle(QStringLiteral("Lumacast"));
+    _wgt.SetTitleButtonsVisible(true, true, true);
+    auto* pLayout = new QHBoxLayout(_wgt.GetCenterWidget());
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    auto* pPage = new CLS_WgtChanSet(_wgt.GetCenterWidget());
+    pLayout->addWidget(pPage);
     QList<STRUCT_ComboBoxItem> lstItems;
     for (int iChNo : {0, 1, 4}) {
         lstItems.append({QString::number(iChNo + 1), QJsonObject{{"chNo", iChNo}}});
     }
-    _pPage->GetChannelChooser()->AddItems(lstItems);
-    auto* pName = _pPage->findChild<QLineEdit*>(QStringLiteral("lineEdit_ChName"));
+    pPage->GetChannelChooser()->AddItems(lstItems);
+    auto* pName = pPage->findChild<QLineEdit*>(QStringLiteral("lineEdit_ChName"));
     pName->setText(QStringLiteral("桌面1"));
     pName->setEnabled(false);
+    _wgt.resize(_qsize);
+    _wgt.show();
+    return pPage;
 }
 
 } // namespace
@@ -103,19 +116,19 @@ class TestKitLook : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
+    void cleanup();
 
     void kindIcons_areInstalled();
-    void frameless_base();
     void messageBox_looks_data();
     void messageBox_looks();
     void appSheet_isComplete_data();
     void appSheet_isComplete();
     void mainWindow_looks_data();
     void mainWindow_looks();
-    void maximizeButton_followsState_data();
-    void maximizeButton_followsState();
     void popupAndHover_looks_data();
     void popupAndHover_looks();
+    void outputTab_looks_data();
+    void outputTab_looks();
 };
 
 void TestKitLook::initTestCase()
@@ -129,6 +142,11 @@ void TestKitLook::initTestCase()
     QDir().mkpath(AppDir() + "looks");
 }
 
+void TestKitLook::cleanup()
+{
+    qApp->setStyleSheet(QString());
+}
+
 void TestKitLook::kindIcons_areInstalled()
 {
     for (const char* pcKind : {"Information", "Question", "Warning", "Critical", "Alarm"}) {
@@ -139,20 +157,6 @@ void TestKitLook::kindIcons_areInstalled()
         QCOMPARE(qAlpha(qimage.pixel(0, 0)), 0);
         QCOMPARE(qAlpha(qimage.pixel(40, 40)), 255);
     }
-}
-
-void TestKitLook::frameless_base()
-{
-    // The base takes its look from the application style sheet of the skin.
-    QVERIFY(ApplySkin(QStringLiteral("skinOne")));
-    CLS_WgtBase wgt;
-    wgt.SetTitle(QStringLiteral("Lumacast 设置"));
-    (new QVBoxLayout(wgt.GetCenterWidget()))->addWidget(new QLabel(QStringLiteral("内容区域")));
-    wgt.resize(480, 320);
-    const QImage qimage = Render(&wgt, "wgtbase");
-    QCOMPARE(qimage.size(), QSize(480, 320));
-    QVERIFY(Variety(qimage) > 0);
-    qApp->setStyleSheet(QString());
 }
 
 void TestKitLook::messageBox_looks_data()
@@ -242,76 +246,30 @@ void TestKitLook::appSheet_isComplete()
 
 void TestKitLook::mainWindow_looks_data()
 {
-    QTest::addColumn<QString>("skin");
-    QTest::addColumn<bool>("maximizeShown");
-    QTest::addColumn<int>("toggles");
-
-    for (const char* pcSkin : {"skinOne", "skinTwo"}) {
-        const QString qstrSkin = QLatin1String(pcSkin);
-        // As the main window shows its buttons.
-        QTest::newRow(qPrintable(qstrSkin + "_window")) << qstrSkin << false << 0;
-        QTest::newRow(qPrintable(qstrSkin + "_window_buttons")) << qstrSkin << true << 0;
-        QTest::newRow(qPrintable(qstrSkin + "_window_maximized")) << qstrSkin << true << 1;
-        QTest::newRow(qPrintable(qstrSkin + "_window_restored")) << qstrSkin << true << 2;
-    }
+    appSheet_isComplete_data();
 }
 
 void TestKitLook::mainWindow_looks()
 {
     QFETCH(QString, skin);
-    QFETCH(bool, maximizeShown);
-    QFETCH(int, toggles);
-
     QVERIFY(ApplySkin(skin));
     CLS_WgtBase wgt;
-    wgt.SetTitle(QStringLiteral("Lumacast"));
-    wgt.SetTitleButtonsVisible(true, maximizeShown, true);
-    auto* pLayout = new QHBoxLayout(wgt.GetCenterWidget());
-    pLayout->setContentsMargins(0, 0, 0, 0);
-    auto* pPage = new CLS_WgtChanSet(wgt.GetCenterWidget());
-    pLayout->addWidget(pPage);
-    FillChannelPage(pPage);
-    wgt.resize(760, 560);
-    wgt.show();
-    for (int i = 0; i < toggles; ++i) {
-        wgt.SlotShowMaximized();
-    }
-    const char* const apcState[] = {"", "recover", "max"};
-    QCOMPARE(wgt.findChild<QToolButton*>(QStringLiteral("pushButton_maximize"))->property("state").toString(),
-             QLatin1String(apcState[toggles]));
-
-    const QImage qimage = Render(&wgt, QString(QTest::currentDataTag()));
+    ShowChannelWindow(wgt, QSize(760, 560));
+    auto* pMaximize = wgt.findChild<QToolButton*>(QStringLiteral("pushButton_maximize"));
+    const QImage qimageMaximizeLook = pMaximize->grab().toImage();
+    QImage qimage = Render(&wgt, skin + "_window");
+    QCOMPARE(qimage.size(), QSize(760, 560));
     QVERIFY(Variety(qimage) > qimage.width());
-    if (toggles != 1) {
-        QCOMPARE(qimage.size(), QSize(760, 560));
-    }
-    qApp->setStyleSheet(QString());
-}
 
-void TestKitLook::maximizeButton_followsState_data()
-{
-    appSheet_isComplete_data();
-}
-
-void TestKitLook::maximizeButton_followsState()
-{
-    QFETCH(QString, skin);
-    QVERIFY(ApplySkin(skin));
-    CLS_WgtBase wgt;
-    wgt.resize(480, 320);
-    wgt.show();
-    auto* pButton = wgt.findChild<QToolButton*>(QStringLiteral("pushButton_maximize"));
-    const QImage qimageNormal = pButton->grab().toImage();
     wgt.SlotShowMaximized();
-    const QImage qimageRecover = pButton->grab().toImage();
+    qimage = Render(&wgt, skin + "_window_maximized");
+    QVERIFY(Variety(qimage) > qimage.width());
+    // Maximised, the button shows the restore look; restored, the maximise look again.
+    const QImage qimageRestoreLook = pMaximize->grab().toImage();
     wgt.SlotShowMaximized();
-    const QImage qimageMax = pButton->grab().toImage();
-    qApp->setStyleSheet(QString());
-
-    // Before the first change the button shows the maximise look; the restore look differs.
-    QCOMPARE(qimageMax, qimageNormal);
-    QVERIFY(qimageRecover != qimageMax);
-    QVERIFY(Variety(qimageMax) > 0);
+    QVERIFY(qimageRestoreLook != qimageMaximizeLook);
+    QCOMPARE(pMaximize->grab().toImage(), qimageMaximizeLook);
+    QVERIFY(Variety(qimageMaximizeLook) > 0);
 }
 
 void TestKitLook::popupAndHover_looks_data()
@@ -324,15 +282,7 @@ void TestKitLook::popupAndHover_looks()
     QFETCH(QString, skin);
     QVERIFY(ApplySkin(skin));
     CLS_WgtBase wgt;
-    wgt.SetTitle(QStringLiteral("Lumacast"));
-    auto* pLayout = new QHBoxLayout(wgt.GetCenterWidget());
-    auto* pPage = new CLS_WgtChanSet(wgt.GetCenterWidget());
-    pLayout->addWidget(pPage);
-    FillChannelPage(pPage);
-    wgt.resize(480, 360);
-    wgt.show();
-
-    CLS_ComboBox* pChooser = pPage->GetChannelChooser();
+    CLS_ComboBox* pChooser = ShowChannelWindow(wgt, QSize(480, 360))->GetChannelChooser();
     pChooser->showPopup();
     QVERIFY(QTest::qWaitForWindowExposed(pChooser->view()->window()));
     const QImage qimagePopup = pChooser->view()->window()->grab().toImage();
@@ -342,14 +292,65 @@ void TestKitLook::popupAndHover_looks()
 
     // The close button turns red under the mouse.
     auto* pTitleBar = wgt.findChild<QWidget*>(QStringLiteral("widget_titleBar"));
-    auto* pClose = wgt.findChild<QToolButton*>(QStringLiteral("pushButton_close"));
     const QImage qimageRest = pTitleBar->grab().toImage();
-    pClose->setAttribute(Qt::WA_UnderMouse);
+    wgt.findChild<QToolButton*>(QStringLiteral("pushButton_close"))->setAttribute(Qt::WA_UnderMouse);
     const QImage qimageHover = pTitleBar->grab().toImage();
     qimageHover.save(AppDir() + "looks/" + skin + "_titlebar_close_hover.png");
-    qApp->setStyleSheet(QString());
     QVERIFY(qimageHover != qimageRest);
 }
 
-QTEST_MAIN(TestKitLook)
+void TestKitLook::outputTab_looks_data()
+{
+    QTest::addColumn<QString>("skin");
+    QTest::addColumn<bool>("camera");
+    QTest::addColumn<int>("section");
+    for (const char* pcSkin : {"skinOne", "skinTwo"}) {
+        for (const char* pcChannel : {"desktop", "camera"}) {
+            for (int iSection : {0, 1}) {
+                QTest::newRow(qPrintable(
+                    QString("%1_output_%2_%3").arg(pcSkin, pcChannel, iSection ? "audio" : "video")))
+                    << pcSkin << (pcChannel == QLatin1String("camera")) << iSection;
+            }
+        }
+    }
+}
+
+void TestKitLook::outputTab_looks()
+{
+    QFETCH(QString, skin);
+    QFETCH(bool, camera);
+    QFETCH(int, section);
+    QVERIFY(ApplySkin(skin));
+    OrbApplication::Instance()->SetAudioDevs(
+        {{QStringLiteral("麦克风 (USB Audio Device)"), {}, 2, {44100, 48000}, 1, -1, 44100},
+         {QStringLiteral("线路输入"), {}, 2, {44100}, 1, -1, 44100}});
+    STRUCT_ChanInfo structChanInfo;
+    const STRUCT_Audio structMic = OrbApplication::Instance()->GetAudioDevs().at(0);
+    const QJsonObject qjsonRecord =
+        camera ? CLS_ChanRecord::MakeUsbChannel({QStringLiteral("HD Pro Webcam C920"),
+                                                 QStringLiteral("usb-cam"),
+                                                 {QSize(640, 480), QSize(1280, 720), QSize(1920, 1080)},
+                                                 {0, 1, 2}},
+                                                structMic, 4, structChanInfo)
+               : CLS_ChanRecord::MakeDesktopChannel({0, QRect(0, 0, 1920, 1080), QStringLiteral("HDMI-1")},
+                                                    structMic, 0, structChanInfo);
+    CLS_WgtBase wgt;
+    auto* pOutput = ShowChannelWindow(wgt, QSize(760, 640))->findChild<CLS_WgtExportSet*>();
+    pOutput->SetChannelInfo(camera ? 2 : 0, qjsonRecord);
+    auto* pTree = pOutput->findChild<QTreeWidget*>();
+    pTree->topLevelItem(0)->setExpanded(section == 0);
+    pTree->topLevelItem(1)->setExpanded(section == 1);
+
+    const QImage qimage = Render(&wgt, QString(QTest::currentDataTag()));
+    QVERIFY(Variety(qimage) > qimage.width());
+    // The open section shows whole, down to its save button.
+    QTreeWidgetItem* pRow = pTree->topLevelItem(section)->child(0);
+    auto* pSave = pTree->itemWidget(pRow, 0)->findChild<QPushButton*>(QStringLiteral("pushButton_SaveParam"));
+    const QRect qrectSave(pSave->mapTo(pTree->viewport(), QPoint(0, 0)), pSave->size());
+    QVERIFY(pSave->isVisible());
+    QVERIFY(pTree->visualItemRect(pRow).contains(qrectSave));
+    QVERIFY(pTree->viewport()->rect().contains(qrectSave));
+}
+
+LUMACAST_TEST_MAIN(TestKitLook)
 #include "test_kit_look.moc"

@@ -1,5 +1,7 @@
 #include "CLS_UiChanSet.h"
 
+#include "CLS_WgtExportSet.h"
+
 #include "widgets/CLS_ComboBox.h"
 
 #include <QFrame>
@@ -72,6 +74,10 @@ void CLS_UiChanSet::setupUi(QWidget* _pPage)
 
     tabWidget_ChanSet = new QTabWidget(frame_ChanSet);
     tabWidget_ChanSet->setObjectName(QStringLiteral("tabWidget_ChanSet"));
+    tab = new CLS_WgtExportSet(tabWidget_ChanSet);
+    tab->setObjectName(QStringLiteral("tab"));
+    tabWidget_ChanSet->addTab(tab, QStringLiteral("输出设置"));
+    tabWidget_ChanSet->setCurrentIndex(0);
     pLayoutFrame->addWidget(tabWidget_ChanSet);
 
     pushButton_ResetAllChs->setText(QStringLiteral("重置所有通道"));

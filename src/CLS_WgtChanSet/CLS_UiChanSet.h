@@ -2,6 +2,7 @@
 #pragma once
 
 class CLS_ComboBox;
+class CLS_WgtExportSet;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -23,4 +24,5 @@ public:
     QLabel* label_ChName = nullptr;
     QLineEdit* lineEdit_ChName = nullptr;
     QTabWidget* tabWidget_ChanSet = nullptr;
+    CLS_WgtExportSet* tab = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "CLS_WgtChanSet.h"
 
 #include "CLS_UiChanSet.h"
+#include "CLS_WgtExportSet.h"
 
 #include "OrbApplication.h"
 #include "common/Log.h"
@@ -94,6 +95,9 @@ bool CLS_WgtChanSet::InitChanSet()
     m_pUi->comboBox_ChooseCh->SetEditEnabled(false);
     connect(m_pUi->comboBox_ChooseCh, &CLS_ComboBox::SigCurrentIndexChanged, this,
             &CLS_WgtChanSet::SlotChInfoChanged);
+    connect(m_pUi->tab, &CLS_WgtExportSet::SigVideoParamChanged, this,
+            &CLS_WgtChanSet::SlotVideoParamChanged);
+    connect(m_pUi->tab, &CLS_WgtExportSet::SigResetCurCh, this, &CLS_WgtChanSet::SlotResetCurCh);
 
     const QJsonObject qjsonHost = App()->ReadConfig().value(QStringLiteral("hostInfo")).toObject();
     char acUser[g_iCredentialSize] = {};
@@ -334,6 +338,7 @@ void CLS_WgtChanSet::SlotChInfoChanged(const STRUCT_ComboBoxItem& _structItem)
                                         ? variantData.toJsonObject()
                                         : QJsonObject::fromVariantMap(variantData.toMap());
     m_pUi->lineEdit_ChName->setText(qjsonRecord.value(QStringLiteral("chName")).toString());
+    m_pUi->tab->SetChannelInfo(m_pUi->comboBox_ChooseCh->currentIndex(), qjsonRecord);
 }
 
 void CLS_WgtChanSet::RefreshDevices()
