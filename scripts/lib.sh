@@ -4,7 +4,7 @@
 LUMACAST_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qtbase5-dev libqt5websockets5-dev qtmultimedia5-dev libqt5multimedia5-plugins
-    libspdlog-dev libx11-dev
+    libspdlog-dev libx11-dev libqt5svg5 trayer
     xvfb xauth fonts-wqy-microhei
 )
 

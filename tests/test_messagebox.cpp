@@ -1,4 +1,5 @@
 // The message box with real widgets: results, layout rules, both looks, countdown, skins.
+#include "ModalSupport.h"
 #include "widgets/CLS_MessageBox.h"
 
 #include <QGridLayout>
@@ -8,42 +9,9 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include <functional>
 #include <limits>
 
 namespace {
-
-// Runs _action on the message box as soon as one is shown; the box is modal, so this is how a
-// user's click reaches it while ShowMsgBox waits.
-void WhenShown(std::function<void(CLS_MessageBox*)> _action)
-{
-    auto* pTimer = new QTimer(qApp);
-    pTimer->setInterval(10);
-    QObject::connect(pTimer, &QTimer::timeout, pTimer, [pTimer, _action]() {
-        auto* pBox = qobject_cast<CLS_MessageBox*>(QApplication::activeModalWidget());
-        if (pBox && pBox->isVisible()) {
-            pTimer->stop();
-            pTimer->deleteLater();
-            _action(pBox);
-        }
-    });
-    pTimer->start();
-}
-
-QPushButton* ButtonWithText(CLS_MessageBox* _pBox, const QString& _qstrText)
-{
-    for (QPushButton* pButton : _pBox->findChildren<QPushButton*>()) {
-        if (pButton->text() == _qstrText) {
-            return pButton;
-        }
-    }
-    return nullptr;
-}
-
-QString ShownText(CLS_MessageBox* _pBox)
-{
-    return _pBox->findChild<QLabel*>(QStringLiteral("label_Show"))->text();
-}
 
 // The cell of _pWidget in the grid layout holding it, or (-1, -1); that grid in *_ppGrid.
 QPoint GridCell(CLS_MessageBox* _pBox, QWidget* _pWidget, QGridLayout** _ppGrid = nullptr)
@@ -152,7 +120,7 @@ void TestMessageBox::results()
     QFETCH(int, result);
 
     bool blShown = false, blOnTop = false, blActive = false;
-    WhenShown([&](CLS_MessageBox* _pBox) {
+    WhenModal<CLS_MessageBox>([&](CLS_MessageBox* _pBox) {
         blShown = true;
         blActive = QTest::qWaitFor([_pBox]() { return _pBox->isActiveWindow(); });
         blOnTop = _pBox->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
