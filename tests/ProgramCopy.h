@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 
 // Copies the program of _qstrBuiltDir as _qstrProgramName into _qstrTargetDir, with every library
@@ -24,4 +26,22 @@ inline bool CopyBuiltProgram(const QString& _qstrBuiltDir, const QString& _qstrT
         }
     }
     return qdirTarget.mkpath(QStringLiteral("LumacastFile/Resource/config"));
+}
+
+// Copies the installation data of _qstrBuiltDir (skins, pictures, the message boxes' style
+// sheets) into _qstrTargetDir, so windows there look as installed; false when a copy fails.
+inline bool CopyInstalledData(const QString& _qstrBuiltDir, const QString& _qstrTargetDir)
+{
+    for (const char* pcFolder : {"LumacastFile/Resource", "MessageBox", "MessageBox_ZF"}) {
+        QDirIterator it(_qstrBuiltDir + '/' + pcFolder, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString qstrTarget = _qstrTargetDir + '/' + it.next().mid(_qstrBuiltDir.size() + 1);
+            QDir().mkpath(QFileInfo(qstrTarget).path());
+            QFile::remove(qstrTarget);
+            if (!QFile::copy(it.filePath(), qstrTarget)) {
+                return false;
+            }
+        }
+    }
+    return true;
 }

@@ -7,10 +7,10 @@
 #include "CameraBusinessView.h"
 #include "LinkTestSupport.h"
 #include "ModalSupport.h"
+#include "ProgramCopy.h"
 #include "TestSupport.h"
 #include "common/PublicCommonFun.h"
 
-#include <QDirIterator>
 #include <QListWidget>
 #include <QMenu>
 #include <QStackedWidget>
@@ -89,17 +89,8 @@ private:
 
 void TestMainWindow::initTestCase()
 {
-    // The installation data: skins, pictures and the message boxes' style sheets.
-    const QString qstrInstalled = qEnvironmentVariable("LUMACAST_APP_DIR") + '/';
-    for (const char* pcFolder : {"LumacastFile/Resource", "MessageBox", "MessageBox_ZF"}) {
-        QDirIterator it(qstrInstalled + pcFolder, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString qstrTarget = AppDir() + it.next().mid(qstrInstalled.size());
-            QDir().mkpath(QFileInfo(qstrTarget).path());
-            QFile::remove(qstrTarget);
-            QVERIFY(QFile::copy(it.filePath(), qstrTarget));
-        }
-    }
+    QVERIFY(
+        CopyInstalledData(qEnvironmentVariable("LUMACAST_APP_DIR"), QCoreApplication::applicationDirPath()));
     QDir().mkpath(AppDir() + "looks");
     StartWith({});
 }
