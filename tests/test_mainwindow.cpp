@@ -1,5 +1,5 @@
-// The main window and its tray icon on real widgets (offscreen): pages, exit, blinking, a second
-// start's "showNormal", restart; renders of both skins into <test folder>/looks for review.
+// The main window and its tray icon on real widgets (offscreen): pages, exit, blinking, restart;
+// renders of both skins into <test folder>/looks for review.
 #include "CLS_WgtChanSet/CLS_WgtChanSet.h"
 #include "CLS_WgtMainWindow.h"
 #include "CLS_WgtSystemSet/CLS_WgtModifyPassword.h"
@@ -72,8 +72,6 @@ private slots:
     void exit_data();
     void exit();
     void trayBlink_doubleClickStopsItAndShowsTheWindow();
-    void secondStartMessage_showsTheWindow_data();
-    void secondStartMessage_showsTheWindow();
     void trayRestart_hidesTrayCleansUpAndStartsANewCopy();
     void looks_data();
     void looks();
@@ -189,23 +187,6 @@ void TestMainWindow::trayBlink_doubleClickStopsItAndShowsTheWindow()
     QVERIFY(!IsBlank(pTray->icon()));
     QTest::qWait(500);
     QVERIFY(!IsBlank(pTray->icon()));
-}
-
-void TestMainWindow::secondStartMessage_showsTheWindow_data()
-{
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<bool>("shown");
-    QTest::newRow("showNormal") << "showNormal" << true;
-    QTest::newRow("anything else") << "shownormal" << false;
-}
-
-void TestMainWindow::secondStartMessage_showsTheWindow()
-{
-    QFETCH(QString, message);
-    QFETCH(bool, shown);
-    m_pWindow->hide();
-    emit OrbApplication::Instance()->SigMessageReceived(message);
-    QCOMPARE(m_pWindow->isVisible(), shown);
 }
 
 void TestMainWindow::trayRestart_hidesTrayCleansUpAndStartsANewCopy()

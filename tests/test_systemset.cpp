@@ -2,7 +2,6 @@
 // the auto-start file and the autostart entry of the test's own folders.
 #include "CLS_WgtSystemSet/CLS_WgtModifyPassword.h"
 #include "CLS_WgtSystemSet/CLS_WgtServerManage.h"
-#include "CLS_WgtSystemSet/CLS_WgtSystemSet.h"
 #include "LogReader.h"
 #include "ModalSupport.h"
 #include "TestSupport.h"
@@ -50,7 +49,6 @@ private slots:
     void passwordChange_data();
     void passwordChange();
     void passwordFields_takeLettersAndDigitsOnly();
-    void restartRequest_reachesTheSystemPage();
 
 private:
     template <typename T>
@@ -343,14 +341,6 @@ void TestSystemSet::passwordFields_takeLettersAndDigitsOnly()
         QCOMPARE(pField->text(), QStringLiteral("abc9"));
         QCOMPARE(pField->echoMode(), QLineEdit::Password);
     }
-}
-
-void TestSystemSet::restartRequest_reachesTheSystemPage()
-{
-    CLS_WgtSystemSet systemSet;
-    QSignalSpy spyRestart(&systemSet, &CLS_WgtSystemSet::SigRestart);
-    emit systemSet.GetServerManage()->SigRestart();
-    QCOMPARE(spyRestart.count(), 1);
 }
 
 LUMACAST_TEST_MAIN(TestSystemSet)
