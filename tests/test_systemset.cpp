@@ -30,6 +30,25 @@ QJsonObject Json(const char* _pcJson)
     return QJsonDocument::fromJson(_pcJson).object();
 }
 
+// Puts a file where the folder was, so that writes into it fail, until destroyed.
+class CLS_BlockedFolder
+{
+public:
+    explicit CLS_BlockedFolder(const QString& _qstrFolder) : m_qstrFolder(_qstrFolder)
+    {
+        QDir().rename(m_qstrFolder, m_qstrFolder + ".aside");
+        QFile(m_qstrFolder).open(QIODevice::WriteOnly);
+    }
+    ~CLS_BlockedFolder()
+    {
+        QFile::remove(m_qstrFolder);
+        QDir().rename(m_qstrFolder + ".aside", m_qstrFolder);
+    }
+
+private:
+    QString m_qstrFolder;
+};
+
 } // namespace
 
 class TestSystemSet : public QObject
@@ -218,19 +237,14 @@ void TestSystemSet::save()
     }
     Child<QLineEdit>("lineEdit_ServerPort")->setText(port);
 
-    const QString qstrBroken =
-        broken == "config" ? QFileInfo(ConfigPath()).path() : QFileInfo(AutoStartEntryPath()).path();
-    const QString qstrAside = qstrBroken + ".aside";
-    if (!broken.isEmpty()) {
-        QDir().rename(qstrBroken, qstrAside);
-        QFile qfileBlock(qstrBroken);
-        QVERIFY(qfileBlock.open(QIODevice::WriteOnly));
-    }
     CLS_BoxAnswerer answerer;
-    QTest::mouseClick(Child<QPushButton>("pushButton_Save"), Qt::LeftButton);
-    if (!broken.isEmpty()) {
-        QFile::remove(qstrBroken);
-        QDir().rename(qstrAside, qstrBroken);
+    {
+        std::unique_ptr<CLS_BlockedFolder> pBlocked;
+        if (!broken.isEmpty()) {
+            const QString qstrFile = broken == "config" ? ConfigPath() : AutoStartEntryPath();
+            pBlocked = std::make_unique<CLS_BlockedFolder>(QFileInfo(qstrFile).path());
+        }
+        QTest::mouseClick(Child<QPushButton>("pushButton_Save"), Qt::LeftButton);
     }
     QCOMPARE(answerer.m_qstrlstTexts, QStringList{message});
     QCOMPARE(Config(), written.isEmpty() ? config : written);
@@ -269,7 +283,7 @@ void TestSystemSet::showButton_togglesEchoOnly()
 void TestSystemSet::passwordChange_data()
 {
     QTest::addColumn<QByteArray>("stored"); // empty: no password stored
-    QTest::addColumn<QStringList>("typed"); // old, new, confirmation
+    QTest::addColumn<QStringList>("typed"); // old, new, confirmation [, "unwritable": the write fails]
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<QString>("result"); // the password stored and shown afterwards
 
@@ -291,6 +305,9 @@ void TestSystemSet::passwordChange_data()
     QTest::newRow("46 characters refused")
         << QByteArray("old1") << QStringList{"old1", qstr45 + "n", qstr45 + "n"}
         << QStringList{"新密码不能超过45个字符"} << "old1";
+    QTest::newRow("settings not writable")
+        << QByteArray("old1") << QStringList{"old1", "new2", "new2", "unwritable"}
+        << QStringList{"修改成功", "密码保存失败"} << "old1";
     // An unreadable stored password must not let an empty old password through.
     QTest::newRow("stored too long") << QByteArray(64, 'p') << QStringList{"", "abc", "abc"}
                                      << QStringList{"旧密码输入不正确！"} << "";
@@ -307,6 +324,7 @@ void TestSystemSet::passwordChange()
     m_pPage = std::make_unique<CLS_WgtServerManage>();
 
     CLS_BoxAnswerer answerer;
+    std::unique_ptr<CLS_BlockedFolder> pBlocked;
     bool blStayedOpen = false;
     WhenModal<CLS_WgtModifyPassword>([&](CLS_WgtModifyPassword* _pDialog) {
         QCOMPARE(_pDialog->objectName(), QStringLiteral("widget_ModifyPassword"));
@@ -315,6 +333,9 @@ void TestSystemSet::passwordChange()
             _pDialog->findChild<QLineEdit*>(apcFields[i])->setText(typed.at(i));
         }
         ButtonWithText(_pDialog, "确认")->click();
+        if (typed.size() > 3) {
+            pBlocked = std::make_unique<CLS_BlockedFolder>(QFileInfo(ConfigPath()).path());
+        }
         // After a refusal the dialog stays open with what was typed; the user cancels.
         blStayedOpen =
             _pDialog->isVisible() && _pDialog->findChild<QLineEdit*>(apcFields[2])->text() == typed.at(2);
@@ -323,6 +344,7 @@ void TestSystemSet::passwordChange()
         }
     });
     Child<QPushButton>("pushButton_ModifyPwd")->click();
+    pBlocked.reset();
 
     QCOMPARE(answerer.m_qstrlstTexts, messages);
     QCOMPARE(blStayedOpen, messages.first() != "修改成功");
