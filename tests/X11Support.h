@@ -12,7 +12,12 @@ class CLS_XView
 {
 public:
     CLS_XView() : m_pDisplay(XOpenDisplay(nullptr)) {}
-    ~CLS_XView() { m_pDisplay ? XCloseDisplay(m_pDisplay) : 0; }
+    ~CLS_XView()
+    {
+        if (m_pDisplay) {
+            XCloseDisplay(m_pDisplay);
+        }
+    }
     CLS_XView(const CLS_XView&) = delete;
     CLS_XView& operator=(const CLS_XView&) = delete;
 
