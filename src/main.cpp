@@ -1,5 +1,4 @@
-#include "CLS_WebSocketWidget.h"
-#include "CLS_WgtChanSet/CLS_WgtChanSet.h"
+#include "CLS_WgtMainWindow.h"
 #include "OrbApplication.h"
 #include "common/StartupEnv.h"
 
@@ -31,16 +30,12 @@ int main(int argc, char* argv[])
         qDebug() << "Init fail";
         return -1;
     }
-    // Until the main window exists, start-up itself holds the channel page, hidden, so the
-    // channels are published; it goes before the application object.
-    auto pChanSet = std::make_unique<CLS_WgtChanSet>();
-    pChanSet->InitChanSet();
-
-    // Likewise it tells the launching platform client that the program is up once the login is
-    // accepted, as the main window's login slot will.
-    CLS_WebSocketWidget* pLink = pApp->GetPlatformLink();
-    QObject::connect(pLink, &CLS_WebSocketWidget::SignLoginSuccess, pLink,
-                     [pLink](const QString& _qstrMsg) { pLink->RespondStartRequest(0, _qstrMsg); });
+    // Destroyed before the application object: it stops the device watcher, which uses the registry.
+    auto pMainWindow = std::make_unique<CLS_WgtMainWindow>();
+    // A window that start-up hides at once is never shown, so it does not flash on the screen.
+    if (!pApp->IsHideTasker() && pApp->IsShowMainWindow()) {
+        pMainWindow->show();
+    }
     pApp->StartPlatformLink();
     return pApp->exec();
 }

@@ -3,9 +3,12 @@
 #pragma once
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QString>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -86,3 +89,21 @@ private:
     QTemporaryDir m_qtempSockets;
     std::vector<std::unique_ptr<QProcess>> m_vecProcesses;
 };
+
+// Copies the installation data of _qstrBuiltDir (skins, pictures, the message boxes' style
+// sheets) into _qstrTargetDir, so windows there look as installed; false when a copy fails.
+inline bool CopyInstalledData(const QString& _qstrBuiltDir, const QString& _qstrTargetDir)
+{
+    for (const char* pcFolder : {"LumacastFile/Resource", "MessageBox", "MessageBox_ZF"}) {
+        QDirIterator it(_qstrBuiltDir + '/' + pcFolder, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString qstrTarget = _qstrTargetDir + '/' + it.next().mid(_qstrBuiltDir.size() + 1);
+            QDir().mkpath(QFileInfo(qstrTarget).path());
+            QFile::remove(qstrTarget);
+            if (!QFile::copy(it.filePath(), qstrTarget)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}

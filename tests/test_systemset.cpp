@@ -1,0 +1,362 @@
+// The service settings page and the password dialog on real widgets, against the settings file,
+// the auto-start file and the autostart entry of the test's own folders.
+#include "CLS_WgtSystemSet/CLS_WgtModifyPassword.h"
+#include "CLS_WgtSystemSet/CLS_WgtServerManage.h"
+#include "LogReader.h"
+#include "ModalSupport.h"
+#include "TestSupport.h"
+#include "common/AutoStartEntry.h"
+#include "common/PublicCommonFun.h"
+
+#include <QCheckBox>
+#include <QJsonDocument>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QValidator>
+
+#include <memory>
+
+namespace {
+
+QString B64(const QByteArray& _qba)
+{
+    return QString::fromLatin1(_qba.toBase64());
+}
+
+QJsonObject Json(const char* _pcJson)
+{
+    return QJsonDocument::fromJson(_pcJson).object();
+}
+
+// Puts a file where the folder was, so that writes into it fail, until destroyed.
+class CLS_BlockedFolder
+{
+public:
+    explicit CLS_BlockedFolder(const QString& _qstrFolder) : m_qstrFolder(_qstrFolder)
+    {
+        QDir().rename(m_qstrFolder, m_qstrFolder + ".aside");
+        QFile(m_qstrFolder).open(QIODevice::WriteOnly);
+    }
+    ~CLS_BlockedFolder()
+    {
+        QFile::remove(m_qstrFolder);
+        QDir().rename(m_qstrFolder + ".aside", m_qstrFolder);
+    }
+
+private:
+    QString m_qstrFolder;
+};
+
+} // namespace
+
+class TestSystemSet : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+
+    void fill_data();
+    void fill();
+    void portValidator_data();
+    void portValidator();
+    void save_data();
+    void save();
+    void passwordChange_data();
+    void passwordChange();
+    void passwordFields_takeLettersAndDigitsOnly();
+
+private:
+    template <typename T>
+    T* Child(const char* _pcName) const
+    {
+        return m_pPage->findChild<T*>(QLatin1String(_pcName));
+    }
+    void WriteConfig(const QJsonObject& _qjsonConfig) const
+    {
+        QVERIFY(WriteJsonFile(_qjsonConfig, ConfigPath()));
+    }
+    QString ConfigPath() const { return OrbApplication::Instance()->GetConfigPath(); }
+    QJsonObject Config() const { return OrbApplication::Instance()->ReadConfig(); }
+
+    QTemporaryDir m_qtempHome;
+    std::unique_ptr<CLS_WgtServerManage> m_pPage;
+};
+
+void TestSystemSet::initTestCase()
+{
+    qputenv("XDG_CONFIG_HOME", m_qtempHome.path().toUtf8());
+    QDir().mkpath(QFileInfo(ConfigPath()).path());
+}
+
+void TestSystemSet::init()
+{
+    m_pPage.reset();
+    QFile::remove(ConfigPath());
+    QFile::remove(AutoStartEntryPath());
+}
+
+void TestSystemSet::fill_data()
+{
+    QTest::addColumn<QJsonObject>("config");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("autoStart");
+    QTest::addColumn<QString>("skinChecked"); // "white", "blue" or "" for neither
+    QTest::addColumn<bool>("passwordRow");
+    QTest::addColumn<int>("logLines"); // new lines about a password that does not fit
+
+    const QString qstr63 = QString(63, 'p');
+    QTest::newRow("no hostInfo") << QJsonObject() << "0"
+                                 << "" << false << "" << true << 0;
+    QTest::newRow("all set, autoRun 1, blue")
+        << QJsonObject{{"autoRun", 1},
+                       {"skin", "skinTwo"},
+                       {"hostInfo", QJsonObject{{"port", 8554}, {"password", B64("abc123")}}}}
+        << "8554"
+        << "abc123" << true << "blue" << true << 0;
+    QTest::newRow("autoRun 2, white") << QJsonObject{{"autoRun", 2}, {"skin", "skinOne"}} << "0"
+                                      << "" << true << "white" << true << 0;
+    QTest::newRow("unknown skin") << QJsonObject{{"skin", "skinRed"}} << "0"
+                                  << "" << false << "" << true << 0;
+    QTest::newRow("supportModify false hides the row")
+        << QJsonObject{{"hostInfo", QJsonObject{{"supportModify", false}}}} << "0"
+        << "" << false << "" << false << 0;
+    QTest::newRow("supportModify not a bool keeps it")
+        << QJsonObject{{"hostInfo", QJsonObject{{"supportModify", "no"}}}} << "0"
+        << "" << false << "" << true << 0;
+    QTest::newRow("63 bytes fit") << QJsonObject{{"hostInfo",
+                                                  QJsonObject{{"password", B64(qstr63.toUtf8())}}}}
+                                  << "0" << qstr63 << false << "" << true << 0;
+    QTest::newRow("64 bytes shown empty")
+        << QJsonObject{{"hostInfo", QJsonObject{{"password", B64(QByteArray(64, 'p'))}}}} << "0"
+        << "" << false << "" << true << 1;
+}
+
+void TestSystemSet::fill()
+{
+    QFETCH(QJsonObject, config);
+    QFETCH(QString, port);
+    QFETCH(QString, password);
+    QFETCH(bool, autoStart);
+    QFETCH(QString, skinChecked);
+    QFETCH(bool, passwordRow);
+    QFETCH(int, logLines);
+    WriteConfig(config);
+    const int iLinesBefore = ReadAppLog().count(QStringLiteral("does not fit"));
+    m_pPage = std::make_unique<CLS_WgtServerManage>();
+    m_pPage->show();
+
+    QCOMPARE(ReadAppLog().count(QStringLiteral("does not fit")) - iLinesBefore, logLines);
+    QCOMPARE(Child<QLineEdit>("lineEdit_ServerPort")->text(), port);
+    auto* pField = Child<QLineEdit>("lineEdit_ServerPwd");
+    QVERIFY(!pField->isEnabled());
+    // The show button toggles the echo, never the text.
+    for (const QLineEdit::EchoMode mode : {QLineEdit::Password, QLineEdit::Normal, QLineEdit::Password}) {
+        QCOMPARE(pField->echoMode(), mode);
+        QCOMPARE(pField->text(), password);
+        Child<QPushButton>("pushButton_ShowPwd")->click();
+    }
+    QCOMPARE(Child<QCheckBox>("checkBox_BootStrap")->isChecked(), autoStart);
+    QCOMPARE(Child<QRadioButton>("radioButton_SkinWhite")->isChecked(), skinChecked == "white");
+    QCOMPARE(Child<QRadioButton>("radioButton_SkinBlue")->isChecked(), skinChecked == "blue");
+    // The skin row and the save-and-restart button are never shown.
+    QVERIFY(!Child<QRadioButton>("radioButton_SkinWhite")->isVisible());
+    QVERIFY(!Child<QWidget>("pushButton_SaveBootStrap")->isVisible());
+    for (const char* pcName :
+         {"label_ServerPwd", "lineEdit_ServerPwd", "pushButton_ShowPwd", "pushButton_ModifyPwd"}) {
+        QVERIFY2(Child<QWidget>(pcName)->isVisible() == passwordRow, pcName);
+    }
+}
+
+void TestSystemSet::portValidator_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("state");
+    for (const char* pcText : {"1", "65535", "554", "60000"}) {
+        QTest::newRow(pcText) << pcText << int(QValidator::Acceptable);
+    }
+    for (const char* pcText : {"0", "65536", "007", "70000", "-1", "8a"}) {
+        QTest::newRow(pcText) << pcText << int(QValidator::Invalid);
+    }
+}
+
+void TestSystemSet::portValidator()
+{
+    QFETCH(QString, text);
+    QFETCH(int, state);
+    m_pPage = std::make_unique<CLS_WgtServerManage>();
+    int iPos = 0;
+    QCOMPARE(int(Child<QLineEdit>("lineEdit_ServerPort")->validator()->validate(text, iPos)), state);
+}
+
+void TestSystemSet::save_data()
+{
+    QTest::addColumn<QJsonObject>("config");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<int>("autoStartClicks");
+    QTest::addColumn<QString>("broken"); // a folder made a file, so that its write fails
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QJsonObject>("written"); // empty: the file stays as it was
+
+    const QJsonObject qjsonFull = Json(R"({"autoRun":1,"skin":"skinTwo","chInfo":[{"chNo":0}],)"
+                                       R"("hostInfo":{"port":554,"user":"dQ==","supportModify":false}})");
+    QTest::newRow("autoRun 1 written back as 2, other keys kept")
+        << qjsonFull << "8554" << 0 << ""
+        << "保存成功"
+        << Json(R"({"autoRun":2,"skin":"skinTwo","chInfo":[{"chNo":0}],)"
+                R"("hostInfo":{"port":8554,"user":"dQ==","supportModify":false}})");
+    QTest::newRow("unchecked, unknown skin")
+        << Json(R"({"autoRun":2,"skin":"x"})") << "9000" << 1 << ""
+        << "保存成功" << Json(R"({"autoRun":0,"skin":"","hostInfo":{"port":9000}})");
+    QTest::newRow("no hostInfo: port 0")
+        << QJsonObject() << "0" << 1 << ""
+        << "保存成功" << Json(R"({"autoRun":2,"skin":"","hostInfo":{"port":0}})");
+    QTest::newRow("empty port") << qjsonFull << "" << 0 << ""
+                                << "请输入服务端口" << QJsonObject();
+    QTest::newRow("settings not writable") << qjsonFull << "8554" << 0 << "config"
+                                           << "保存失败" << QJsonObject();
+    QTest::newRow("autostart entry not writable")
+        << QJsonObject() << "1" << 1 << "autostart"
+        << "保存失败" << Json(R"({"autoRun":2,"skin":"","hostInfo":{"port":1}})");
+}
+
+void TestSystemSet::save()
+{
+    QFETCH(QJsonObject, config);
+    QFETCH(QString, port);
+    QFETCH(int, autoStartClicks);
+    QFETCH(QString, broken);
+    QFETCH(QString, message);
+    QFETCH(QJsonObject, written);
+    WriteConfig(config);
+    const QString qstrIni = QCoreApplication::applicationDirPath() + "/TerminalServerFile/AutoStartCfg.ini";
+    QFile::remove(qstrIni);
+    QSettings(qstrIni, QSettings::IniFormat).setValue("Other/key", "kept");
+    m_pPage = std::make_unique<CLS_WgtServerManage>();
+    auto* pBox = Child<QCheckBox>("checkBox_BootStrap");
+    for (int i = 0; i < autoStartClicks; ++i) {
+        pBox->click();
+    }
+    Child<QLineEdit>("lineEdit_ServerPort")->setText(port);
+
+    CLS_BoxAnswerer answerer;
+    {
+        std::unique_ptr<CLS_BlockedFolder> pBlocked;
+        if (!broken.isEmpty()) {
+            const QString qstrFile = broken == "config" ? ConfigPath() : AutoStartEntryPath();
+            pBlocked = std::make_unique<CLS_BlockedFolder>(QFileInfo(qstrFile).path());
+        }
+        QTest::mouseClick(Child<QPushButton>("pushButton_Save"), Qt::LeftButton);
+    }
+    QCOMPARE(answerer.m_qstrlstTexts, QStringList{message});
+    QCOMPARE(Config(), written.isEmpty() ? config : written);
+    QSettings qsettings(qstrIni, QSettings::IniFormat);
+    if (message == "请输入服务端口") {
+        QVERIFY(!qsettings.contains("Lumacast/autoStart"));
+        return;
+    }
+    QCOMPARE(qsettings.value("Lumacast/exeName").toString(), QStringLiteral("Lumacast"));
+    QCOMPARE(qsettings.value("Lumacast/autoStart").toString(), pBox->isChecked() ? "true" : "false");
+    QCOMPARE(qsettings.value("Other/key").toString(), QStringLiteral("kept"));
+    if (broken == "autostart") {
+        return;
+    }
+    QFile qfileEntry(AutoStartEntryPath());
+    QCOMPARE(qfileEntry.open(QIODevice::ReadOnly), pBox->isChecked());
+    if (pBox->isChecked()) {
+        const QString qstrEntry = QString::fromUtf8(qfileEntry.readAll());
+        QVERIFY(qstrEntry.startsWith("[Desktop Entry]\n"));
+        QVERIFY(qstrEntry.contains("\nExec=\"" + QCoreApplication::applicationFilePath() + "\"\n"));
+    }
+}
+
+void TestSystemSet::passwordChange_data()
+{
+    QTest::addColumn<QByteArray>("stored"); // empty: no password stored
+    QTest::addColumn<QStringList>("typed"); // old, new, confirmation [, "unwritable": the write fails]
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QString>("result"); // the password stored and shown afterwards
+
+    const QString qstr45(45, 'n');
+    QTest::newRow("none stored, empty old")
+        << QByteArray() << QStringList{"", "abc", "abc"} << QStringList{"修改成功"} << "abc";
+    QTest::newRow("none stored, any old")
+        << QByteArray() << QStringList{"x", "abc", "abc"} << QStringList{"旧密码输入不正确！"} << "";
+    QTest::newRow("wrong old and mismatch: first check only")
+        << QByteArray("old1") << QStringList{"old2", "a", "b"} << QStringList{"旧密码输入不正确！"} << "old1";
+    QTest::newRow("mismatch") << QByteArray("old1") << QStringList{"old1", "a", "b"}
+                              << QStringList{"新密码和确认密码输入不一致"} << "old1";
+    QTest::newRow("unchanged") << QByteArray("old1") << QStringList{"old1", "old1", "old1"}
+                               << QStringList{"新密码和旧密码相同"} << "old1";
+    QTest::newRow("empty new accepted")
+        << QByteArray("old1") << QStringList{"old1", "", ""} << QStringList{"修改成功"} << "";
+    QTest::newRow("45 characters") << QByteArray("old1") << QStringList{"old1", qstr45, qstr45}
+                                   << QStringList{"修改成功"} << qstr45;
+    QTest::newRow("46 characters refused")
+        << QByteArray("old1") << QStringList{"old1", qstr45 + "n", qstr45 + "n"}
+        << QStringList{"新密码不能超过45个字符"} << "old1";
+    QTest::newRow("settings not writable")
+        << QByteArray("old1") << QStringList{"old1", "new2", "new2", "unwritable"}
+        << QStringList{"修改成功", "密码保存失败"} << "old1";
+    // An unreadable stored password must not let an empty old password through.
+    QTest::newRow("stored too long") << QByteArray(64, 'p') << QStringList{"", "abc", "abc"}
+                                     << QStringList{"旧密码输入不正确！"} << "";
+}
+
+void TestSystemSet::passwordChange()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(QStringList, typed);
+    QFETCH(QStringList, messages);
+    QFETCH(QString, result);
+    const QJsonObject qjsonHost{{"port", 554}, {"password", B64(stored)}};
+    WriteConfig({{"hostInfo", qjsonHost}});
+    m_pPage = std::make_unique<CLS_WgtServerManage>();
+
+    CLS_BoxAnswerer answerer;
+    std::unique_ptr<CLS_BlockedFolder> pBlocked;
+    bool blStayedOpen = false;
+    WhenModal<CLS_WgtModifyPassword>([&](CLS_WgtModifyPassword* _pDialog) {
+        QCOMPARE(_pDialog->objectName(), QStringLiteral("widget_ModifyPassword"));
+        const char* const apcFields[] = {"lineEdit_UsedPwd", "lineEdit_NewPwd", "lineEdit_ConfirmPwd"};
+        for (int i = 0; i < 3; ++i) {
+            _pDialog->findChild<QLineEdit*>(apcFields[i])->setText(typed.at(i));
+        }
+        ButtonWithText(_pDialog, "确认")->click();
+        if (typed.size() > 3) {
+            pBlocked = std::make_unique<CLS_BlockedFolder>(QFileInfo(ConfigPath()).path());
+        }
+        // After a refusal the dialog stays open with what was typed; the user cancels.
+        blStayedOpen =
+            _pDialog->isVisible() && _pDialog->findChild<QLineEdit*>(apcFields[2])->text() == typed.at(2);
+        if (_pDialog->isVisible()) {
+            ButtonWithText(_pDialog, "取消")->click();
+        }
+    });
+    Child<QPushButton>("pushButton_ModifyPwd")->click();
+    pBlocked.reset();
+
+    QCOMPARE(answerer.m_qstrlstTexts, messages);
+    QCOMPARE(blStayedOpen, messages.first() != "修改成功");
+    const QString qstrStored = Config().value("hostInfo").toObject().value("password").toString();
+    QCOMPARE(qstrStored,
+             result == QString::fromUtf8(stored) || blStayedOpen ? B64(stored) : B64(result.toUtf8()));
+    QCOMPARE(Config().value("hostInfo").toObject().value("port").toInt(), 554);
+    QCOMPARE(Child<QLineEdit>("lineEdit_ServerPwd")->text(), result);
+}
+
+void TestSystemSet::passwordFields_takeLettersAndDigitsOnly()
+{
+    CLS_WgtModifyPassword dlgPassword;
+    for (QLineEdit* pField : dlgPassword.findChildren<QLineEdit*>()) {
+        QTest::keyClicks(pField, QStringLiteral("a-b c_9"));
+        QCOMPARE(pField->text(), QStringLiteral("abc9"));
+        QCOMPARE(pField->echoMode(), QLineEdit::Password);
+    }
+}
+
+LUMACAST_TEST_MAIN(TestSystemSet)
+#include "test_systemset.moc"
