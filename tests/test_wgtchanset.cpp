@@ -129,19 +129,6 @@ private slots:
         QVERIFY(App()->FindAudioDevByChannel(1, "Mic B", structAudio));
     }
 
-    void load_storedInputMissing_blockAudioOff()
-    {
-        WriteConfig(StoredConfig());
-        m_vecAudioInput = {{"Mic B", {}, {2}}};
-        StartPage();
-
-        QCOMPARE(int(LibraryState().aChannels[0].block.ucEnableAudio), 0);
-        // The record keeps the user's wish; the input may come back.
-        QCOMPARE(RecordOf(StoredChannels(), 0).value("enableAudio").toBool(), true);
-        STRUCT_Audio structAudio;
-        QVERIFY(!App()->FindAudioDevByChannel(0, QString(), structAudio));
-    }
-
     void load_moreScreensThanDesktopNumbers()
     {
         WriteConfig({{"desktopNeedChNo", 2}});
@@ -160,7 +147,14 @@ private slots:
     {
         WriteConfig(StoredConfig());
         m_cameras.m_vecCamera = {Camera("camNew"), Camera("camA")};
+        m_vecAudioInput = {{"Mic B", {}, {2}}};
         StartPage();
+        // Desktop 0's stored input is missing: its sound is off, not moved to another input, and the
+        // record keeps the user's wish, since the input may come back.
+        QCOMPARE(int(LibraryState().aChannels[0].block.ucEnableAudio), 0);
+        QCOMPARE(RecordOf(StoredChannels(), 0).value("enableAudio").toBool(), true);
+        STRUCT_Audio structAudio;
+        QVERIFY(!App()->FindAudioDevByChannel(0, QString(), structAudio));
         m_pPage->GetChannelChooser()->setCurrentIndex(2);
         const int iFrom = camera_business_inspect_journal_size();
 
