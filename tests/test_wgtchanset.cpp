@@ -124,9 +124,7 @@ private slots:
         QCOMPARE(RecordOf(qJsonArrChInfo, 6).value("videoFrameRate").toInt(), 25);
         QCOMPARE(ChooserTexts(), (QStringList{"1", "2", "6", "7"}));
 
-        STRUCT_Audio structAudio;
-        QVERIFY(App()->FindAudioDevByChannel(0, "Mic A", structAudio));
-        QVERIFY(App()->FindAudioDevByChannel(1, "Mic B", structAudio));
+        QCOMPARE(AudioHolders(), (QMap<int, QStringList>{{0, {"Mic A"}}, {1, {"Mic B"}}}));
     }
 
     void load_moreScreensThanDesktopNumbers()
@@ -153,8 +151,7 @@ private slots:
         // record keeps the user's wish, since the input may come back.
         QCOMPARE(int(LibraryState().aChannels[0].block.ucEnableAudio), 0);
         QCOMPARE(RecordOf(StoredChannels(), 0).value("enableAudio").toBool(), true);
-        STRUCT_Audio structAudio;
-        QVERIFY(!App()->FindAudioDevByChannel(0, QString(), structAudio));
+        QVERIFY(!AudioHolders().contains(0));
         m_pPage->GetChannelChooser()->setCurrentIndex(2);
         const int iFrom = camera_business_inspect_journal_size();
 
@@ -164,8 +161,8 @@ private slots:
         const CB_State stState = LibraryState();
         QCOMPARE(stState.iPort, ServicePort());
         QCOMPARE(stState.aChannels[0].block.iVideoBitRate, 2048);
-        QCOMPARE(QByteArray(stState.aChannels[4].block.szDevID), QByteArray("camNew"));
-        QCOMPARE(QByteArray(stState.aChannels[5].block.szDevID), QByteArray("camA"));
+        QCOMPARE(QByteArray(stState.aChannels[4].block.szDevID) + ',' + stState.aChannels[5].block.szDevID,
+                 QByteArray("camNew,camA"));
         QCOMPARE(int(stState.aChannels[6].ucHasBlock), 0);
         QCOMPARE(ChannelNumbers(StoredChannels()), (QList<int>{0, 4, 5}));
         QCOMPARE(RecordOf(StoredChannels(), 5).value("videoFrameRate").toInt(), 10);
