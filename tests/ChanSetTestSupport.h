@@ -66,12 +66,11 @@ public:
     STRUCT_AudioInput ProbeInput(const QString& _qstrName) override
     {
         m_qstrlstProbed.append(_qstrName);
-        for (const STRUCT_AudioInput& structInput : m_vecInput) {
-            if (structInput.qstrName == _qstrName) {
-                return structInput;
-            }
-        }
-        return {};
+        auto it =
+            std::find_if(m_vecInput.begin(), m_vecInput.end(), [&](const STRUCT_AudioInput& _structInput) {
+                return _structInput.qstrName == _qstrName;
+            });
+        return it == m_vecInput.end() ? STRUCT_AudioInput() : *it;
     }
 
     const QVector<STRUCT_AudioInput>& m_vecInput;
@@ -98,11 +97,6 @@ inline CB_State LibraryState()
     CB_State stState{};
     camera_business_inspect_state(&stState);
     return stState;
-}
-
-inline QByteArray BlockBytes(const STRUCT_ChanInfo& _structChanInfo)
-{
-    return QByteArray(reinterpret_cast<const char*>(&_structChanInfo), sizeof(_structChanInfo));
 }
 
 // The library calls from journal entry _iFrom on, short names, with the channel where one is
@@ -219,7 +213,7 @@ protected:
         QJsonArray qJsonArrChInfo = StoredChannels();
         QJsonObject qjsonEdited = qJsonArrChInfo.at(_iIndex).toObject();
         qjsonEdited.insert(_qstrKey, _qjsonValue);
-        qJsonArrChInfo.replace(_iIndex, qjsonEdited);
+        qJsonArrChInfo[_iIndex] = qjsonEdited;
         return Invoke("SlotVideoParamChanged", Q_ARG(QJsonArray&, qJsonArrChInfo), Q_ARG(int, _iIndex)) &&
                StoredChannels() == qJsonArrChInfo;
     }

@@ -13,130 +13,117 @@ class TestComboBox : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void currentItemSignalCarriesTextAndData();
-    void addItemsTwiceCompletesOnlyTheFirstCallsTexts_data();
-    void addItemsTwiceCompletesOnlyTheFirstCallsTexts();
-    void typingEmitsTextEdited();
-    void pickListCannotBeTypedIntoButCanBePicked();
-    void hoveredEntryShowsItsFullTextAsToolTip();
-    void setCursorPositionShowsTheStartAndDropsFocus();
+    void init()
+    {
+        m_lstSeen.clear();
+        m_pBox = std::make_unique<CLS_ComboBox>();
+        connect(m_pBox.get(), &CLS_ComboBox::SigCurrentIndexChanged, this,
+                [this](const STRUCT_ComboBoxItem& _structItem) { m_lstSeen.append(_structItem); });
+        m_pBox->AddItems({{QStringLiteral("1"), QJsonObject{{QStringLiteral("chNo"), 0}}},
+                          {QStringLiteral("5"), QJsonObject{{QStringLiteral("chNo"), 4}}}});
+        m_lstSeen.clear();
+        m_pBox->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_pBox.get()));
+    }
+
+    // Every change of the current item, whatever made it, carries the item's text and data.
+    void currentItemSignalCarriesTextAndData()
+    {
+        m_pBox->setCurrentIndex(1);
+        QCOMPARE(m_pBox->GetCurrentText(), QStringLiteral("5"));
+        QCOMPARE(m_pBox->GetCurrentData().toJsonObject().value(QStringLiteral("chNo")).toInt(), 4);
+        m_pBox->clear();
+        m_pBox->insertItem(0, QStringLiteral("9"), 42);
+        QCOMPARE(m_lstSeen.size(), 3);
+        QCOMPARE(m_lstSeen[0].qstrText, QStringLiteral("5"));
+        QCOMPARE(m_lstSeen[0].variantData.toJsonObject().value(QStringLiteral("chNo")).toInt(), 4);
+        QVERIFY(m_lstSeen[1].qstrText.isEmpty());
+        QVERIFY(!m_lstSeen[1].variantData.isValid());
+        QCOMPARE(m_lstSeen[2].qstrText, QStringLiteral("9"));
+        QCOMPARE(m_lstSeen[2].variantData.toInt(), 42);
+    }
+
+    void addItemsTwiceCompletesOnlyTheFirstCallsTexts_data()
+    {
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<int>("completions");
+        QTest::newRow("first call, other case") << QStringLiteral("CAM") << 2;
+        QTest::newRow("first call, one match") << QStringLiteral("camera b") << 1;
+        QTest::newRow("second call's text") << QStringLiteral("desk") << 0;
+    }
+
+    void addItemsTwiceCompletesOnlyTheFirstCallsTexts()
+    {
+        QFETCH(QString, prefix);
+        QFETCH(int, completions);
+        CLS_ComboBox box;
+        box.AddItems({{QStringLiteral("Camera A"), 1}, {QStringLiteral("Camera B"), 2}});
+        QCompleter* pCompleter = box.completer();
+        box.AddItems({{QStringLiteral("Desktop"), 3}});
+        QCOMPARE(box.count(), 3);
+        QCOMPARE(box.completer(), pCompleter);
+        QCOMPARE(box.lineEdit()->completer(), pCompleter);
+        QCOMPARE(pCompleter->caseSensitivity(), Qt::CaseInsensitive);
+        pCompleter->setCompletionPrefix(prefix);
+        QCOMPARE(pCompleter->completionCount(), completions);
+    }
+
+    // Typing is reported; a pick list takes no typing, yet an entry can still be picked.
+    void typingEmitsTextEdited_unlessPickOnly()
+    {
+        QSignalSpy spyEdited(m_pBox.get(), &CLS_ComboBox::SigTextEdited);
+        m_pBox->lineEdit()->clear();
+        m_pBox->lineEdit()->setFocus();
+        QTest::keyClicks(m_pBox->lineEdit(), QStringLiteral("ab"));
+        QCOMPARE(spyEdited.size(), 2);
+        QCOMPARE(spyEdited.last().at(0).toString(), QStringLiteral("ab"));
+
+        const QString qstrBefore = m_pBox->GetCurrentText();
+        m_pBox->SetEditEnabled(false);
+        QCOMPARE(m_pBox->lineEdit()->focusPolicy(), Qt::NoFocus);
+        QVERIFY(!m_pBox->lineEdit()->isEnabled());
+        QTest::keyClicks(m_pBox->lineEdit(), QStringLiteral("xyz"));
+        QCOMPARE(m_pBox->GetCurrentText(), qstrBefore);
+        m_pBox->showPopup();
+        QAbstractItemView* pView = m_pBox->view();
+        QVERIFY(QTest::qWaitForWindowExposed(pView->window()));
+        const QRect qrectItem = pView->visualRect(pView->model()->index(1, 0));
+        QTest::mouseClick(pView->viewport(), Qt::LeftButton, Qt::NoModifier, qrectItem.center());
+        QTRY_COMPARE(m_lstSeen.size(), 1);
+        QCOMPARE(m_lstSeen[0].qstrText, QStringLiteral("5"));
+        QCOMPARE(spyEdited.size(), 2);
+    }
+
+    void hoveredEntryShowsItsFullTextAsToolTip()
+    {
+        const QString qstrLong =
+            QStringLiteral("USB 2.0 HD UVC WebCam with a very long description: 0bda:58c2");
+        m_pBox->AddItems({{qstrLong, 9}});
+        m_pBox->showPopup();
+        QAbstractItemView* pView = m_pBox->view();
+        QVERIFY(QTest::qWaitForWindowExposed(pView->window()));
+        const QModelIndex qindexLong = pView->model()->index(2, 0);
+        const QPoint qptItem = pView->visualRect(qindexLong).center();
+        QMouseEvent qeventMove(QEvent::MouseMove, qptItem, pView->viewport()->mapToGlobal(qptItem),
+                               Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(pView->viewport(), &qeventMove);
+        QTRY_COMPARE(pView->toolTip(), qstrLong);
+        m_pBox->hidePopup();
+    }
+
+    void setCursorPositionShowsTheStartAndDropsFocus()
+    {
+        m_pBox->lineEdit()->setText(QStringLiteral("a long device name"));
+        m_pBox->lineEdit()->setFocus();
+        m_pBox->SetCursorPosition(0);
+        QCOMPARE(m_pBox->lineEdit()->cursorPosition(), 0);
+        QVERIFY(!m_pBox->lineEdit()->hasFocus());
+    }
 
 private:
     std::unique_ptr<CLS_ComboBox> m_pBox;
     QList<STRUCT_ComboBoxItem> m_lstSeen;
 };
-
-void TestComboBox::init()
-{
-    m_lstSeen.clear();
-    m_pBox = std::make_unique<CLS_ComboBox>();
-    connect(m_pBox.get(), &CLS_ComboBox::SigCurrentIndexChanged, this,
-            [this](const STRUCT_ComboBoxItem& _structItem) { m_lstSeen.append(_structItem); });
-    m_pBox->AddItems({{QStringLiteral("1"), QJsonObject{{QStringLiteral("chNo"), 0}}},
-                      {QStringLiteral("5"), QJsonObject{{QStringLiteral("chNo"), 4}}}});
-    m_lstSeen.clear();
-    m_pBox->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_pBox.get()));
-}
-
-// Every change of the current item, whatever made it, carries the item's text and data.
-void TestComboBox::currentItemSignalCarriesTextAndData()
-{
-    m_pBox->setCurrentIndex(1);
-    QCOMPARE(m_pBox->GetCurrentText(), QStringLiteral("5"));
-    QCOMPARE(m_pBox->GetCurrentData().toJsonObject().value(QStringLiteral("chNo")).toInt(), 4);
-    m_pBox->clear();
-    m_pBox->insertItem(0, QStringLiteral("9"), 42);
-    QCOMPARE(m_lstSeen.size(), 3);
-    QCOMPARE(m_lstSeen[0].qstrText, QStringLiteral("5"));
-    QCOMPARE(m_lstSeen[0].variantData.toJsonObject().value(QStringLiteral("chNo")).toInt(), 4);
-    QVERIFY(m_lstSeen[1].qstrText.isEmpty());
-    QVERIFY(!m_lstSeen[1].variantData.isValid());
-    QCOMPARE(m_lstSeen[2].qstrText, QStringLiteral("9"));
-    QCOMPARE(m_lstSeen[2].variantData.toInt(), 42);
-}
-
-void TestComboBox::addItemsTwiceCompletesOnlyTheFirstCallsTexts_data()
-{
-    QTest::addColumn<QString>("prefix");
-    QTest::addColumn<int>("completions");
-    QTest::newRow("first call, other case") << QStringLiteral("CAM") << 2;
-    QTest::newRow("first call, one match") << QStringLiteral("camera b") << 1;
-    QTest::newRow("second call's text") << QStringLiteral("desk") << 0;
-}
-
-void TestComboBox::addItemsTwiceCompletesOnlyTheFirstCallsTexts()
-{
-    QFETCH(QString, prefix);
-    QFETCH(int, completions);
-    CLS_ComboBox box;
-    box.AddItems({{QStringLiteral("Camera A"), 1}, {QStringLiteral("Camera B"), 2}});
-    QCompleter* pCompleter = box.completer();
-    box.AddItems({{QStringLiteral("Desktop"), 3}});
-    QCOMPARE(box.count(), 3);
-    QCOMPARE(box.completer(), pCompleter);
-    QCOMPARE(box.lineEdit()->completer(), pCompleter);
-    QCOMPARE(pCompleter->caseSensitivity(), Qt::CaseInsensitive);
-    pCompleter->setCompletionPrefix(prefix);
-    QCOMPARE(pCompleter->completionCount(), completions);
-}
-
-void TestComboBox::typingEmitsTextEdited()
-{
-    QSignalSpy spyEdited(m_pBox.get(), &CLS_ComboBox::SigTextEdited);
-    m_pBox->lineEdit()->clear();
-    m_pBox->lineEdit()->setFocus();
-    QTest::keyClicks(m_pBox->lineEdit(), QStringLiteral("ab"));
-    QCOMPARE(spyEdited.size(), 2);
-    QCOMPARE(spyEdited.last().at(0).toString(), QStringLiteral("ab"));
-}
-
-void TestComboBox::pickListCannotBeTypedIntoButCanBePicked()
-{
-    QSignalSpy spyEdited(m_pBox.get(), &CLS_ComboBox::SigTextEdited);
-    m_pBox->SetEditEnabled(false);
-    QCOMPARE(m_pBox->lineEdit()->focusPolicy(), Qt::NoFocus);
-    QVERIFY(!m_pBox->lineEdit()->isEnabled());
-    QTest::keyClicks(m_pBox->lineEdit(), QStringLiteral("xyz"));
-    QCOMPARE(spyEdited.size(), 0);
-    QCOMPARE(m_pBox->GetCurrentText(), QStringLiteral("1"));
-
-    // Picking from the opened list still works.
-    m_pBox->showPopup();
-    QAbstractItemView* pView = m_pBox->view();
-    QVERIFY(QTest::qWaitForWindowExposed(pView->window()));
-    const QRect qrectItem = pView->visualRect(pView->model()->index(1, 0));
-    QTest::mouseClick(pView->viewport(), Qt::LeftButton, Qt::NoModifier, qrectItem.center());
-    QTRY_COMPARE(m_lstSeen.size(), 1);
-    QCOMPARE(m_lstSeen[0].qstrText, QStringLiteral("5"));
-    QCOMPARE(spyEdited.size(), 0);
-}
-
-void TestComboBox::hoveredEntryShowsItsFullTextAsToolTip()
-{
-    const QString qstrLong = QStringLiteral("USB 2.0 HD UVC WebCam with a very long description: 0bda:58c2");
-    m_pBox->AddItems({{qstrLong, 9}});
-    m_pBox->showPopup();
-    QAbstractItemView* pView = m_pBox->view();
-    QVERIFY(QTest::qWaitForWindowExposed(pView->window()));
-    const QModelIndex qindexLong = pView->model()->index(2, 0);
-    const QPoint qptItem = pView->visualRect(qindexLong).center();
-    QMouseEvent qeventMove(QEvent::MouseMove, qptItem, pView->viewport()->mapToGlobal(qptItem), Qt::NoButton,
-                           Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(pView->viewport(), &qeventMove);
-    QTRY_COMPARE(pView->toolTip(), qstrLong);
-    m_pBox->hidePopup();
-}
-
-void TestComboBox::setCursorPositionShowsTheStartAndDropsFocus()
-{
-    m_pBox->lineEdit()->setText(QStringLiteral("a long device name"));
-    m_pBox->lineEdit()->setFocus();
-    m_pBox->SetCursorPosition(0);
-    QCOMPARE(m_pBox->lineEdit()->cursorPosition(), 0);
-    QVERIFY(!m_pBox->lineEdit()->hasFocus());
-}
 
 QTEST_MAIN(TestComboBox)
 #include "test_combobox.moc"

@@ -2,19 +2,17 @@
 // <test folder>/looks/*.png for review, and checks that the installation data is complete.
 #include "CLS_WgtChanSet/CLS_WgtChanSet.h"
 #include "CLS_WgtChanSet/CLS_WgtExportSet.h"
+#include "ProgramCopy.h"
 #include "TestSupport.h"
 #include "widgets/CLS_ComboBox.h"
 #include "widgets/CLS_MessageBox.h"
 #include "widgets/CLS_WgtBase.h"
 
 #include <QAbstractItemView>
-#include <QDirIterator>
 #include <QJsonObject>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTextCodec>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -27,44 +25,6 @@ QString AppDir()
     return QCoreApplication::applicationDirPath() + '/';
 }
 
-bool CopyTree(const QString& _qstrFrom, const QString& _qstrTo)
-{
-    QDirIterator it(_qstrFrom, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString qstrSource = it.next();
-        const QString qstrTarget = _qstrTo + qstrSource.mid(_qstrFrom.size());
-        QDir().mkpath(QFileInfo(qstrTarget).path());
-        QFile::remove(qstrTarget);
-        if (!QFile::copy(qstrSource, qstrTarget)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Saves the window as it would appear and returns the image.
-QImage Render(QWidget* _pWindow, const QString& _qstrName)
-{
-    _pWindow->show();
-    QCoreApplication::processEvents();
-    const QImage qimage = _pWindow->grab().toImage();
-    qimage.save(AppDir() + "looks/" + _qstrName + ".png");
-    return qimage;
-}
-
-// The number of pixels (every other one) that differ from the centre one: a styled window is not blank.
-int Variety(const QImage& _qimage)
-{
-    int iCount = 0;
-    const QRgb rgbFirst = _qimage.pixel(_qimage.width() / 2, _qimage.height() / 2);
-    for (int y = 0; y < _qimage.height(); y += 2) {
-        for (int x = 0; x < _qimage.width(); x += 2) {
-            iCount += _qimage.pixel(x, y) != rgbFirst;
-        }
-    }
-    return iCount;
-}
-
 QString InstalledDir()
 {
     return qEnvironmentVariable("LUMACAST_APP_DIR") + '/';
@@ -75,15 +35,35 @@ QString SheetPath(const QString& _qstrSkin)
     return "LumacastFile/Resource/" + _qstrSkin + "/qss/lumacast_style.qss";
 }
 
+// Saves the image under looks/ and tells whether it is styled: more pixels (every other one)
+// differ from the centre one than the image is wide.
+bool SavedAndStyled(const QImage& _qimage, const QString& _qstrName)
+{
+    _qimage.save(AppDir() + "looks/" + _qstrName + ".png");
+    int iCount = 0;
+    const QRgb rgbCentre = _qimage.pixel(_qimage.width() / 2, _qimage.height() / 2);
+    for (int y = 0; y < _qimage.height(); y += 2) {
+        for (int x = 0; x < _qimage.width(); x += 2) {
+            iCount += _qimage.pixel(x, y) != rgbCentre;
+        }
+    }
+    return iCount > _qimage.width();
+}
+
+QImage Shown(QWidget* _pWindow)
+{
+    _pWindow->show();
+    QCoreApplication::processEvents();
+    return _pWindow->grab().toImage();
+}
+
 // Applies a skin's application style sheet the way start-up does.
 bool ApplySkin(const QString& _qstrSkin)
 {
     QFile qfileSheet(AppDir() + SheetPath(_qstrSkin));
-    if (!qfileSheet.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    qApp->setStyleSheet(QString::fromUtf8(qfileSheet.readAll()));
-    return true;
+    qApp->setStyleSheet(qfileSheet.open(QIODevice::ReadOnly) ? QString::fromUtf8(qfileSheet.readAll())
+                                                             : QString());
+    return !qApp->styleSheet().isEmpty();
 }
 
 // The main window's first page in a frameless window, as the user sees it after start: channels
@@ -96,11 +76,8 @@ CLS_WgtChanSet* ShowChannelWindow(CLS_WgtBase& _wgt, const QSize& _qsize)
     pLayout->setContentsMargins(0, 0, 0, 0);
     auto* pPage = new CLS_WgtChanSet(_wgt.GetCenterWidget());
     pLayout->addWidget(pPage);
-    QList<STRUCT_ComboBoxItem> lstItems;
-    for (int iChNo : {0, 1, 4}) {
-        lstItems.append({QString::number(iChNo + 1), QJsonObject{{"chNo", iChNo}}});
-    }
-    pPage->GetChannelChooser()->AddItems(lstItems);
+    pPage->GetChannelChooser()->AddItems(
+        {{"1", QJsonObject{{"chNo", 0}}}, {"2", QJsonObject{{"chNo", 1}}}, {"5", QJsonObject{{"chNo", 4}}}});
     auto* pName = pPage->findChild<QLineEdit*>(QStringLiteral("lineEdit_ChName"));
     pName->setText(QStringLiteral("桌面1"));
     pName->setEnabled(false);
@@ -115,49 +92,147 @@ class TestKitLook : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanup();
+    void cleanup() { qApp->setStyleSheet(QString()); }
+    void appSheet_isComplete_data() { skins_data(); }
+    void channelWindow_looks_data() { skins_data(); }
+    void initTestCase()
+    {
+        QVERIFY2(!qEnvironmentVariableIsEmpty("LUMACAST_APP_DIR"), "names the built application folder");
+        QVERIFY(CopyInstalledData(qEnvironmentVariable("LUMACAST_APP_DIR"),
+                                  QCoreApplication::applicationDirPath()));
+        QDir().mkpath(AppDir() + "looks");
+    }
 
-    void kindIcons_areInstalled();
+    void kindIcons_areInstalled()
+    {
+        for (const char* pcKind : {"Information", "Question", "Warning", "Critical", "Alarm"}) {
+            const QImage qimage(AppDir() + "MessageBox/" + pcKind + ".png");
+            // A round mark on a transparent ground.
+            QVERIFY2(qimage.size() == QSize(80, 80) && qAlpha(qimage.pixel(0, 0)) == 0 &&
+                         qAlpha(qimage.pixel(40, 40)) == 255,
+                     pcKind);
+        }
+    }
+
+    // Raw strings confuse moc inside the class body.
     void messageBox_looks_data();
-    void messageBox_looks();
-    void appSheet_isComplete_data();
-    void appSheet_isComplete();
-    void mainWindow_looks_data();
-    void mainWindow_looks();
-    void popupAndHover_looks_data();
-    void popupAndHover_looks();
-    void outputTab_looks_data();
-    void outputTab_looks();
-};
-
-void TestKitLook::initTestCase()
-{
-    const QString qstrInstalled = qEnvironmentVariable("LUMACAST_APP_DIR");
-    QVERIFY2(!qstrInstalled.isEmpty(), "LUMACAST_APP_DIR names the built application folder");
-    for (const char* pcFolder :
-         {"MessageBox", "MessageBox_ZF", "LumacastFile/Resource/skinOne", "LumacastFile/Resource/skinTwo"}) {
-        QVERIFY(CopyTree(qstrInstalled + '/' + pcFolder, AppDir() + pcFolder));
-    }
-    QDir().mkpath(AppDir() + "looks");
-}
-
-void TestKitLook::cleanup()
-{
-    qApp->setStyleSheet(QString());
-}
-
-void TestKitLook::kindIcons_areInstalled()
-{
-    for (const char* pcKind : {"Information", "Question", "Warning", "Critical", "Alarm"}) {
-        const QImage qimage(AppDir() + "MessageBox/" + pcKind + ".png");
-        QVERIFY2(qimage.size() == QSize(80, 80), pcKind);
-        QVERIFY2(qimage.hasAlphaChannel(), pcKind);
-        // A round mark on a transparent ground.
+    void messageBox_looks()
+    {
+        QFETCH(QString, skin);
+        QFETCH(QString, style);
+        QFETCH(QString, text);
+        QFETCH(QStringList, buttons);
+        QFETCH(int, kind);
+        QFETCH(int, seconds);
+        CLS_MessageBox::SetSkin(skin);
+        CLS_MessageBox box(nullptr, style == "default" ? QStringLiteral("提示") : QStringLiteral("报警"),
+                           text, seconds, style);
+        box.setBtnList(buttons, {});
+        box.SetIcon(kind);
+        QVERIFY2(!box.styleSheet().isEmpty(), "the look's style sheet is installed");
+        const QImage qimage = Shown(&box);
+        QVERIFY(SavedAndStyled(qimage, QTest::currentDataTag()));
+        // Rounded corners: the translucent window's corner pixel stays transparent.
         QCOMPARE(qAlpha(qimage.pixel(0, 0)), 0);
-        QCOMPARE(qAlpha(qimage.pixel(40, 40)), 255);
     }
-}
+
+    void skins_data()
+    {
+        QTest::addColumn<QString>("skin");
+        QTest::newRow("skinOne") << "skinOne";
+        QTest::newRow("skinTwo") << "skinTwo";
+    }
+
+    void appSheet_isComplete();
+
+    void channelWindow_looks()
+    {
+        QFETCH(QString, skin);
+        QVERIFY(ApplySkin(skin));
+        CLS_WgtBase wgt;
+        CLS_ComboBox* pChooser = ShowChannelWindow(wgt, QSize(760, 560))->GetChannelChooser();
+        auto* pMaximize = wgt.findChild<QToolButton*>(QStringLiteral("pushButton_maximize"));
+        const QImage qimageMaximizeLook = pMaximize->grab().toImage();
+        const QImage qimage = Shown(&wgt);
+        QCOMPARE(qimage.size(), QSize(760, 560));
+        QVERIFY(SavedAndStyled(qimage, skin + "_window"));
+
+        wgt.SlotShowMaximized();
+        QVERIFY(SavedAndStyled(Shown(&wgt), skin + "_window_maximized"));
+        // Maximised, the button shows the restore look; restored, the maximise look again.
+        const QImage qimageRestoreLook = pMaximize->grab().toImage();
+        wgt.SlotShowMaximized();
+        QVERIFY(qimageRestoreLook != qimageMaximizeLook);
+        QCOMPARE(pMaximize->grab().toImage(), qimageMaximizeLook);
+
+        pChooser->showPopup();
+        QVERIFY(QTest::qWaitForWindowExposed(pChooser->view()->window()));
+        QVERIFY(SavedAndStyled(pChooser->view()->window()->grab().toImage(), skin + "_combo_popup"));
+        pChooser->hidePopup();
+
+        // The close button turns red under the mouse.
+        auto* pTitleBar = wgt.findChild<QWidget*>(QStringLiteral("widget_titleBar"));
+        const QImage qimageRest = pTitleBar->grab().toImage();
+        wgt.findChild<QToolButton*>(QStringLiteral("pushButton_close"))->setAttribute(Qt::WA_UnderMouse);
+        const QImage qimageHover = pTitleBar->grab().toImage();
+        qimageHover.save(AppDir() + "looks/" + skin + "_titlebar_close_hover.png");
+        QVERIFY(qimageHover != qimageRest);
+    }
+
+    void outputTab_looks_data()
+    {
+        QTest::addColumn<QString>("skin");
+        QTest::addColumn<bool>("camera");
+        QTest::addColumn<int>("section");
+        for (const char* pcSkin : {"skinOne", "skinTwo"}) {
+            for (const char* pcChannel : {"desktop", "camera"}) {
+                for (int iSection : {0, 1}) {
+                    QTest::newRow(qPrintable(
+                        QString("%1_output_%2_%3").arg(pcSkin, pcChannel, iSection ? "audio" : "video")))
+                        << pcSkin << (pcChannel == QLatin1String("camera")) << iSection;
+                }
+            }
+        }
+    }
+
+    void outputTab_looks()
+    {
+        QFETCH(QString, skin);
+        QFETCH(bool, camera);
+        QFETCH(int, section);
+        QVERIFY(ApplySkin(skin));
+        OrbApplication::Instance()->SetAudioDevs(
+            {{QStringLiteral("麦克风 (USB Audio Device)"), {}, 2, {44100, 48000}, 1, -1, 44100},
+             {QStringLiteral("线路输入"), {}, 2, {44100}, 1, -1, 44100}});
+        STRUCT_ChanInfo structChanInfo;
+        const STRUCT_Audio structMic = OrbApplication::Instance()->GetAudioDevs().at(0);
+        const QJsonObject qjsonRecord =
+            camera
+                ? CLS_ChanRecord::MakeUsbChannel({QStringLiteral("HD Pro Webcam C920"),
+                                                  QStringLiteral("usb-cam"),
+                                                  {QSize(640, 480), QSize(1280, 720), QSize(1920, 1080)},
+                                                  {0, 1, 2}},
+                                                 structMic, 4, structChanInfo)
+                : CLS_ChanRecord::MakeDesktopChannel({0, QRect(0, 0, 1920, 1080), QStringLiteral("HDMI-1")},
+                                                     structMic, 0, structChanInfo);
+        CLS_WgtBase wgt;
+        auto* pOutput = ShowChannelWindow(wgt, QSize(760, 640))->findChild<CLS_WgtExportSet*>();
+        pOutput->SetChannelInfo(camera ? 2 : 0, qjsonRecord);
+        auto* pTree = pOutput->findChild<QTreeWidget*>();
+        pTree->topLevelItem(0)->setExpanded(section == 0);
+        pTree->topLevelItem(1)->setExpanded(section == 1);
+
+        QVERIFY(SavedAndStyled(Shown(&wgt), QTest::currentDataTag()));
+        // The open section shows whole, down to its save button.
+        QTreeWidgetItem* pRow = pTree->topLevelItem(section)->child(0);
+        auto* pSave =
+            pTree->itemWidget(pRow, 0)->findChild<QPushButton*>(QStringLiteral("pushButton_SaveParam"));
+        const QRect qrectSave(pSave->mapTo(pTree->viewport(), QPoint(0, 0)), pSave->size());
+        QVERIFY(pSave->isVisible());
+        QVERIFY(pTree->visualItemRect(pRow).contains(qrectSave));
+        QVERIFY(pTree->viewport()->rect().contains(qrectSave));
+    }
+};
 
 void TestKitLook::messageBox_looks_data()
 {
@@ -193,163 +268,24 @@ void TestKitLook::messageBox_looks_data()
     }
 }
 
-void TestKitLook::messageBox_looks()
-{
-    QFETCH(QString, skin);
-    QFETCH(QString, style);
-    QFETCH(QString, text);
-    QFETCH(QStringList, buttons);
-    QFETCH(int, kind);
-    QFETCH(int, seconds);
-
-    CLS_MessageBox::SetSkin(skin);
-    CLS_MessageBox box(nullptr, style == "default" ? QStringLiteral("提示") : QStringLiteral("报警"), text,
-                       seconds, style);
-    box.setBtnList(buttons, {});
-    box.SetIcon(kind);
-    QVERIFY2(!box.styleSheet().isEmpty(), "the look's style sheet is installed");
-    const QImage qimage = Render(&box, QString(QTest::currentDataTag()));
-    QVERIFY(Variety(qimage) > qimage.width());
-    // Rounded corners: the translucent window's corner pixel stays transparent.
-    QCOMPARE(qAlpha(qimage.pixel(0, 0)), 0);
-}
-
-void TestKitLook::appSheet_isComplete_data()
-{
-    QTest::addColumn<QString>("skin");
-    QTest::newRow("skinOne") << "skinOne";
-    QTest::newRow("skinTwo") << "skinTwo";
-}
-
 void TestKitLook::appSheet_isComplete()
 {
     QFETCH(QString, skin);
     QFile qfileSheet(InstalledDir() + SheetPath(skin));
     QVERIFY2(qfileSheet.open(QIODevice::ReadOnly), qPrintable(qfileSheet.fileName()));
-    const QByteArray qbytearrSheet = qfileSheet.readAll();
-    QVERIFY(!qbytearrSheet.trimmed().isEmpty());
-    QTextCodec::ConverterState state;
-    const QString qstrSheet =
-        QTextCodec::codecForName("UTF-8")->toUnicode(qbytearrSheet.constData(), qbytearrSheet.size(), &state);
-    QCOMPARE(state.invalidChars, 0);
+    const QByteArray qbaSheet = qfileSheet.readAll();
+    const QString qstrSheet = QString::fromUtf8(qbaSheet);
+    QVERIFY(!qstrSheet.trimmed().isEmpty());
+    QCOMPARE(qstrSheet.toUtf8(), qbaSheet); // valid UTF-8
 
     // Images are looked up from the application folder, the program's current directory.
     const QRegularExpression regexUrl(QStringLiteral(R"(url\(\s*["']?([^"')]+?)["']?\s*\))"));
     int iUrls = 0;
     for (auto it = regexUrl.globalMatch(qstrSheet); it.hasNext(); ++iUrls) {
         const QString qstrPath = it.next().captured(1);
-        QVERIFY2(QFileInfo(InstalledDir() + qstrPath).isFile(), qPrintable(qstrPath));
         QVERIFY2(!QImage(InstalledDir() + qstrPath).isNull(), qPrintable(qstrPath));
     }
     QVERIFY(iUrls > 0);
-}
-
-void TestKitLook::mainWindow_looks_data()
-{
-    appSheet_isComplete_data();
-}
-
-void TestKitLook::mainWindow_looks()
-{
-    QFETCH(QString, skin);
-    QVERIFY(ApplySkin(skin));
-    CLS_WgtBase wgt;
-    ShowChannelWindow(wgt, QSize(760, 560));
-    auto* pMaximize = wgt.findChild<QToolButton*>(QStringLiteral("pushButton_maximize"));
-    const QImage qimageMaximizeLook = pMaximize->grab().toImage();
-    QImage qimage = Render(&wgt, skin + "_window");
-    QCOMPARE(qimage.size(), QSize(760, 560));
-    QVERIFY(Variety(qimage) > qimage.width());
-
-    wgt.SlotShowMaximized();
-    qimage = Render(&wgt, skin + "_window_maximized");
-    QVERIFY(Variety(qimage) > qimage.width());
-    // Maximised, the button shows the restore look; restored, the maximise look again.
-    const QImage qimageRestoreLook = pMaximize->grab().toImage();
-    wgt.SlotShowMaximized();
-    QVERIFY(qimageRestoreLook != qimageMaximizeLook);
-    QCOMPARE(pMaximize->grab().toImage(), qimageMaximizeLook);
-    QVERIFY(Variety(qimageMaximizeLook) > 0);
-}
-
-void TestKitLook::popupAndHover_looks_data()
-{
-    appSheet_isComplete_data();
-}
-
-void TestKitLook::popupAndHover_looks()
-{
-    QFETCH(QString, skin);
-    QVERIFY(ApplySkin(skin));
-    CLS_WgtBase wgt;
-    CLS_ComboBox* pChooser = ShowChannelWindow(wgt, QSize(480, 360))->GetChannelChooser();
-    pChooser->showPopup();
-    QVERIFY(QTest::qWaitForWindowExposed(pChooser->view()->window()));
-    const QImage qimagePopup = pChooser->view()->window()->grab().toImage();
-    qimagePopup.save(AppDir() + "looks/" + skin + "_combo_popup.png");
-    pChooser->hidePopup();
-    QVERIFY(Variety(qimagePopup) > qimagePopup.width());
-
-    // The close button turns red under the mouse.
-    auto* pTitleBar = wgt.findChild<QWidget*>(QStringLiteral("widget_titleBar"));
-    const QImage qimageRest = pTitleBar->grab().toImage();
-    wgt.findChild<QToolButton*>(QStringLiteral("pushButton_close"))->setAttribute(Qt::WA_UnderMouse);
-    const QImage qimageHover = pTitleBar->grab().toImage();
-    qimageHover.save(AppDir() + "looks/" + skin + "_titlebar_close_hover.png");
-    QVERIFY(qimageHover != qimageRest);
-}
-
-void TestKitLook::outputTab_looks_data()
-{
-    QTest::addColumn<QString>("skin");
-    QTest::addColumn<bool>("camera");
-    QTest::addColumn<int>("section");
-    for (const char* pcSkin : {"skinOne", "skinTwo"}) {
-        for (const char* pcChannel : {"desktop", "camera"}) {
-            for (int iSection : {0, 1}) {
-                QTest::newRow(qPrintable(
-                    QString("%1_output_%2_%3").arg(pcSkin, pcChannel, iSection ? "audio" : "video")))
-                    << pcSkin << (pcChannel == QLatin1String("camera")) << iSection;
-            }
-        }
-    }
-}
-
-void TestKitLook::outputTab_looks()
-{
-    QFETCH(QString, skin);
-    QFETCH(bool, camera);
-    QFETCH(int, section);
-    QVERIFY(ApplySkin(skin));
-    OrbApplication::Instance()->SetAudioDevs(
-        {{QStringLiteral("麦克风 (USB Audio Device)"), {}, 2, {44100, 48000}, 1, -1, 44100},
-         {QStringLiteral("线路输入"), {}, 2, {44100}, 1, -1, 44100}});
-    STRUCT_ChanInfo structChanInfo;
-    const STRUCT_Audio structMic = OrbApplication::Instance()->GetAudioDevs().at(0);
-    const QJsonObject qjsonRecord =
-        camera ? CLS_ChanRecord::MakeUsbChannel({QStringLiteral("HD Pro Webcam C920"),
-                                                 QStringLiteral("usb-cam"),
-                                                 {QSize(640, 480), QSize(1280, 720), QSize(1920, 1080)},
-                                                 {0, 1, 2}},
-                                                structMic, 4, structChanInfo)
-               : CLS_ChanRecord::MakeDesktopChannel({0, QRect(0, 0, 1920, 1080), QStringLiteral("HDMI-1")},
-                                                    structMic, 0, structChanInfo);
-    CLS_WgtBase wgt;
-    auto* pOutput = ShowChannelWindow(wgt, QSize(760, 640))->findChild<CLS_WgtExportSet*>();
-    pOutput->SetChannelInfo(camera ? 2 : 0, qjsonRecord);
-    auto* pTree = pOutput->findChild<QTreeWidget*>();
-    pTree->topLevelItem(0)->setExpanded(section == 0);
-    pTree->topLevelItem(1)->setExpanded(section == 1);
-
-    const QImage qimage = Render(&wgt, QString(QTest::currentDataTag()));
-    QVERIFY(Variety(qimage) > qimage.width());
-    // The open section shows whole, down to its save button.
-    QTreeWidgetItem* pRow = pTree->topLevelItem(section)->child(0);
-    auto* pSave = pTree->itemWidget(pRow, 0)->findChild<QPushButton*>(QStringLiteral("pushButton_SaveParam"));
-    const QRect qrectSave(pSave->mapTo(pTree->viewport(), QPoint(0, 0)), pSave->size());
-    QVERIFY(pSave->isVisible());
-    QVERIFY(pTree->visualItemRect(pRow).contains(qrectSave));
-    QVERIFY(pTree->viewport()->rect().contains(qrectSave));
 }
 
 LUMACAST_TEST_MAIN(TestKitLook)

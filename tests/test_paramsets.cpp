@@ -4,6 +4,7 @@
 #include "CLS_WgtChanSet/CLS_WgtExportSet.h"
 #include "CLS_WgtChanSet/CLS_WgtVideoParamSet.h"
 #include "ChanSetTestSupport.h"
+#include "ProgramCopy.h"
 
 #include <QCheckBox>
 #include <QSpinBox>
@@ -43,19 +44,346 @@ class TestParamSets : public ChanSetFixture
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
-    void show_data();
-    void show();
-    void tree_oneSectionOpen();
-    void desktopNumbers_onEveryScreenUntilTimeout();
-    void audioList_data();
-    void audioList();
-    void videoSave_data();
-    void videoSave();
-    void audioSave_oneInputPerChannel();
-    void save_refused_data();
-    void save_refused();
+    void initTestCase()
+    {
+        // The desktop number pictures as installed, in this test's application folder.
+        QVERIFY(CopyInstalledData(qEnvironmentVariable("LUMACAST_APP_DIR"), App()->GetAppDir()));
+    }
+
+    void init()
+    {
+        ResetWorld();
+        m_answerer.Take();
+    }
+
+    void show_data()
+    {
+        QTest::addColumn<QJsonObject>("before");
+        QTest::addColumn<QJsonObject>("record");
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("resolution");
+        QTest::addColumn<QStringList>("formats");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<bool>("cameraRows");
+
+        const QJsonObject qjsonMatch{
+            {"collectDevType", 1},
+            {"videoWidth", 640},
+            {"videoHeight", 480},
+            {"resolutionRatio", CLS_ChanRecord::ResolutionArray({{640, 480}, {1280, 720}})}};
+        const QJsonObject qjsonNoMatch{
+            {"collectDevType", 1},
+            {"videoWidth", 800},
+            {"resolutionRatio", CLS_ChanRecord::ResolutionArray({{640, 480}, {1280, 720}})},
+            {"videoFormat", QJsonArray{QJsonObject{{"type", 1}}, QJsonObject{{"type", 2}}}},
+            {"collectType", 2}};
+        const QStringList qstrlstAll{"MJPEG", "YUV", "H264"};
+        QTest::newRow("camera at its size") << QJsonObject() << qjsonMatch << "USB摄像头"
+                                            << "640*480" << qstrlstAll << "YUV" << true;
+        QTest::newRow("camera size not listed, after one that was")
+            << qjsonMatch << qjsonNoMatch << "USB摄像头"
+            << "1280*720" << QStringList{"YUV", "H264"} << "H264" << true;
+        QJsonObject qjsonDesktop = qjsonMatch;
+        qjsonDesktop.insert("collectDevType", 0);
+        QTest::newRow("desktop shows its last size") << qjsonMatch << qjsonDesktop << "桌面采集"
+                                                     << "1280*720" << qstrlstAll << "YUV" << false;
+        QJsonObject qjsonUnknown = qjsonMatch;
+        qjsonUnknown.insert("collectDevType", 2);
+        qjsonUnknown.insert("videoFormat", QJsonArray{QJsonObject{{"type", 7}}, QJsonObject{{"type", 0}}});
+        qjsonUnknown.insert("collectType", 0);
+        QTest::newRow("unknown kind keeps the rows, unknown format left out")
+            << qjsonDesktop << qjsonUnknown << QString() << "1280*720" << QStringList{"MJPEG"} << "MJPEG"
+            << false;
+    }
+
+    void show()
+    {
+        QFETCH(QJsonObject, before);
+        QFETCH(QJsonObject, record);
+        QFETCH(QString, mode);
+        CLS_WgtExportSet page;
+        page.SetChannelInfo(0, before);
+        page.SetChannelInfo(1, record);
+
+        QCOMPARE(ItemTexts(Box(&page, "comboBox_CollectionMode")),
+                 mode.isEmpty() ? QStringList() : QStringList{mode});
+        QTEST(Box(&page, "comboBox_ResolutionRatio")->currentText(), "resolution");
+        QTEST(ItemTexts(Box(&page, "comboBox_CollectionFormat")), "formats");
+        QTEST(Box(&page, "comboBox_CollectionFormat")->currentText(), "format");
+        QFETCH(bool, cameraRows);
+        QCOMPARE(Box(&page, "comboBox_Equipment")->isHidden(), !cameraRows);
+        QCOMPARE(Box(&page, "comboBox_DesktopNum")->isHidden(), cameraRows);
+    }
+
+    void tree_oneSectionOpen()
+    {
+        CLS_WgtExportSet page;
+        page.resize(600, 800);
+        page.show();
+        auto* pTree = page.findChild<QTreeWidget*>("treeWidget_ParamSet");
+        QTreeWidgetItem* pVideo = pTree->topLevelItem(0);
+        QTreeWidgetItem* pAudio = pTree->topLevelItem(1);
+        QCOMPARE(pTree->itemWidget(pAudio->child(0), 0)->objectName(), QString("widget_VideoParam"));
+        auto click = [pTree](QTreeWidgetItem* _pItem) {
+            QTest::mouseClick(pTree->viewport(), Qt::LeftButton, {}, pTree->visualItemRect(_pItem).center());
+        };
+        auto open = [&] { return QList<bool>{pVideo->isExpanded(), pAudio->isExpanded()}; };
+        QCOMPARE(open(), (QList<bool>{true, false}));
+        click(pAudio);
+        QCOMPARE(open(), (QList<bool>{false, true}));
+        click(pAudio);
+        QCOMPARE(open(), (QList<bool>{false, false}));
+        click(pVideo);
+        click(pVideo->child(0));
+        QCOMPARE(open(), (QList<bool>{true, false}));
+    }
+
+    void desktopNumbers_onEveryScreenUntilTimeout()
+    {
+        App()->SetScreenSource([] { return Screens(2); });
+        CLS_WgtVideoParamSet page;
+        auto* pIdentify = page.findChild<QPushButton*>("pushButton_DesktopNumDiscern");
+        pIdentify->click();
+        pIdentify->click();
+
+        const QList<QWidget*> lstWindow = NumberWindows();
+        QCOMPARE(lstWindow.size(), 4);
+        for (QWidget* pWindow : lstWindow) {
+            // The picture was found without a suffix: the window has its size, centred on its screen.
+            QCOMPARE(pWindow->size(), QSize(300, 300));
+            QVERIFY(pWindow->pos() == QPoint(810, 390) || pWindow->pos() == QPoint(2730, 390));
+        }
+        auto* pTimer = page.findChild<QTimer*>();
+        QVERIFY(pTimer->isActive());
+        QCOMPARE(pTimer->interval(), 1500);
+        QVERIFY(QMetaObject::invokeMethod(pTimer, "timeout"));
+        QCOMPARE(NumberWindows().size(), 0);
+        QVERIFY(!pTimer->isActive());
+    }
+
+    void audioList_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("sample");
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<QStringList>("rates");
+        QTest::addColumn<QString>("rate");
+        QTest::newRow("held by another under another name: left out")
+            << "Mic A" << 16000 << QStringList{"Mic A", "Mic C"} << "Mic A" << QStringList{"8000", "16000"}
+            << "16000";
+        QTest::newRow("held by another under the channel's name: listed and chosen")
+            << "Mic B" << 48000 << QStringList{"Mic A", "Mic B", "Mic C"} << "Mic B"
+            << QStringList{"44100", "48000"} << "48000";
+        QTest::newRow("own input gone: the first, at its first rate")
+            << "Mic Z" << 44100 << QStringList{"Mic A", "Mic C"} << "Mic A" << QStringList{"8000", "16000"}
+            << "8000";
+    }
+
+    void audioList()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, sample);
+        App()->SetAudioDevs({{"Mic A", {}, 2, {8000, 16000}, 1, -1, 44100},
+                             {"Mic B", {}, 2, {44100, 48000}, 1, 5, 44100},
+                             {"Mic C", {}, 2, {44100}, 1, -1, 44100}});
+        CLS_WgtAudioParamSet page;
+        page.SetChannelInfo(0, {{"chNo", 0},
+                                {"audioName", name},
+                                {"enableAudio", true},
+                                {"audioSample", sample},
+                                {"audioEnctype", 1}});
+        QTEST(ItemTexts(Box(&page, "comboBox_EquipmentAudio")), "listed");
+        QTEST(Box(&page, "comboBox_EquipmentAudio")->currentText(), "selected");
+        QTEST(Box(&page, "comboBox_EquipmentAudio")->toolTip(), "selected");
+        QTEST(ItemTexts(Box(&page, "comboBox_AudioFrameRate")), "rates");
+        QTEST(Box(&page, "comboBox_AudioFrameRate")->currentText(), "rate");
+        QCOMPARE(Box(&page, "comboBox_AudioCodec")->currentText(), QString("G.711A"));
+    }
+
+    void videoSave_data()
+    {
+        QTest::addColumn<QList<QSize>>("resolutions"); // none: the desktop channel
+        QTest::addColumn<QList<QVideoFrame::PixelFormat>>("formats");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QSize>("video");
+        QTest::addColumn<QSize>("camera");
+        QTest::addColumn<int>("collectType");
+
+        QTest::newRow("desktop: no collection type call")
+            << QList<QSize>() << QList<QVideoFrame::PixelFormat>() << "YUV" << QSize(1920, 1080)
+            << QSize(1920, 1080) << -1;
+        QTest::newRow("2560*1440 of four: captured one place earlier")
+            << QList<QSize>{{640, 480}, {1280, 720}, {1920, 1080}, {2560, 1440}}
+            << QList<QVideoFrame::PixelFormat>{QVideoFrame::Format_Jpeg, QVideoFrame::Format_YUYV} << "H264"
+            << QSize(2560, 1440) << QSize(1920, 1080) << 2;
+        QTest::newRow("only 3840*2160, no formats known")
+            << QList<QSize>{{3840, 2160}} << QList<QVideoFrame::PixelFormat>() << "YUV" << QSize(3840, 2160)
+            << QSize(3840, 2160) << 1;
+    }
+
+    void videoSave()
+    {
+        QFETCH(QList<QSize>, resolutions);
+        QFETCH(QList<QVideoFrame::PixelFormat>, formats);
+        QFETCH(QString, format);
+        QFETCH(QSize, video);
+        QFETCH(QSize, camera);
+        QFETCH(int, collectType);
+        if (!resolutions.isEmpty()) {
+            m_cameras.m_vecCamera = {{{"Cam A", "camA", resolutions, {}}, formats}};
+        }
+        WriteConfig({});
+        StartPage();
+        const int iIndex = resolutions.isEmpty() ? 0 : 1;
+        const int iChNo = iIndex * 4;
+        m_pPage->GetChannelChooser()->setCurrentIndex(iIndex);
+        CLS_WgtVideoParamSet* pVideo = Video();
+        Box(pVideo, "comboBox_VideoQuality")->setCurrentIndex(3);
+        pVideo->findChild<QSpinBox*>("spinBox_FrameRate")->setValue(25);
+        pVideo->findChild<QSpinBox*>("spinBox_BitRate")->setValue(4096);
+        Pick(Box(pVideo, "comboBox_ResolutionRatio"),
+             QString("%1*%2").arg(video.width()).arg(video.height()));
+        Pick(Box(pVideo, "comboBox_CollectionFormat"), format);
+        const int iFrom = camera_business_inspect_journal_size();
+        Save(pVideo);
+
+        QCOMPARE(m_answerer.Take(), QStringList{"保存成功"});
+        const QStringList qstrlstCall = QString("set_video_quality(%1) set_frame_rate(%1) set_bit_rate(%1) "
+                                                "set_video_size(%1) set_camera_size(%1) set_collect_type(%1)")
+                                            .arg(iChNo)
+                                            .split(' ');
+        QCOMPARE(LibraryCalls(iFrom), qstrlstCall.mid(0, collectType == -1 ? 5 : 6));
+        const CB_ChannelState stChannel = LibraryState().aChannels[iChNo];
+        QCOMPARE(QList<int>({stChannel.iQuality, stChannel.iFrameRate, stChannel.iBitRate}),
+                 QList<int>({3, 25, 4096}));
+        QCOMPARE(QSize(stChannel.iVideoWidth, stChannel.iVideoHeight), video);
+        QCOMPARE(QSize(stChannel.iCameraWidth, stChannel.iCameraHeight), camera);
+        QCOMPARE(stChannel.iCollectType, collectType);
+
+        const QJsonObject qjsonRecord = RecordOf(StoredChannels(), iChNo);
+        QCOMPARE(
+            QList<int>({qjsonRecord.value("videoWidth").toInt(), qjsonRecord.value("videoHeight").toInt(),
+                        qjsonRecord.value("videoQuality").toInt(),
+                        qjsonRecord.value("videoFrameRate").toInt(),
+                        qjsonRecord.value("videoBitRate").toInt(), qjsonRecord.value("collectType").toInt()}),
+            QList<int>({video.width(), video.height(), 3, 25, 4096, collectType == -1 ? 1 : collectType}));
+        // The channel page took the table: the same channel is chosen again and carries the record saved.
+        QCOMPARE(m_pPage->GetChannelChooser()->currentIndex(), iIndex);
+        QCOMPARE(m_pPage->GetChannelChooser()->GetCurrentData().toJsonObject(), qjsonRecord);
+    }
+
+    void audioSave_oneInputPerChannel()
+    {
+        m_vecAudioInput = {
+            {"Mic A", {44100, 48000}, {2}}, {"Mic B", {44100, 48000}, {2}}, {"Mic C", {8000}, {1}}};
+        WriteConfig({});
+        StartPage();
+        QCOMPARE(AudioHolders(), (QMap<int, QStringList>{{0, {"Mic A"}}}));
+        CLS_WgtAudioParamSet* pAudio = Audio();
+        CLS_ComboBox* pInputs = Box(pAudio, "comboBox_EquipmentAudio");
+        QCOMPARE(ItemTexts(pInputs), (QStringList{"Mic A", "Mic B", "Mic C"}));
+
+        // Ten saves of another input: the channel moves to it and holds it alone.
+        for (int i = 0; i < 10; ++i) {
+            Pick(pInputs, "Mic B");
+            Pick(Box(pAudio, "comboBox_AudioFrameRate"), "48000");
+            Save(pAudio);
+            QCOMPARE(AudioHolders(), (QMap<int, QStringList>{{0, {"Mic B"}}}));
+        }
+        QCOMPARE(m_answerer.Take(), QVector<QString>(10, "保存成功").toList());
+        CB_AudioCollectInfo stAudio = LibraryState().aChannels[0].audio;
+        QCOMPARE(QByteArray(stAudio.szName), QByteArray("Mic B"));
+        QCOMPARE(QList<int>({stAudio.iEnctype, stAudio.iChannels, stAudio.iBits, stAudio.iSampleRate,
+                             stAudio.ucEnableAudio}),
+                 QList<int>({1, 2, 16, 48000, 1}));
+        QJsonObject qjsonRecord = RecordOf(StoredChannels(), 0);
+        QCOMPARE(qjsonRecord.value("audioName").toString(), QString("Mic B"));
+        QCOMPARE(qjsonRecord.value("audioSample").toInt(), 48000);
+
+        // Another channel took the chosen input since the list was shown: nothing is stored.
+        STRUCT_Audio structAudio;
+        QVERIFY(App()->ClaimAudioDev(7, "Mic C", true, structAudio));
+        Pick(pInputs, "Mic C");
+        const QString qstrFile = FileText();
+        int iFrom = camera_business_inspect_journal_size();
+        Save(pAudio);
+        QCOMPARE(m_answerer.Take(), QStringList{"所选音频设备已被其他通道占用，请重新选择"});
+        QCOMPARE(LibraryCalls(iFrom), QStringList());
+        QCOMPARE(FileText(), qstrFile);
+        QCOMPARE(AudioHolders(), (QMap<int, QStringList>{{0, {"Mic B"}}, {7, {"Mic C"}}}));
+
+        // Sound off frees the input.
+        auto* pSound = pAudio->findChild<QCheckBox*>("checkBox_OpenAudio");
+        pSound->click();
+        QVERIFY(!pSound->isChecked());
+        Save(pAudio);
+        QCOMPARE(m_answerer.Take(), QStringList{"保存成功"});
+        QCOMPARE(AudioHolders(), (QMap<int, QStringList>{{7, {"Mic C"}}}));
+        QCOMPARE(RecordOf(StoredChannels(), 0).value("enableAudio").toBool(), false);
+        QCOMPARE(int(LibraryState().aChannels[0].audio.ucEnableAudio), 0);
+
+        // Sound on again is refused while no input is free.
+        QVERIFY(App()->ClaimAudioDev(8, QString(), true, structAudio));
+        QVERIFY(App()->ClaimAudioDev(9, QString(), true, structAudio));
+        pSound->click();
+        QCOMPARE(m_answerer.Take(), QStringList{"没有可用音频设备，请释放设备或者新增设备"});
+        QVERIFY(!pSound->isChecked());
+    }
+
+    void save_refused_data()
+    {
+        QTest::addColumn<bool>("audio");
+        QTest::addColumn<bool>("unwritable");
+        QTest::addColumn<QString>("notice");
+        for (bool blAudio : {false, true}) {
+            const QString qstrPage = blAudio ? "audio: " : "video: ";
+            QTest::newRow(qPrintable(qstrPage + "table changed under the page"))
+                << blAudio << false << "通道已变化，请重新选择通道";
+            QTest::newRow(qPrintable(qstrPage + "settings file cannot be written"))
+                << blAudio << true << "保存失败，配置文件无法写入";
+        }
+    }
+
+    void save_refused()
+    {
+        QFETCH(bool, audio);
+        QFETCH(bool, unwritable);
+        m_vecAudioInput = {{"Mic A", {44100}, {2}}, {"Mic B", {44100}, {2}}, {"Mic C", {44100}, {2}}};
+        App()->SetScreenSource([] { return Screens(2); });
+        WriteConfig({});
+        StartPage();
+        m_pPage->GetChannelChooser()->setCurrentIndex(1);
+        QWidget* pPage = audio ? static_cast<QWidget*>(Audio()) : Video();
+        Pick(Box(Audio(), "comboBox_EquipmentAudio"), "Mic C");
+        if (!unwritable) {
+            // A device change reordered the table: position 1 now holds channel 0.
+            const QJsonArray qJsonArrChInfo = StoredChannels();
+            QJsonObject qjsonConfig = App()->ReadConfig();
+            qjsonConfig.insert("chInfo", QJsonArray{qJsonArrChInfo.at(1), qJsonArrChInfo.at(0)});
+            QVERIFY(WriteJsonFile(qjsonConfig, App()->GetConfigPath()));
+        }
+        const QString qstrFile = FileText();
+        const QMap<int, QStringList> mapHeld = AudioHolders();
+        const int iFrom = camera_business_inspect_journal_size();
+
+        rlimit limitOld{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &limitOld), 0);
+        void (*pOldHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+        if (unwritable) {
+            const rlimit limitSmall{64, limitOld.rlim_max};
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &limitSmall), 0);
+        }
+        Save(pPage);
+        setrlimit(RLIMIT_FSIZE, &limitOld);
+        std::signal(SIGXFSZ, pOldHandler);
+
+        QFETCH(QString, notice);
+        QCOMPARE(m_answerer.Take(), QStringList{notice});
+        QCOMPARE(LibraryCalls(iFrom), QStringList());
+        QCOMPARE(FileText(), qstrFile);
+        QCOMPARE(AudioHolders(), mapHeld);
+    }
 
 private:
     CLS_WgtVideoParamSet* Video() const { return m_pPage->findChild<CLS_WgtVideoParamSet*>(); }
@@ -64,352 +392,6 @@ private:
 
     BoxAnswerer m_answerer;
 };
-
-void TestParamSets::initTestCase()
-{
-    // The desktop number pictures as installed, in this test's application folder.
-    const QString qstrImages = "LumacastFile/Resource/skinOne/images/";
-    QDir().mkpath(App()->GetAppDir() + qstrImages);
-    for (int i = 1; i <= 16; ++i) {
-        const QString qstrName = qstrImages + QString("desktopShow%1.svg").arg(i);
-        QFile::remove(App()->GetAppDir() + qstrName);
-        QVERIFY(QFile::copy(qEnvironmentVariable("LUMACAST_APP_DIR") + '/' + qstrName,
-                            App()->GetAppDir() + qstrName));
-    }
-}
-
-void TestParamSets::init()
-{
-    ResetWorld();
-    m_answerer.Take();
-}
-
-void TestParamSets::show_data()
-{
-    QTest::addColumn<QJsonObject>("before");
-    QTest::addColumn<QJsonObject>("record");
-    QTest::addColumn<QString>("mode");
-    QTest::addColumn<QString>("resolution");
-    QTest::addColumn<QStringList>("formats");
-    QTest::addColumn<QString>("format");
-    QTest::addColumn<bool>("cameraRows");
-
-    const QJsonObject qjsonMatch{
-        {"collectDevType", 1},
-        {"videoWidth", 640},
-        {"videoHeight", 480},
-        {"resolutionRatio", CLS_ChanRecord::ResolutionArray({{640, 480}, {1280, 720}})}};
-    const QJsonObject qjsonNoMatch{
-        {"collectDevType", 1},
-        {"videoWidth", 800},
-        {"resolutionRatio", CLS_ChanRecord::ResolutionArray({{640, 480}, {1280, 720}})},
-        {"videoFormat", QJsonArray{QJsonObject{{"type", 1}}, QJsonObject{{"type", 2}}}},
-        {"collectType", 2}};
-    const QStringList qstrlstAll{"MJPEG", "YUV", "H264"};
-    QTest::newRow("camera at its size") << QJsonObject() << qjsonMatch << "USB摄像头"
-                                        << "640*480" << qstrlstAll << "YUV" << true;
-    QTest::newRow("camera size not listed, after one that was")
-        << qjsonMatch << qjsonNoMatch << "USB摄像头"
-        << "1280*720" << QStringList{"YUV", "H264"} << "H264" << true;
-    QJsonObject qjsonDesktop = qjsonMatch;
-    qjsonDesktop.insert("collectDevType", 0);
-    QTest::newRow("desktop shows its last size") << qjsonMatch << qjsonDesktop << "桌面采集"
-                                                 << "1280*720" << qstrlstAll << "YUV" << false;
-    QJsonObject qjsonUnknown = qjsonMatch;
-    qjsonUnknown.insert("collectDevType", 2);
-    qjsonUnknown.insert("videoFormat", QJsonArray{QJsonObject{{"type", 7}}, QJsonObject{{"type", 0}}});
-    qjsonUnknown.insert("collectType", 0);
-    QTest::newRow("unknown kind keeps the rows, unknown format left out")
-        << qjsonDesktop << qjsonUnknown << QString() << "1280*720" << QStringList{"MJPEG"} << "MJPEG"
-        << false;
-}
-
-void TestParamSets::show()
-{
-    QFETCH(QJsonObject, before);
-    QFETCH(QJsonObject, record);
-    QFETCH(QString, mode);
-    CLS_WgtExportSet page;
-    page.SetChannelInfo(0, before);
-    page.SetChannelInfo(1, record);
-
-    QCOMPARE(ItemTexts(Box(&page, "comboBox_CollectionMode")),
-             mode.isEmpty() ? QStringList() : QStringList{mode});
-    QTEST(Box(&page, "comboBox_ResolutionRatio")->currentText(), "resolution");
-    QTEST(ItemTexts(Box(&page, "comboBox_CollectionFormat")), "formats");
-    QTEST(Box(&page, "comboBox_CollectionFormat")->currentText(), "format");
-    QFETCH(bool, cameraRows);
-    QCOMPARE(Box(&page, "comboBox_Equipment")->isHidden(), !cameraRows);
-    QCOMPARE(Box(&page, "comboBox_DesktopNum")->isHidden(), cameraRows);
-}
-
-void TestParamSets::tree_oneSectionOpen()
-{
-    CLS_WgtExportSet page;
-    page.resize(600, 800);
-    page.show();
-    auto* pTree = page.findChild<QTreeWidget*>("treeWidget_ParamSet");
-    QTreeWidgetItem* pVideo = pTree->topLevelItem(0);
-    QTreeWidgetItem* pAudio = pTree->topLevelItem(1);
-    QCOMPARE(pTree->itemWidget(pAudio->child(0), 0)->objectName(), QString("widget_VideoParam"));
-    auto click = [pTree](QTreeWidgetItem* _pItem) {
-        QTest::mouseClick(pTree->viewport(), Qt::LeftButton, {}, pTree->visualItemRect(_pItem).center());
-    };
-    auto open = [&] { return QList<bool>{pVideo->isExpanded(), pAudio->isExpanded()}; };
-    QCOMPARE(open(), (QList<bool>{true, false}));
-    click(pAudio);
-    QCOMPARE(open(), (QList<bool>{false, true}));
-    click(pAudio);
-    QCOMPARE(open(), (QList<bool>{false, false}));
-    click(pVideo);
-    click(pVideo->child(0));
-    QCOMPARE(open(), (QList<bool>{true, false}));
-}
-
-void TestParamSets::desktopNumbers_onEveryScreenUntilTimeout()
-{
-    App()->SetScreenSource([] { return Screens(2); });
-    CLS_WgtVideoParamSet page;
-    auto* pIdentify = page.findChild<QPushButton*>("pushButton_DesktopNumDiscern");
-    pIdentify->click();
-    pIdentify->click();
-
-    const QList<QWidget*> lstWindow = NumberWindows();
-    QCOMPARE(lstWindow.size(), 4);
-    for (QWidget* pWindow : lstWindow) {
-        // The picture was found without a suffix: the window has its size, centred on its screen.
-        QCOMPARE(pWindow->size(), QSize(300, 300));
-        QVERIFY(pWindow->pos() == QPoint(810, 390) || pWindow->pos() == QPoint(2730, 390));
-    }
-    auto* pTimer = page.findChild<QTimer*>();
-    QVERIFY(pTimer->isActive());
-    QCOMPARE(pTimer->interval(), 1500);
-    QVERIFY(QMetaObject::invokeMethod(pTimer, "timeout"));
-    QCOMPARE(NumberWindows().size(), 0);
-    QVERIFY(!pTimer->isActive());
-}
-
-void TestParamSets::audioList_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("sample");
-    QTest::addColumn<QStringList>("listed");
-    QTest::addColumn<QString>("selected");
-    QTest::addColumn<QStringList>("rates");
-    QTest::addColumn<QString>("rate");
-    QTest::newRow("held by another under another name: left out")
-        << "Mic A" << 16000 << QStringList{"Mic A", "Mic C"} << "Mic A" << QStringList{"8000", "16000"}
-        << "16000";
-    QTest::newRow("held by another under the channel's name: listed and chosen")
-        << "Mic B" << 48000 << QStringList{"Mic A", "Mic B", "Mic C"} << "Mic B"
-        << QStringList{"44100", "48000"} << "48000";
-    QTest::newRow("own input gone: the first, at its first rate")
-        << "Mic Z" << 44100 << QStringList{"Mic A", "Mic C"} << "Mic A" << QStringList{"8000", "16000"}
-        << "8000";
-}
-
-void TestParamSets::audioList()
-{
-    QFETCH(QString, name);
-    QFETCH(int, sample);
-    App()->SetAudioDevs({{"Mic A", {}, 2, {8000, 16000}, 1, -1, 44100},
-                         {"Mic B", {}, 2, {44100, 48000}, 1, 5, 44100},
-                         {"Mic C", {}, 2, {44100}, 1, -1, 44100}});
-    CLS_WgtAudioParamSet page;
-    page.SetChannelInfo(0, {{"chNo", 0},
-                            {"audioName", name},
-                            {"enableAudio", true},
-                            {"audioSample", sample},
-                            {"audioEnctype", 1}});
-    QTEST(ItemTexts(Box(&page, "comboBox_EquipmentAudio")), "listed");
-    QTEST(Box(&page, "comboBox_EquipmentAudio")->currentText(), "selected");
-    QTEST(Box(&page, "comboBox_EquipmentAudio")->toolTip(), "selected");
-    QTEST(ItemTexts(Box(&page, "comboBox_AudioFrameRate")), "rates");
-    QTEST(Box(&page, "comboBox_AudioFrameRate")->currentText(), "rate");
-    QCOMPARE(Box(&page, "comboBox_AudioCodec")->currentText(), QString("G.711A"));
-}
-
-void TestParamSets::videoSave_data()
-{
-    QTest::addColumn<QList<QSize>>("resolutions"); // none: the desktop channel
-    QTest::addColumn<QList<QVideoFrame::PixelFormat>>("formats");
-    QTest::addColumn<QString>("format");
-    QTest::addColumn<QSize>("video");
-    QTest::addColumn<QSize>("camera");
-    QTest::addColumn<int>("collectType");
-
-    QTest::newRow("desktop: no collection type call")
-        << QList<QSize>() << QList<QVideoFrame::PixelFormat>() << "YUV" << QSize(1920, 1080)
-        << QSize(1920, 1080) << -1;
-    QTest::newRow("2560*1440 of four: captured one place earlier")
-        << QList<QSize>{{640, 480}, {1280, 720}, {1920, 1080}, {2560, 1440}}
-        << QList<QVideoFrame::PixelFormat>{QVideoFrame::Format_Jpeg, QVideoFrame::Format_YUYV} << "H264"
-        << QSize(2560, 1440) << QSize(1920, 1080) << 2;
-    QTest::newRow("only 3840*2160, no formats known")
-        << QList<QSize>{{3840, 2160}} << QList<QVideoFrame::PixelFormat>() << "YUV" << QSize(3840, 2160)
-        << QSize(3840, 2160) << 1;
-}
-
-void TestParamSets::videoSave()
-{
-    QFETCH(QList<QSize>, resolutions);
-    QFETCH(QList<QVideoFrame::PixelFormat>, formats);
-    QFETCH(QString, format);
-    QFETCH(QSize, video);
-    QFETCH(QSize, camera);
-    QFETCH(int, collectType);
-    if (!resolutions.isEmpty()) {
-        m_cameras.m_vecCamera = {{{"Cam A", "camA", resolutions, {}}, formats}};
-    }
-    WriteConfig({});
-    StartPage();
-    const int iIndex = resolutions.isEmpty() ? 0 : 1;
-    const int iChNo = iIndex * 4;
-    m_pPage->GetChannelChooser()->setCurrentIndex(iIndex);
-    CLS_WgtVideoParamSet* pVideo = Video();
-    Box(pVideo, "comboBox_VideoQuality")->setCurrentIndex(3);
-    pVideo->findChild<QSpinBox*>("spinBox_FrameRate")->setValue(25);
-    pVideo->findChild<QSpinBox*>("spinBox_BitRate")->setValue(4096);
-    Pick(Box(pVideo, "comboBox_ResolutionRatio"), QString("%1*%2").arg(video.width()).arg(video.height()));
-    Pick(Box(pVideo, "comboBox_CollectionFormat"), format);
-    const int iFrom = camera_business_inspect_journal_size();
-    Save(pVideo);
-
-    QCOMPARE(m_answerer.Take(), QStringList{"保存成功"});
-    const QStringList qstrlstCall = QString("set_video_quality(%1) set_frame_rate(%1) set_bit_rate(%1) "
-                                            "set_video_size(%1) set_camera_size(%1) set_collect_type(%1)")
-                                        .arg(iChNo)
-                                        .split(' ');
-    QCOMPARE(LibraryCalls(iFrom), qstrlstCall.mid(0, collectType == -1 ? 5 : 6));
-    const CB_ChannelState stChannel = LibraryState().aChannels[iChNo];
-    QCOMPARE(QList<int>({stChannel.iQuality, stChannel.iFrameRate, stChannel.iBitRate}),
-             QList<int>({3, 25, 4096}));
-    QCOMPARE(QSize(stChannel.iVideoWidth, stChannel.iVideoHeight), video);
-    QCOMPARE(QSize(stChannel.iCameraWidth, stChannel.iCameraHeight), camera);
-    QCOMPARE(stChannel.iCollectType, collectType);
-
-    const QJsonObject qjsonRecord = RecordOf(StoredChannels(), iChNo);
-    QCOMPARE(
-        QList<int>({qjsonRecord.value("videoWidth").toInt(), qjsonRecord.value("videoHeight").toInt(),
-                    qjsonRecord.value("videoQuality").toInt(), qjsonRecord.value("videoFrameRate").toInt(),
-                    qjsonRecord.value("videoBitRate").toInt(), qjsonRecord.value("collectType").toInt()}),
-        QList<int>({video.width(), video.height(), 3, 25, 4096, collectType == -1 ? 1 : collectType}));
-    // The channel page took the table: the same channel is chosen again and carries the record saved.
-    QCOMPARE(m_pPage->GetChannelChooser()->currentIndex(), iIndex);
-    QCOMPARE(m_pPage->GetChannelChooser()->GetCurrentData().toJsonObject(), qjsonRecord);
-}
-
-void TestParamSets::audioSave_oneInputPerChannel()
-{
-    m_vecAudioInput = {
-        {"Mic A", {44100, 48000}, {2}}, {"Mic B", {44100, 48000}, {2}}, {"Mic C", {8000}, {1}}};
-    WriteConfig({});
-    StartPage();
-    QCOMPARE(AudioHolders(), (QMap<int, QStringList>{{0, {"Mic A"}}}));
-    CLS_WgtAudioParamSet* pAudio = Audio();
-    CLS_ComboBox* pInputs = Box(pAudio, "comboBox_EquipmentAudio");
-    QCOMPARE(ItemTexts(pInputs), (QStringList{"Mic A", "Mic B", "Mic C"}));
-
-    // Ten saves of another input: the channel moves to it and holds it alone.
-    for (int i = 0; i < 10; ++i) {
-        Pick(pInputs, "Mic B");
-        Pick(Box(pAudio, "comboBox_AudioFrameRate"), "48000");
-        Save(pAudio);
-        QCOMPARE(AudioHolders(), (QMap<int, QStringList>{{0, {"Mic B"}}}));
-    }
-    QCOMPARE(m_answerer.Take(), QVector<QString>(10, "保存成功").toList());
-    CB_AudioCollectInfo stAudio = LibraryState().aChannels[0].audio;
-    QCOMPARE(QByteArray(stAudio.szName), QByteArray("Mic B"));
-    QCOMPARE(QList<int>({stAudio.iEnctype, stAudio.iChannels, stAudio.iBits, stAudio.iSampleRate,
-                         stAudio.ucEnableAudio}),
-             QList<int>({1, 2, 16, 48000, 1}));
-    QJsonObject qjsonRecord = RecordOf(StoredChannels(), 0);
-    QCOMPARE(qjsonRecord.value("audioName").toString(), QString("Mic B"));
-    QCOMPARE(qjsonRecord.value("audioSample").toInt(), 48000);
-
-    // Another channel took the chosen input since the list was shown: nothing is stored.
-    STRUCT_Audio structAudio;
-    QVERIFY(App()->ClaimAudioDev(7, "Mic C", true, structAudio));
-    Pick(pInputs, "Mic C");
-    const QString qstrFile = FileText();
-    int iFrom = camera_business_inspect_journal_size();
-    Save(pAudio);
-    QCOMPARE(m_answerer.Take(), QStringList{"所选音频设备已被其他通道占用，请重新选择"});
-    QCOMPARE(LibraryCalls(iFrom), QStringList());
-    QCOMPARE(FileText(), qstrFile);
-    QCOMPARE(AudioHolders(), (QMap<int, QStringList>{{0, {"Mic B"}}, {7, {"Mic C"}}}));
-
-    // Sound off frees the input.
-    auto* pSound = pAudio->findChild<QCheckBox*>("checkBox_OpenAudio");
-    pSound->click();
-    QVERIFY(!pSound->isChecked());
-    Save(pAudio);
-    QCOMPARE(m_answerer.Take(), QStringList{"保存成功"});
-    QCOMPARE(AudioHolders(), (QMap<int, QStringList>{{7, {"Mic C"}}}));
-    QCOMPARE(RecordOf(StoredChannels(), 0).value("enableAudio").toBool(), false);
-    QCOMPARE(int(LibraryState().aChannels[0].audio.ucEnableAudio), 0);
-
-    // Sound on again is refused while no input is free.
-    QVERIFY(App()->ClaimAudioDev(8, QString(), true, structAudio));
-    QVERIFY(App()->ClaimAudioDev(9, QString(), true, structAudio));
-    pSound->click();
-    QCOMPARE(m_answerer.Take(), QStringList{"没有可用音频设备，请释放设备或者新增设备"});
-    QVERIFY(!pSound->isChecked());
-}
-
-void TestParamSets::save_refused_data()
-{
-    QTest::addColumn<bool>("audio");
-    QTest::addColumn<bool>("unwritable");
-    QTest::addColumn<QString>("notice");
-    for (bool blAudio : {false, true}) {
-        const QString qstrPage = blAudio ? "audio: " : "video: ";
-        QTest::newRow(qPrintable(qstrPage + "table changed under the page"))
-            << blAudio << false << "通道已变化，请重新选择通道";
-        QTest::newRow(qPrintable(qstrPage + "settings file cannot be written"))
-            << blAudio << true << "保存失败，配置文件无法写入";
-    }
-}
-
-void TestParamSets::save_refused()
-{
-    QFETCH(bool, audio);
-    QFETCH(bool, unwritable);
-    m_vecAudioInput = {{"Mic A", {44100}, {2}}, {"Mic B", {44100}, {2}}, {"Mic C", {44100}, {2}}};
-    App()->SetScreenSource([] { return Screens(2); });
-    WriteConfig({});
-    StartPage();
-    m_pPage->GetChannelChooser()->setCurrentIndex(1);
-    QWidget* pPage = audio ? static_cast<QWidget*>(Audio()) : Video();
-    Pick(Box(Audio(), "comboBox_EquipmentAudio"), "Mic C");
-    if (!unwritable) {
-        // A device change reordered the table: position 1 now holds channel 0.
-        const QJsonArray qJsonArrChInfo = StoredChannels();
-        QJsonObject qjsonConfig = App()->ReadConfig();
-        qjsonConfig.insert("chInfo", QJsonArray{qJsonArrChInfo.at(1), qJsonArrChInfo.at(0)});
-        QVERIFY(WriteJsonFile(qjsonConfig, App()->GetConfigPath()));
-    }
-    const QString qstrFile = FileText();
-    const QMap<int, QStringList> mapHeld = AudioHolders();
-    const int iFrom = camera_business_inspect_journal_size();
-
-    rlimit limitOld{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &limitOld), 0);
-    void (*pOldHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
-    if (unwritable) {
-        const rlimit limitSmall{64, limitOld.rlim_max};
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limitSmall), 0);
-    }
-    Save(pPage);
-    setrlimit(RLIMIT_FSIZE, &limitOld);
-    std::signal(SIGXFSZ, pOldHandler);
-
-    QFETCH(QString, notice);
-    QCOMPARE(m_answerer.Take(), QStringList{notice});
-    QCOMPARE(LibraryCalls(iFrom), QStringList());
-    QCOMPARE(FileText(), qstrFile);
-    QCOMPARE(AudioHolders(), mapHeld);
-}
 
 LUMACAST_TEST_MAIN(TestParamSets)
 #include "test_paramsets.moc"
