@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QtTest>
 
+#include <algorithm>
 #include <cstring>
 
 // What the last message through the callback carried.
@@ -44,11 +45,8 @@ inline QVector<int> Summary(const CB_State& _stState)
 
 inline QByteArray JournalText(int _iIndex)
 {
-    const int iLength = camera_business_inspect_journal_entry(_iIndex, nullptr, 0);
-    if (iLength < 0) {
-        return QByteArray();
-    }
-    QByteArray baText(iLength + 1, '\0');
+    // A missing entry has length -1: an empty text.
+    QByteArray baText(std::max(camera_business_inspect_journal_entry(_iIndex, nullptr, 0) + 1, 0), '\0');
     camera_business_inspect_journal_entry(_iIndex, baText.data(), baText.size());
     baText.chop(1);
     return baText;

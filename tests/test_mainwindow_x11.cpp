@@ -37,12 +37,11 @@ private slots:
     void initTestCase();
     void cleanup();
 
-    void minimise_withoutTray_minimisesAndSaysSoOnce();
     void hideFromTaskBar_data();
     void hideFromTaskBar();
     void secondStart_showsTheHiddenWindowOfTheRunningCopy();
     void readmeRun_showsTheMainWindow();
-    void minimise_withTray_hidesIntoTheTray();
+    void minimise_withoutTrayMinimises_withTrayHides();
 
 private:
     QProcess* Start(const QStringList& _qstrlstArgs = {});
@@ -83,21 +82,6 @@ QProcess* TestMainWindowX11::Start(const QStringList& _qstrlstArgs)
     pProcess->waitForStarted();
     m_vecProcesses.push_back(std::move(pProcess));
     return m_vecProcesses.back().get();
-}
-
-void TestMainWindowX11::minimise_withoutTray_minimisesAndSaysSoOnce()
-{
-    QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
-    StartWith({});
-    const int iLines = ReadAppLog().count("no system tray available");
-    CLS_WgtMainWindow window;
-    QCOMPARE(ReadAppLog().count("no system tray available"), iLines + 1);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTest::mouseClick(window.findChild<QToolButton*>("pushButton_minimize"), Qt::LeftButton);
-    // Still on the task bar, where the user finds it again.
-    QVERIFY(window.isMinimized());
-    QVERIFY(window.isVisible());
 }
 
 void TestMainWindowX11::hideFromTaskBar_data()
@@ -149,24 +133,33 @@ void TestMainWindowX11::readmeRun_showsTheMainWindow()
     QVERIFY(qimage.pixel(115, 48) != qimage.pixel(115, qimage.height() - 20));
 }
 
-void TestMainWindowX11::minimise_withTray_hidesIntoTheTray()
+// Without a system tray the window minimises and says so once; with one it hides into the tray.
+void TestMainWindowX11::minimise_withoutTrayMinimises_withTrayHides()
 {
     QProcess qprocessTray;
-    qprocessTray.start("trayer", QStringList());
-    QVERIFY2(qprocessTray.waitForStarted(), "trayer gives the X server a system tray");
-    QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
-    StartWith({});
-    const int iLines = ReadAppLog().count("no system tray available");
-    CLS_WgtMainWindow window;
-    QCOMPARE(ReadAppLog().count("no system tray available"), iLines);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    // Docked into the tray, the icon has a place on the screen.
-    QTRY_VERIFY_WITH_TIMEOUT(!window.GetTrayIcon()->geometry().isEmpty(), 10000);
-    QTest::mouseClick(window.findChild<QToolButton*>("pushButton_minimize"), Qt::LeftButton);
-    QVERIFY(!window.isVisible());
-    emit window.GetTrayIcon()->activated(QSystemTrayIcon::DoubleClick);
-    QVERIFY(window.isVisible());
+    for (const bool blTray : {false, true}) {
+        if (blTray) {
+            qprocessTray.start("trayer", QStringList());
+            QVERIFY2(qprocessTray.waitForStarted(), "trayer gives the X server a system tray");
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), blTray, 10000);
+        StartWith({});
+        const int iLines = ReadAppLog().count("no system tray available");
+        CLS_WgtMainWindow window;
+        QCOMPARE(ReadAppLog().count("no system tray available"), iLines + (blTray ? 0 : 1));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // Docked into the tray, the icon has a place on the screen.
+        QTRY_VERIFY_WITH_TIMEOUT(!blTray || !window.GetTrayIcon()->geometry().isEmpty(), 10000);
+        QTest::mouseClick(window.findChild<QToolButton*>("pushButton_minimize"), Qt::LeftButton);
+        // Without a tray it stays on the task bar, where the user finds it again.
+        QVERIFY(blTray || window.isMinimized());
+        QCOMPARE(window.isVisible(), !blTray);
+        if (blTray) {
+            emit window.GetTrayIcon()->activated(QSystemTrayIcon::DoubleClick);
+            QVERIFY(window.isVisible());
+        }
+    }
     qprocessTray.kill();
     qprocessTray.waitForFinished();
 }
