@@ -10,20 +10,12 @@
 #include <algorithm>
 #include <cstring>
 
-// What the last message through the callback carried.
-struct STRUCT_Received
-{
-    intptr_t iMsg = 0;
-    intptr_t iParam1 = 0;
-    intptr_t iParam2 = 0;
-    intptr_t iUser = 0;
-};
-
-inline STRUCT_Received g_stReceived;
+// What the last message through the callback carried: message, two parameters, callback user.
+inline QVector<qint64> g_vecReceived;
 
 inline int RecordingCallback(intptr_t _iMsg, intptr_t _iParam1, intptr_t _iParam2, intptr_t _iUser)
 {
-    g_stReceived = {_iMsg, _iParam1, _iParam2, _iUser};
+    g_vecReceived = {_iMsg, _iParam1, _iParam2, _iUser};
     return 31;
 }
 
