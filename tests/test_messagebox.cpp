@@ -118,10 +118,9 @@ void TestMessageBox::results()
         blShown = true;
         blActive = QTest::qWaitFor([_pBox]() { return _pBox->isActiveWindow(); });
         blOnTop = _pBox->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
-        QAbstractButton* pButton = ButtonWithText(_pBox, click);
-        if (click == QLatin1String("close")) {
-            pButton = _pBox->findChild<QToolButton*>(QStringLiteral("pushButton_Close"));
-        }
+        QAbstractButton* pButton = click == QLatin1String("close")
+                                       ? _pBox->findChild<QToolButton*>(QStringLiteral("pushButton_Close"))
+                                       : static_cast<QAbstractButton*>(ButtonWithText(_pBox, click));
         if (pButton) {
             QTest::mouseClick(pButton, Qt::LeftButton);
         } else if (!click.isEmpty()) {
@@ -130,10 +129,8 @@ void TestMessageBox::results()
     });
     QCOMPARE(CLS_MessageBox::ShowMsgBox(0, nullptr, QStringLiteral("提示"), text, buttons, seconds, style),
              result);
-    QVERIFY(blShown);
     // Above all windows and in front, in either look.
-    QVERIFY(blOnTop);
-    QVERIFY(blActive);
+    QVERIFY(blShown && blOnTop && blActive);
 }
 
 void TestMessageBox::customLookCountdown_ticksThenReturnsMinusTwo()
