@@ -30,24 +30,16 @@ QJsonObject Json(const char* _pcJson)
     return QJsonDocument::fromJson(_pcJson).object();
 }
 
-// Puts a file where the folder was, so that writes into it fail, until destroyed.
-class CLS_BlockedFolder
+// Puts a file where the folder was, so that writes into it fail, until the last copy goes.
+std::shared_ptr<void> BlockFolder(const QString& _qstrFolder)
 {
-public:
-    explicit CLS_BlockedFolder(const QString& _qstrFolder) : m_qstrFolder(_qstrFolder)
-    {
-        QDir().rename(m_qstrFolder, m_qstrFolder + ".aside");
-        QFile(m_qstrFolder).open(QIODevice::WriteOnly);
-    }
-    ~CLS_BlockedFolder()
-    {
-        QFile::remove(m_qstrFolder);
-        QDir().rename(m_qstrFolder + ".aside", m_qstrFolder);
-    }
-
-private:
-    QString m_qstrFolder;
-};
+    QDir().rename(_qstrFolder, _qstrFolder + ".aside");
+    QFile(_qstrFolder).open(QIODevice::WriteOnly);
+    return std::shared_ptr<void>(nullptr, [_qstrFolder](void*) {
+        QFile::remove(_qstrFolder);
+        QDir().rename(_qstrFolder + ".aside", _qstrFolder);
+    });
+}
 
 } // namespace
 
@@ -226,11 +218,8 @@ void TestSystemSet::save()
 
     CLS_BoxAnswerer answerer;
     {
-        std::unique_ptr<CLS_BlockedFolder> pBlocked;
-        if (!broken.isEmpty()) {
-            const QString qstrFile = broken == "config" ? ConfigPath() : AutoStartEntryPath();
-            pBlocked = std::make_unique<CLS_BlockedFolder>(QFileInfo(qstrFile).path());
-        }
+        const QString qstrFile = broken == "config" ? ConfigPath() : AutoStartEntryPath();
+        const auto pBlocked = broken.isEmpty() ? nullptr : BlockFolder(QFileInfo(qstrFile).path());
         QTest::mouseClick(Child<QPushButton>("pushButton_Save"), Qt::LeftButton);
     }
     QCOMPARE(answerer.m_qstrlstTexts, QStringList{message});
@@ -294,7 +283,7 @@ void TestSystemSet::passwordChange()
     m_pPage = std::make_unique<CLS_WgtServerManage>();
 
     CLS_BoxAnswerer answerer;
-    std::unique_ptr<CLS_BlockedFolder> pBlocked;
+    std::shared_ptr<void> pBlocked;
     bool blStayedOpen = false;
     WhenModal<CLS_WgtModifyPassword>([&](CLS_WgtModifyPassword* _pDialog) {
         QCOMPARE(_pDialog->objectName(), QStringLiteral("widget_ModifyPassword"));
@@ -304,7 +293,7 @@ void TestSystemSet::passwordChange()
         }
         ButtonWithText(_pDialog, "确认")->click();
         if (typed.size() > 3) {
-            pBlocked = std::make_unique<CLS_BlockedFolder>(QFileInfo(ConfigPath()).path());
+            pBlocked = BlockFolder(QFileInfo(ConfigPath()).path());
         }
         // After a refusal the dialog stays open with what was typed; the user cancels.
         blStayedOpen =
