@@ -37,14 +37,13 @@ private slots:
     void initTestCase();
     void cleanup();
 
-    void hideFromTaskBar_data();
-    void hideFromTaskBar();
+    void hideFromTaskBar_makesAUtilityWindow();
     void secondStart_showsTheHiddenWindowOfTheRunningCopy();
     void readmeRun_showsTheMainWindow();
     void minimise_withoutTrayMinimises_withTrayHides();
 
 private:
-    QProcess* Start(const QStringList& _qstrlstArgs = {});
+    QProcess* Start();
 
     QTemporaryDir m_qtempApp;
     QTemporaryDir m_qtempSockets;
@@ -71,37 +70,30 @@ void TestMainWindowX11::cleanup()
     m_vecProcesses.clear();
 }
 
-QProcess* TestMainWindowX11::Start(const QStringList& _qstrlstArgs)
+QProcess* TestMainWindowX11::Start()
 {
     auto pProcess = std::make_unique<QProcess>();
     QProcessEnvironment qenv = QProcessEnvironment::systemEnvironment();
     qenv.insert("TMPDIR", m_qtempSockets.path());
     qenv.insert("QT_QPA_PLATFORM", "xcb");
     pProcess->setProcessEnvironment(qenv);
-    pProcess->start(m_qtempApp.filePath("Lumacast"), _qstrlstArgs);
+    pProcess->start(m_qtempApp.filePath("Lumacast"), QStringList());
     pProcess->waitForStarted();
     m_vecProcesses.push_back(std::move(pProcess));
     return m_vecProcesses.back().get();
 }
 
-void TestMainWindowX11::hideFromTaskBar_data()
+// Task bars list no utility windows.
+void TestMainWindowX11::hideFromTaskBar_makesAUtilityWindow()
 {
-    QTest::addColumn<bool>("hideTasker");
-    QTest::addColumn<QString>("windowType");
-    QTest::newRow("on the task bar") << false << "_NET_WM_WINDOW_TYPE_DIALOG";
-    // Task bars list no utility windows.
-    QTest::newRow("hidden from the task bar") << true << "_NET_WM_WINDOW_TYPE_UTILITY";
-}
-
-void TestMainWindowX11::hideFromTaskBar()
-{
-    QFETCH(bool, hideTasker);
-    QFETCH(QString, windowType);
-    StartWith({{"hidetasker", hideTasker}});
-    CLS_WgtMainWindow window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QCOMPARE(m_xview.WindowTypes(window.winId()).value(0), windowType);
+    for (const bool blHide : {false, true}) {
+        StartWith({{"hidetasker", blHide}});
+        CLS_WgtMainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(m_xview.WindowTypes(window.winId()).value(0),
+                 QString(blHide ? "_NET_WM_WINDOW_TYPE_UTILITY" : "_NET_WM_WINDOW_TYPE_DIALOG"));
+    }
 }
 
 void TestMainWindowX11::secondStart_showsTheHiddenWindowOfTheRunningCopy()
