@@ -31,7 +31,6 @@ class TestWgtBase : public QObject
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
 
     void drag_data();
     void drag();
@@ -57,11 +56,6 @@ void TestWgtBase::init()
     m_pWgt->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_pWgt.get()));
     QCOMPARE(m_pWgt->geometry(), g_qrectStart);
-}
-
-void TestWgtBase::cleanup()
-{
-    m_pWgt.reset();
 }
 
 void TestWgtBase::Drag(const QPoint& _qpointLocal, const QPoint& _qpointDelta)
