@@ -7,22 +7,15 @@
 #include <QJsonObject>
 #include <QtTest>
 
+#include <algorithm>
 #include <cstring>
 
-// What the last message through the callback carried.
-struct STRUCT_Received
-{
-    intptr_t iMsg = 0;
-    intptr_t iParam1 = 0;
-    intptr_t iParam2 = 0;
-    intptr_t iUser = 0;
-};
-
-inline STRUCT_Received g_stReceived;
+// What the last message through the callback carried: message, two parameters, callback user.
+inline QVector<qint64> g_vecReceived;
 
 inline int RecordingCallback(intptr_t _iMsg, intptr_t _iParam1, intptr_t _iParam2, intptr_t _iUser)
 {
-    g_stReceived = {_iMsg, _iParam1, _iParam2, _iUser};
+    g_vecReceived = {_iMsg, _iParam1, _iParam2, _iUser};
     return 31;
 }
 
@@ -44,11 +37,8 @@ inline QVector<int> Summary(const CB_State& _stState)
 
 inline QByteArray JournalText(int _iIndex)
 {
-    const int iLength = camera_business_inspect_journal_entry(_iIndex, nullptr, 0);
-    if (iLength < 0) {
-        return QByteArray();
-    }
-    QByteArray baText(iLength + 1, '\0');
+    // A missing entry has length -1: an empty text.
+    QByteArray baText(std::max(camera_business_inspect_journal_entry(_iIndex, nullptr, 0) + 1, 0), '\0');
     camera_business_inspect_journal_entry(_iIndex, baText.data(), baText.size());
     baText.chop(1);
     return baText;

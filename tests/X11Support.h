@@ -5,35 +5,27 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 class CLS_XView
 {
 public:
-    CLS_XView() : m_pDisplay(XOpenDisplay(nullptr)) {}
-    ~CLS_XView()
-    {
-        if (m_pDisplay) {
-            XCloseDisplay(m_pDisplay);
-        }
-    }
-    CLS_XView(const CLS_XView&) = delete;
-    CLS_XView& operator=(const CLS_XView&) = delete;
-
     // The first mapped top-level window titled _qstrTitle, or 0.
     Window ViewableWindow(const QString& _qstrTitle) const
     {
         Window root = 0, parent = 0, found = 0;
         Window* pChildren = nullptr;
         unsigned int uiCount = 0;
-        if (!m_pDisplay ||
-            !XQueryTree(m_pDisplay, DefaultRootWindow(m_pDisplay), &root, &parent, &pChildren, &uiCount)) {
+        if (!m_pDisplay || !XQueryTree(m_pDisplay.get(), DefaultRootWindow(m_pDisplay.get()), &root, &parent,
+                                       &pChildren, &uiCount)) {
             return 0;
         }
         for (unsigned int i = 0; i < uiCount && found == 0; ++i) {
             XWindowAttributes attributes;
-            if (XGetWindowAttributes(m_pDisplay, pChildren[i], &attributes) &&
+            if (XGetWindowAttributes(m_pDisplay.get(), pChildren[i], &attributes) &&
                 attributes.map_state == IsViewable &&
                 Property(pChildren[i], "_NET_WM_NAME", AnyPropertyType).value(0) == _qstrTitle) {
                 found = pChildren[i];
@@ -58,13 +50,14 @@ private:
         unsigned long ulItems = 0, ulAfter = 0;
         unsigned char* pucData = nullptr;
         QStringList qstrlstValues;
-        if (XGetWindowProperty(m_pDisplay, _window, XInternAtom(m_pDisplay, _pcName, False), 0, 1024, False,
-                               _atomType, &atomType, &iFormat, &ulItems, &ulAfter, &pucData) != Success ||
+        if (XGetWindowProperty(m_pDisplay.get(), _window, XInternAtom(m_pDisplay.get(), _pcName, False), 0,
+                               1024, False, _atomType, &atomType, &iFormat, &ulItems, &ulAfter,
+                               &pucData) != Success ||
             !pucData) {
             return qstrlstValues;
         }
         for (unsigned long i = 0; atomType == XA_ATOM && i < ulItems; ++i) {
-            char* pcAtom = XGetAtomName(m_pDisplay, reinterpret_cast<const Atom*>(pucData)[i]);
+            char* pcAtom = XGetAtomName(m_pDisplay.get(), reinterpret_cast<const Atom*>(pucData)[i]);
             qstrlstValues.append(QString::fromLatin1(pcAtom));
             XFree(pcAtom);
         }
@@ -76,5 +69,5 @@ private:
         return qstrlstValues;
     }
 
-    Display* m_pDisplay;
+    std::unique_ptr<Display, int (*)(Display*)> m_pDisplay{XOpenDisplay(nullptr), XCloseDisplay};
 };

@@ -14,16 +14,13 @@ QString JournalPath()
     return QDir::current().filePath("camera_journal.jsonl");
 }
 
+// Every line ends with a line break, so the last piece is empty.
 QList<QByteArray> FileLines()
 {
     QFile file(JournalPath());
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    QList<QByteArray> lstLine = file.readAll().split('\n');
-    if (!lstLine.isEmpty() && lstLine.last().isEmpty()) {
-        lstLine.removeLast();
-    }
+    QList<QByteArray> lstLine =
+        file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QList<QByteArray>();
+    lstLine.removeAll(QByteArray());
     return lstLine;
 }
 

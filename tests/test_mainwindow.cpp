@@ -38,24 +38,22 @@ bool IsBlank(const QIcon& _qicon)
     return qAlpha(_qicon.pixmap(11, 11).toImage().pixel(5, 5)) == 0;
 }
 
-// Pixels (every other one) that differ from the centre one: a painted picture is not blank.
+// Sampled pixels that differ from the centre one: a painted picture is not blank.
 int Variety(const QImage& _qimage)
 {
     int iCount = 0;
-    const QRgb rgbCentre = _qimage.pixel(_qimage.width() / 2, _qimage.height() / 2);
-    for (int y = 0; y < _qimage.height(); y += 2) {
-        for (int x = 0; x < _qimage.width(); x += 2) {
-            iCount += _qimage.pixel(x, y) != rgbCentre;
-        }
+    for (int i = 0; i < _qimage.width() * _qimage.height(); i += 4) {
+        iCount +=
+            _qimage.pixel(i % _qimage.width(), i / _qimage.width()) != _qimage.pixel(_qimage.rect().center());
     }
     return iCount;
 }
 
-QImage Render(QWidget* _pWindow, const QString& _qstrName)
+// Saves the window's picture for review; whether it is painted (not blank).
+bool Render(QWidget* _pWindow, const QString& _qstrName)
 {
     const QImage qimage = _pWindow->grab().toImage();
-    qimage.save(AppDir() + "looks/" + _qstrName + ".png");
-    return qimage;
+    return qimage.save(AppDir() + "looks/" + _qstrName + ".png") && Variety(qimage) > qimage.width();
 }
 
 } // namespace
@@ -157,11 +155,9 @@ void TestMainWindow::exit()
             QTest::mouseClick(m_pWindow->findChild<QToolButton*>("pushButton_close"), Qt::LeftButton);
         }
     });
-    // Ends the loop if the window does not; owned here, so it never outlives this test.
-    QTimer qtimerGiveUp;
-    qtimerGiveUp.setSingleShot(true);
-    connect(&qtimerGiveUp, &QTimer::timeout, this, []() { QCoreApplication::exit(-7); });
-    qtimerGiveUp.start(1000);
+    // Ends the loop if the window does not; its context dies with this test.
+    QObject qobjGiveUp;
+    QTimer::singleShot(1000, &qobjGiveUp, []() { QCoreApplication::exit(-7); });
     const bool blOk = answer == "确定";
     QCOMPARE(QCoreApplication::exec(), blOk ? 0 : -7);
     QCOMPARE(answerer.m_qstrlstTexts, QStringList{"确定退出吗？"});
@@ -201,7 +197,6 @@ void TestMainWindow::trayRestart_hidesTrayCleansUpAndStartsANewCopy()
     CB_State stState{};
     camera_business_inspect_state(&stState);
     const int iCleanups = stState.iCleanupCount;
-
     TrayAction(1)->trigger();
     QCoreApplication::setApplicationName(qstrName);
     QVERIFY(!m_pWindow->GetTrayIcon()->isVisible());
@@ -215,8 +210,9 @@ void TestMainWindow::trayRestart_hidesTrayCleansUpAndStartsANewCopy()
 void TestMainWindow::looks_data()
 {
     QTest::addColumn<QString>("skin");
-    QTest::newRow("skinOne") << "skinOne";
-    QTest::newRow("skinTwo") << "skinTwo";
+    for (const char* pcSkin : {"skinOne", "skinTwo"}) {
+        QTest::newRow(pcSkin) << pcSkin;
+    }
 }
 
 void TestMainWindow::looks()
@@ -226,27 +222,23 @@ void TestMainWindow::looks()
     m_pWindow = std::make_unique<CLS_WgtMainWindow>();
     m_pWindow->show();
     auto* pList = m_pWindow->findChild<QListWidget*>("listWidget_Set");
+    QCOMPARE(m_pWindow->size(), m_pWindow->sizeHint());
     for (const int iRow : {0, 1}) {
         pList->setCurrentRow(iRow);
-        const QImage qimage = Render(m_pWindow.get(), skin + (iRow == 0 ? "_main_channels" : "_main_system"));
-        QCOMPARE(qimage.size(), m_pWindow->sizeHint());
-        QVERIFY(Variety(qimage) > qimage.width());
+        QVERIFY(Render(m_pWindow.get(), skin + (iRow == 0 ? "_main_channels" : "_main_system")));
     }
-    QImage qimageDialog;
+    bool blDialog = false, blExit = false;
     WhenModal<CLS_WgtModifyPassword>([&](CLS_WgtModifyPassword* _pDialog) {
-        qimageDialog = Render(_pDialog, skin + "_password");
+        blDialog = Render(_pDialog, skin + "_password");
         _pDialog->reject();
     });
     QTest::mouseClick(m_pWindow->findChild<QPushButton*>("pushButton_ModifyPwd"), Qt::LeftButton);
-    QImage qimageExit;
     WhenModal<CLS_MessageBox>([&](CLS_MessageBox* _pBox) {
-        qimageExit = Render(_pBox, skin + "_exit_question");
+        blExit = Render(_pBox, skin + "_exit_question");
         ButtonWithText(_pBox, "取消")->click();
     });
     QVERIFY(!m_pWindow->SlotExit());
-    for (const QImage& qimage : {qimageDialog, qimageExit}) {
-        QVERIFY(Variety(qimage) > qimage.width());
-    }
+    QVERIFY(blDialog && blExit);
     StartWith({});
 }
 

@@ -37,15 +37,13 @@ private slots:
     void initTestCase();
     void cleanup();
 
-    void minimise_withoutTray_minimisesAndSaysSoOnce();
-    void hideFromTaskBar_data();
-    void hideFromTaskBar();
+    void hideFromTaskBar_makesAUtilityWindow();
     void secondStart_showsTheHiddenWindowOfTheRunningCopy();
     void readmeRun_showsTheMainWindow();
-    void minimise_withTray_hidesIntoTheTray();
+    void minimise_withoutTrayMinimises_withTrayHides();
 
 private:
-    QProcess* Start(const QStringList& _qstrlstArgs = {});
+    QProcess* Start();
 
     QTemporaryDir m_qtempApp;
     QTemporaryDir m_qtempSockets;
@@ -72,52 +70,30 @@ void TestMainWindowX11::cleanup()
     m_vecProcesses.clear();
 }
 
-QProcess* TestMainWindowX11::Start(const QStringList& _qstrlstArgs)
+QProcess* TestMainWindowX11::Start()
 {
     auto pProcess = std::make_unique<QProcess>();
     QProcessEnvironment qenv = QProcessEnvironment::systemEnvironment();
     qenv.insert("TMPDIR", m_qtempSockets.path());
     qenv.insert("QT_QPA_PLATFORM", "xcb");
     pProcess->setProcessEnvironment(qenv);
-    pProcess->start(m_qtempApp.filePath("Lumacast"), _qstrlstArgs);
+    pProcess->start(m_qtempApp.filePath("Lumacast"), QStringList());
     pProcess->waitForStarted();
     m_vecProcesses.push_back(std::move(pProcess));
     return m_vecProcesses.back().get();
 }
 
-void TestMainWindowX11::minimise_withoutTray_minimisesAndSaysSoOnce()
+// Task bars list no utility windows.
+void TestMainWindowX11::hideFromTaskBar_makesAUtilityWindow()
 {
-    QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
-    StartWith({});
-    const int iLines = ReadAppLog().count("no system tray available");
-    CLS_WgtMainWindow window;
-    QCOMPARE(ReadAppLog().count("no system tray available"), iLines + 1);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTest::mouseClick(window.findChild<QToolButton*>("pushButton_minimize"), Qt::LeftButton);
-    // Still on the task bar, where the user finds it again.
-    QVERIFY(window.isMinimized());
-    QVERIFY(window.isVisible());
-}
-
-void TestMainWindowX11::hideFromTaskBar_data()
-{
-    QTest::addColumn<bool>("hideTasker");
-    QTest::addColumn<QString>("windowType");
-    QTest::newRow("on the task bar") << false << "_NET_WM_WINDOW_TYPE_DIALOG";
-    // Task bars list no utility windows.
-    QTest::newRow("hidden from the task bar") << true << "_NET_WM_WINDOW_TYPE_UTILITY";
-}
-
-void TestMainWindowX11::hideFromTaskBar()
-{
-    QFETCH(bool, hideTasker);
-    QFETCH(QString, windowType);
-    StartWith({{"hidetasker", hideTasker}});
-    CLS_WgtMainWindow window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QCOMPARE(m_xview.WindowTypes(window.winId()).value(0), windowType);
+    for (const bool blHide : {false, true}) {
+        StartWith({{"hidetasker", blHide}});
+        CLS_WgtMainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(m_xview.WindowTypes(window.winId()).value(0),
+                 QString(blHide ? "_NET_WM_WINDOW_TYPE_UTILITY" : "_NET_WM_WINDOW_TYPE_DIALOG"));
+    }
 }
 
 void TestMainWindowX11::secondStart_showsTheHiddenWindowOfTheRunningCopy()
@@ -149,24 +125,33 @@ void TestMainWindowX11::readmeRun_showsTheMainWindow()
     QVERIFY(qimage.pixel(115, 48) != qimage.pixel(115, qimage.height() - 20));
 }
 
-void TestMainWindowX11::minimise_withTray_hidesIntoTheTray()
+// Without a system tray the window minimises and says so once; with one it hides into the tray.
+void TestMainWindowX11::minimise_withoutTrayMinimises_withTrayHides()
 {
     QProcess qprocessTray;
-    qprocessTray.start("trayer", QStringList());
-    QVERIFY2(qprocessTray.waitForStarted(), "trayer gives the X server a system tray");
-    QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
-    StartWith({});
-    const int iLines = ReadAppLog().count("no system tray available");
-    CLS_WgtMainWindow window;
-    QCOMPARE(ReadAppLog().count("no system tray available"), iLines);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    // Docked into the tray, the icon has a place on the screen.
-    QTRY_VERIFY_WITH_TIMEOUT(!window.GetTrayIcon()->geometry().isEmpty(), 10000);
-    QTest::mouseClick(window.findChild<QToolButton*>("pushButton_minimize"), Qt::LeftButton);
-    QVERIFY(!window.isVisible());
-    emit window.GetTrayIcon()->activated(QSystemTrayIcon::DoubleClick);
-    QVERIFY(window.isVisible());
+    for (const bool blTray : {false, true}) {
+        if (blTray) {
+            qprocessTray.start("trayer", QStringList());
+            QVERIFY2(qprocessTray.waitForStarted(), "trayer gives the X server a system tray");
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), blTray, 10000);
+        StartWith({});
+        const int iLines = ReadAppLog().count("no system tray available");
+        CLS_WgtMainWindow window;
+        QCOMPARE(ReadAppLog().count("no system tray available"), iLines + (blTray ? 0 : 1));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // Docked into the tray, the icon has a place on the screen.
+        QTRY_VERIFY_WITH_TIMEOUT(!blTray || !window.GetTrayIcon()->geometry().isEmpty(), 10000);
+        QTest::mouseClick(window.findChild<QToolButton*>("pushButton_minimize"), Qt::LeftButton);
+        // Without a tray it stays on the task bar, where the user finds it again.
+        QVERIFY(blTray || window.isMinimized());
+        QCOMPARE(window.isVisible(), !blTray);
+        if (blTray) {
+            emit window.GetTrayIcon()->activated(QSystemTrayIcon::DoubleClick);
+            QVERIFY(window.isVisible());
+        }
+    }
     qprocessTray.kill();
     qprocessTray.waitForFinished();
 }

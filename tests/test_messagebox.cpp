@@ -10,23 +10,23 @@
 #include <QtTest>
 
 #include <limits>
+#include <tuple>
 
 namespace {
 
 // The cell of _pWidget in the grid layout holding it, or (-1, -1); that grid in *_ppGrid.
 QPoint GridCell(CLS_MessageBox* _pBox, QWidget* _pWidget, QGridLayout** _ppGrid = nullptr)
 {
+    int iRow = -1, iColumn = -1, iSpan = 0;
     for (QGridLayout* pGrid : _pBox->findChildren<QGridLayout*>()) {
-        int iRow = -1, iColumn = -1, iSpan = 0;
         if (pGrid->indexOf(_pWidget) >= 0) {
             pGrid->getItemPosition(pGrid->indexOf(_pWidget), &iRow, &iColumn, &iSpan, &iSpan);
             if (_ppGrid) {
                 *_ppGrid = pGrid;
             }
-            return QPoint(iColumn, iRow);
         }
     }
-    return QPoint(-1, -1);
+    return QPoint(iColumn, iRow);
 }
 
 const char* const g_pcLinks = "请选择<usrdata>{\"linkText\":{\"A\":7,\"B\":9}}";
@@ -51,12 +51,9 @@ private slots:
     // Links and button width from the text's "<usrdata>"; anything malformed gives the defaults.
     void userData_data();
     void userData();
-    void customLook_frameSizeAndText_data();
     void customLook_frameSizeAndText();
     void escapeIgnored_draggingFollowsTheCursor();
-    void icon_byKind_data();
     void icon_byKind();
-    void styleSheet_followsSkin_data();
     void styleSheet_followsSkin();
 };
 
@@ -121,10 +118,9 @@ void TestMessageBox::results()
         blShown = true;
         blActive = QTest::qWaitFor([_pBox]() { return _pBox->isActiveWindow(); });
         blOnTop = _pBox->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
-        QAbstractButton* pButton = ButtonWithText(_pBox, click);
-        if (click == QLatin1String("close")) {
-            pButton = _pBox->findChild<QToolButton*>(QStringLiteral("pushButton_Close"));
-        }
+        QAbstractButton* pButton = click == QLatin1String("close")
+                                       ? _pBox->findChild<QToolButton*>(QStringLiteral("pushButton_Close"))
+                                       : static_cast<QAbstractButton*>(ButtonWithText(_pBox, click));
         if (pButton) {
             QTest::mouseClick(pButton, Qt::LeftButton);
         } else if (!click.isEmpty()) {
@@ -133,10 +129,8 @@ void TestMessageBox::results()
     });
     QCOMPARE(CLS_MessageBox::ShowMsgBox(0, nullptr, QStringLiteral("提示"), text, buttons, seconds, style),
              result);
-    QVERIFY(blShown);
     // Above all windows and in front, in either look.
-    QVERIFY(blOnTop);
-    QVERIFY(blActive);
+    QVERIFY(blShown && blOnTop && blActive);
 }
 
 void TestMessageBox::customLookCountdown_ticksThenReturnsMinusTwo()
@@ -241,35 +235,26 @@ void TestMessageBox::userData()
     }
 }
 
-void TestMessageBox::customLook_frameSizeAndText_data()
-{
-    QTest::addColumn<QString>("desc");
-    QTest::addColumn<QSize>("percent");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("bare item")
-        << R"({"width":50,"height":40,"content":{"one":[{"text":"A","fontColor":"default","fontSize":0}]}})"
-        << QSize(50, 40) << "A";
-    QTest::newRow("item defaults") << R"({"content":{"one":[{}]}})" << QSize(37, 37)
-                                   << "<font color = #FFFFFF size = 20>异常报警</font>";
-    QTest::newRow("two rows")
-        << R"({"content":{"one":[{"text":"A","fontColor":"red","fontSize":0}],)"
-           R"("two":[{"text":"B","fontColor":"default","fontSize":3},{"text":"C","fontColor":"default","fontSize":0}]}})"
-        << QSize(37, 37) << "<font color = red>A</font><br><font size = 3>B</font>C";
-    // Percentages outside 1..100 are held to that range.
-    QTest::newRow("percent out of range") << R"({"width":400,"height":-5})" << QSize(100, 1) << "";
-}
-
 void TestMessageBox::customLook_frameSizeAndText()
 {
-    QFETCH(QString, desc);
-    QFETCH(QSize, percent);
-    QFETCH(QString, text);
-    CLS_MessageBox box(nullptr, QStringLiteral("报警"), desc, 0, QStringLiteral("alarm"));
+    // Description, frame size in percent of the screen's available area, text shown.
+    const QList<std::tuple<QString, QSize, QString>> lstCases = {
+        {R"({"width":50,"height":40,"content":{"one":[{"text":"A","fontColor":"default","fontSize":0}]}})",
+         QSize(50, 40), "A"},
+        {R"({"content":{"one":[{}]}})", QSize(37, 37), "<font color = #FFFFFF size = 20>异常报警</font>"},
+        {R"({"content":{"one":[{"text":"A","fontColor":"red","fontSize":0}],)"
+         R"("two":[{"text":"B","fontColor":"default","fontSize":3},{"text":"C","fontColor":"default","fontSize":0}]}})",
+         QSize(37, 37), "<font color = red>A</font><br><font size = 3>B</font>C"},
+        // Percentages outside 1..100 are held to that range.
+        {R"({"width":400,"height":-5})", QSize(100, 1), ""}};
     const QRect qrectAvailable = QGuiApplication::primaryScreen()->availableGeometry();
-    QCOMPARE(box.findChild<QFrame*>(QStringLiteral("frame_Msg"))->size(),
-             QSize(qrectAvailable.width() * percent.width() / 100,
-                   qrectAvailable.height() * percent.height() / 100));
-    QCOMPARE(ShownText(&box), text);
+    for (const auto& [qstrDesc, qsizePercent, qstrText] : lstCases) {
+        CLS_MessageBox box(nullptr, QStringLiteral("报警"), qstrDesc, 0, QStringLiteral("alarm"));
+        QCOMPARE(box.findChild<QFrame*>(QStringLiteral("frame_Msg"))->size(),
+                 QSize(qrectAvailable.width() * qsizePercent.width() / 100,
+                       qrectAvailable.height() * qsizePercent.height() / 100));
+        QCOMPARE(ShownText(&box), qstrText);
+    }
 }
 
 void TestMessageBox::escapeIgnored_draggingFollowsTheCursor()
@@ -297,51 +282,39 @@ void TestMessageBox::escapeIgnored_draggingFollowsTheCursor()
     QCOMPARE(box.pos(), QPoint(300, 200) - qpointGrab);
 }
 
-void TestMessageBox::icon_byKind_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QString>("image"); // empty: no icon
-    const char* const apcImages[] = {"Information", "Question", "Warning", "Critical", "Alarm", ""};
-    for (int i = 0; i < 6; ++i) {
-        QTest::addRow("kind %d", i) << i << apcImages[i];
-    }
-    QTest::newRow("negative") << -1 << "";
-}
-
 void TestMessageBox::icon_byKind()
 {
-    QFETCH(int, kind);
-    QFETCH(QString, image);
     CLS_MessageBox box(nullptr, QStringLiteral("报警"), QStringLiteral("{}"), 0, QStringLiteral("alarm"));
-    box.SetIcon(kind);
-    QCOMPARE(box.findChild<QLabel*>(QStringLiteral("label_Pic"))->styleSheet(),
-             image.isEmpty()
-                 ? QString()
-                 : "QLabel {background: transparent; border-image: url(" +
-                       QCoreApplication::applicationDirPath() + "/MessageBox/" + image + ".png);}");
-}
-
-void TestMessageBox::styleSheet_followsSkin_data()
-{
-    QTest::addColumn<QString>("skin");
-    QTest::addColumn<QString>("style");
-    QTest::addColumn<QString>("file"); // empty: no style sheet
-    QTest::newRow("no skin, default") << "" << QStringLiteral("default") << g_apcSheets[0];
-    QTest::newRow("no skin, custom") << "" << QStringLiteral("alarm") << g_apcSheets[1];
-    QTest::newRow("skinTwo, default") << "skinTwo" << QStringLiteral("default") << g_apcSheets[2];
-    QTest::newRow("skinTwo, custom") << "skinTwo" << QStringLiteral("alarm") << g_apcSheets[3];
-    QTest::newRow("missing skin") << "skinNone" << QStringLiteral("default") << "";
+    const QString qstrFolder = QCoreApplication::applicationDirPath() + "/MessageBox/";
+    // Kinds without a picture come first and last, so that a kept picture shows.
+    const QList<QPair<int, QString>> lstKinds = {{-1, ""},        {5, ""},        {0, "Information"},
+                                                 {1, "Question"}, {2, "Warning"}, {3, "Critical"},
+                                                 {4, "Alarm"},    {-1, ""}};
+    for (const auto& [iKind, qstrImage] : lstKinds) {
+        box.SetIcon(iKind);
+        QCOMPARE(box.findChild<QLabel*>(QStringLiteral("label_Pic"))->styleSheet(),
+                 qstrImage.isEmpty() ? QString()
+                                     : "QLabel {background: transparent; border-image: url(" + qstrFolder +
+                                           qstrImage + ".png);}");
+    }
 }
 
 void TestMessageBox::styleSheet_followsSkin()
 {
-    QFETCH(QString, skin);
-    QFETCH(QString, style);
-    QFETCH(QString, file);
-    CLS_MessageBox::SetSkin(skin);
-    CLS_MessageBox box(nullptr, QStringLiteral("提示"), QStringLiteral("x"), 0, style);
-    QCOMPARE(box.styleSheet(),
-             file.isEmpty() ? QString() : "/* " + file + " 样式 */ #frame_Msg { border: 1px solid red; }");
+    // Skin, look and the sheet loaded (none for a skin that is not there).
+    const QList<QStringList> lstCases = {{"", "default", g_apcSheets[0]},
+                                         {"", "alarm", g_apcSheets[1]},
+                                         {"skinTwo", "default", g_apcSheets[2]},
+                                         {"skinTwo", "alarm", g_apcSheets[3]},
+                                         {"skinNone", "default", ""}};
+    for (const QStringList& qstrlstCase : lstCases) {
+        CLS_MessageBox::SetSkin(qstrlstCase[0]);
+        CLS_MessageBox box(nullptr, QStringLiteral("提示"), QStringLiteral("x"), 0, qstrlstCase[1]);
+        QCOMPARE(box.styleSheet(),
+                 qstrlstCase[2].isEmpty()
+                     ? QString()
+                     : "/* " + qstrlstCase[2] + " 样式 */ #frame_Msg { border: 1px solid red; }");
+    }
 }
 
 QTEST_MAIN(TestMessageBox)

@@ -30,24 +30,16 @@ QJsonObject Json(const char* _pcJson)
     return QJsonDocument::fromJson(_pcJson).object();
 }
 
-// Puts a file where the folder was, so that writes into it fail, until destroyed.
-class CLS_BlockedFolder
+// Puts a file where the folder was, so that writes into it fail, until the last copy goes.
+std::shared_ptr<void> BlockFolder(const QString& _qstrFolder)
 {
-public:
-    explicit CLS_BlockedFolder(const QString& _qstrFolder) : m_qstrFolder(_qstrFolder)
-    {
-        QDir().rename(m_qstrFolder, m_qstrFolder + ".aside");
-        QFile(m_qstrFolder).open(QIODevice::WriteOnly);
-    }
-    ~CLS_BlockedFolder()
-    {
-        QFile::remove(m_qstrFolder);
-        QDir().rename(m_qstrFolder + ".aside", m_qstrFolder);
-    }
-
-private:
-    QString m_qstrFolder;
-};
+    QDir().rename(_qstrFolder, _qstrFolder + ".aside");
+    QFile(_qstrFolder).open(QIODevice::WriteOnly);
+    return std::shared_ptr<void>(nullptr, [_qstrFolder](void*) {
+        QFile::remove(_qstrFolder);
+        QDir().rename(_qstrFolder + ".aside", _qstrFolder);
+    });
+}
 
 } // namespace
 
@@ -60,8 +52,7 @@ private slots:
 
     void fill_data();
     void fill();
-    void portValidator_data();
-    void portValidator();
+    void portValidator_takesOneTo65535();
     void save_data();
     void save();
     void passwordChange_data();
@@ -108,31 +99,25 @@ void TestSystemSet::fill_data()
     QTest::addColumn<bool>("passwordRow");
     QTest::addColumn<int>("logLines"); // new lines about a password that does not fit
 
-    const QString qstr63 = QString(63, 'p');
-    QTest::newRow("no hostInfo") << QJsonObject() << "0"
-                                 << "" << false << "" << true << 0;
-    QTest::newRow("all set, autoRun 1, blue")
-        << QJsonObject{{"autoRun", 1},
-                       {"skin", "skinTwo"},
-                       {"hostInfo", QJsonObject{{"port", 8554}, {"password", B64("abc123")}}}}
-        << "8554"
-        << "abc123" << true << "blue" << true << 0;
-    QTest::newRow("autoRun 2, white") << QJsonObject{{"autoRun", 2}, {"skin", "skinOne"}} << "0"
-                                      << "" << true << "white" << true << 0;
-    QTest::newRow("unknown skin") << QJsonObject{{"skin", "skinRed"}} << "0"
-                                  << "" << false << "" << true << 0;
-    QTest::newRow("supportModify false hides the row")
-        << QJsonObject{{"hostInfo", QJsonObject{{"supportModify", false}}}} << "0"
-        << "" << false << "" << false << 0;
-    QTest::newRow("supportModify not a bool keeps it")
-        << QJsonObject{{"hostInfo", QJsonObject{{"supportModify", "no"}}}} << "0"
-        << "" << false << "" << true << 0;
-    QTest::newRow("63 bytes fit") << QJsonObject{{"hostInfo",
-                                                  QJsonObject{{"password", B64(qstr63.toUtf8())}}}}
-                                  << "0" << qstr63 << false << "" << true << 0;
-    QTest::newRow("64 bytes shown empty")
-        << QJsonObject{{"hostInfo", QJsonObject{{"password", B64(QByteArray(64, 'p'))}}}} << "0"
-        << "" << false << "" << true << 1;
+    auto row = [](const char* _pcTag, const QJsonObject& _qjson, const char* _pcPort = "0",
+                  const QString& _qstrPassword = "", bool _blAuto = false, const char* _pcSkin = "",
+                  bool _blRow = true, int _iLog = 0) {
+        QTest::newRow(_pcTag) << _qjson << _pcPort << _qstrPassword << _blAuto << _pcSkin << _blRow << _iLog;
+    };
+    auto host = [](const QJsonObject& _qjson) { return QJsonObject{{"hostInfo", _qjson}}; };
+    const QString qstr63(63, 'p');
+    row("no hostInfo", {});
+    row("all set, autoRun 1, blue",
+        {{"autoRun", 1},
+         {"skin", "skinTwo"},
+         {"hostInfo", QJsonObject{{"port", 8554}, {"password", B64("abc123")}}}},
+        "8554", "abc123", true, "blue");
+    row("autoRun 2, white", {{"autoRun", 2}, {"skin", "skinOne"}}, "0", "", true, "white");
+    row("unknown skin", {{"skin", "skinRed"}});
+    row("supportModify false hides the row", host({{"supportModify", false}}), "0", "", false, "", false);
+    row("supportModify not a bool keeps it", host({{"supportModify", "no"}}));
+    row("63 bytes fit", host({{"password", B64(qstr63.toUtf8())}}), "0", qstr63);
+    row("64 bytes shown empty", host({{"password", B64(QByteArray(64, 'p'))}}), "0", "", false, "", true, 1);
 }
 
 void TestSystemSet::fill()
@@ -171,25 +156,17 @@ void TestSystemSet::fill()
     }
 }
 
-void TestSystemSet::portValidator_data()
+void TestSystemSet::portValidator_takesOneTo65535()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("state");
-    for (const char* pcText : {"1", "65535", "554", "60000"}) {
-        QTest::newRow(pcText) << pcText << int(QValidator::Acceptable);
-    }
-    for (const char* pcText : {"0", "65536", "007", "70000", "-1", "8a"}) {
-        QTest::newRow(pcText) << pcText << int(QValidator::Invalid);
-    }
-}
-
-void TestSystemSet::portValidator()
-{
-    QFETCH(QString, text);
-    QFETCH(int, state);
     m_pPage = std::make_unique<CLS_WgtServerManage>();
-    int iPos = 0;
-    QCOMPARE(int(Child<QLineEdit>("lineEdit_ServerPort")->validator()->validate(text, iPos)), state);
+    const QValidator* pValidator = Child<QLineEdit>("lineEdit_ServerPort")->validator();
+    for (QString qstrText : {"1", "65535", "554", "60000", "0", "65536", "007", "70000", "-1", "8a"}) {
+        int iPos = 0;
+        const bool blPort = qstrText.toInt() >= 1 && qstrText.toInt() <= 65535 && !qstrText.startsWith('0');
+        QVERIFY2(pValidator->validate(qstrText, iPos) ==
+                     (blPort ? QValidator::Acceptable : QValidator::Invalid),
+                 qPrintable(qstrText));
+    }
 }
 
 void TestSystemSet::save_data()
@@ -203,24 +180,21 @@ void TestSystemSet::save_data()
 
     const QJsonObject qjsonFull = Json(R"({"autoRun":1,"skin":"skinTwo","chInfo":[{"chNo":0}],)"
                                        R"("hostInfo":{"port":554,"user":"dQ==","supportModify":false}})");
-    QTest::newRow("autoRun 1 written back as 2, other keys kept")
-        << qjsonFull << "8554" << 0 << ""
-        << "保存成功"
-        << Json(R"({"autoRun":2,"skin":"skinTwo","chInfo":[{"chNo":0}],)"
-                R"("hostInfo":{"port":8554,"user":"dQ==","supportModify":false}})");
-    QTest::newRow("unchecked, unknown skin")
-        << Json(R"({"autoRun":2,"skin":"x"})") << "9000" << 1 << ""
-        << "保存成功" << Json(R"({"autoRun":0,"skin":"","hostInfo":{"port":9000}})");
-    QTest::newRow("no hostInfo: port 0")
-        << QJsonObject() << "0" << 1 << ""
-        << "保存成功" << Json(R"({"autoRun":2,"skin":"","hostInfo":{"port":0}})");
-    QTest::newRow("empty port") << qjsonFull << "" << 0 << ""
-                                << "请输入服务端口" << QJsonObject();
-    QTest::newRow("settings not writable") << qjsonFull << "8554" << 0 << "config"
-                                           << "保存失败" << QJsonObject();
-    QTest::newRow("autostart entry not writable")
-        << QJsonObject() << "1" << 1 << "autostart"
-        << "保存失败" << Json(R"({"autoRun":2,"skin":"","hostInfo":{"port":1}})");
+    auto row = [](const char* _pcTag, const QJsonObject& _qjson, const char* _pcPort, int _iClicks,
+                  const char* _pcBroken, const char* _pcMessage, const char* _pcWritten) {
+        QTest::newRow(_pcTag) << _qjson << _pcPort << _iClicks << _pcBroken << _pcMessage << Json(_pcWritten);
+    };
+    row("autoRun 1 written back as 2, other keys kept", qjsonFull, "8554", 0, "", "保存成功",
+        R"({"autoRun":2,"skin":"skinTwo","chInfo":[{"chNo":0}],)"
+        R"("hostInfo":{"port":8554,"user":"dQ==","supportModify":false}})");
+    row("unchecked, unknown skin", Json(R"({"autoRun":2,"skin":"x"})"), "9000", 1, "", "保存成功",
+        R"({"autoRun":0,"skin":"","hostInfo":{"port":9000}})");
+    row("no hostInfo: port 0", {}, "0", 1, "", "保存成功",
+        R"({"autoRun":2,"skin":"","hostInfo":{"port":0}})");
+    row("empty port", qjsonFull, "", 0, "", "请输入服务端口", "");
+    row("settings not writable", qjsonFull, "8554", 0, "config", "保存失败", "");
+    row("autostart entry not writable", {}, "1", 1, "autostart", "保存失败",
+        R"({"autoRun":2,"skin":"","hostInfo":{"port":1}})");
 }
 
 void TestSystemSet::save()
@@ -244,11 +218,8 @@ void TestSystemSet::save()
 
     CLS_BoxAnswerer answerer;
     {
-        std::unique_ptr<CLS_BlockedFolder> pBlocked;
-        if (!broken.isEmpty()) {
-            const QString qstrFile = broken == "config" ? ConfigPath() : AutoStartEntryPath();
-            pBlocked = std::make_unique<CLS_BlockedFolder>(QFileInfo(qstrFile).path());
-        }
+        const QString qstrFile = broken == "config" ? ConfigPath() : AutoStartEntryPath();
+        const auto pBlocked = broken.isEmpty() ? nullptr : BlockFolder(QFileInfo(qstrFile).path());
         QTest::mouseClick(Child<QPushButton>("pushButton_Save"), Qt::LeftButton);
     }
     QCOMPARE(answerer.m_qstrlstTexts, QStringList{message});
@@ -280,30 +251,25 @@ void TestSystemSet::passwordChange_data()
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<QString>("result"); // the password stored and shown afterwards
 
+    auto row = [](const char* _pcTag, const QByteArray& _qbaStored, const QStringList& _qstrlstTyped,
+                  const QStringList& _qstrlstMessages, const QString& _qstrResult) {
+        QTest::newRow(_pcTag) << _qbaStored << _qstrlstTyped << _qstrlstMessages << _qstrResult;
+    };
     const QString qstr45(45, 'n');
-    QTest::newRow("none stored, empty old")
-        << QByteArray() << QStringList{"", "abc", "abc"} << QStringList{"修改成功"} << "abc";
-    QTest::newRow("none stored, any old")
-        << QByteArray() << QStringList{"x", "abc", "abc"} << QStringList{"旧密码输入不正确！"} << "";
-    QTest::newRow("wrong old and mismatch: first check only")
-        << QByteArray("old1") << QStringList{"old2", "a", "b"} << QStringList{"旧密码输入不正确！"} << "old1";
-    QTest::newRow("mismatch") << QByteArray("old1") << QStringList{"old1", "a", "b"}
-                              << QStringList{"新密码和确认密码输入不一致"} << "old1";
-    QTest::newRow("unchanged") << QByteArray("old1") << QStringList{"old1", "old1", "old1"}
-                               << QStringList{"新密码和旧密码相同"} << "old1";
-    QTest::newRow("empty new accepted")
-        << QByteArray("old1") << QStringList{"old1", "", ""} << QStringList{"修改成功"} << "";
-    QTest::newRow("45 characters") << QByteArray("old1") << QStringList{"old1", qstr45, qstr45}
-                                   << QStringList{"修改成功"} << qstr45;
-    QTest::newRow("46 characters refused")
-        << QByteArray("old1") << QStringList{"old1", qstr45 + "n", qstr45 + "n"}
-        << QStringList{"新密码不能超过45个字符"} << "old1";
-    QTest::newRow("settings not writable")
-        << QByteArray("old1") << QStringList{"old1", "new2", "new2", "unwritable"}
-        << QStringList{"修改成功", "密码保存失败"} << "old1";
+    const QString qstrWrongOld = "旧密码输入不正确！";
+    row("none stored, empty old", {}, {"", "abc", "abc"}, {"修改成功"}, "abc");
+    row("none stored, any old", {}, {"x", "abc", "abc"}, {qstrWrongOld}, "");
+    row("wrong old and mismatch: first check only", "old1", {"old2", "a", "b"}, {qstrWrongOld}, "old1");
+    row("mismatch", "old1", {"old1", "a", "b"}, {"新密码和确认密码输入不一致"}, "old1");
+    row("unchanged", "old1", {"old1", "old1", "old1"}, {"新密码和旧密码相同"}, "old1");
+    row("empty new accepted", "old1", {"old1", "", ""}, {"修改成功"}, "");
+    row("45 characters", "old1", {"old1", qstr45, qstr45}, {"修改成功"}, qstr45);
+    row("46 characters refused", "old1", {"old1", qstr45 + "n", qstr45 + "n"}, {"新密码不能超过45个字符"},
+        "old1");
+    row("settings not writable", "old1", {"old1", "new2", "new2", "unwritable"}, {"修改成功", "密码保存失败"},
+        "old1");
     // An unreadable stored password must not let an empty old password through.
-    QTest::newRow("stored too long") << QByteArray(64, 'p') << QStringList{"", "abc", "abc"}
-                                     << QStringList{"旧密码输入不正确！"} << "";
+    row("stored too long", QByteArray(64, 'p'), {"", "abc", "abc"}, {qstrWrongOld}, "");
 }
 
 void TestSystemSet::passwordChange()
@@ -317,7 +283,7 @@ void TestSystemSet::passwordChange()
     m_pPage = std::make_unique<CLS_WgtServerManage>();
 
     CLS_BoxAnswerer answerer;
-    std::unique_ptr<CLS_BlockedFolder> pBlocked;
+    std::shared_ptr<void> pBlocked;
     bool blStayedOpen = false;
     WhenModal<CLS_WgtModifyPassword>([&](CLS_WgtModifyPassword* _pDialog) {
         QCOMPARE(_pDialog->objectName(), QStringLiteral("widget_ModifyPassword"));
@@ -327,7 +293,7 @@ void TestSystemSet::passwordChange()
         }
         ButtonWithText(_pDialog, "确认")->click();
         if (typed.size() > 3) {
-            pBlocked = std::make_unique<CLS_BlockedFolder>(QFileInfo(ConfigPath()).path());
+            pBlocked = BlockFolder(QFileInfo(ConfigPath()).path());
         }
         // After a refusal the dialog stays open with what was typed; the user cancels.
         blStayedOpen =

@@ -31,7 +31,6 @@ class TestWgtBase : public QObject
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
 
     void drag_data();
     void drag();
@@ -39,17 +38,12 @@ private slots:
     void fixedSize_neverResizes();
     void embeddedInLayout_showsNoResizeCursor();
     void maximizeThenRestore_returnsEarlierGeometry();
-    void keys_escapeAndReturn_doNothing();
-    void altF4_doesNotClose_closeButtonDoes();
+    void keysAndAltF4_doNotClose_closeButtonDoes();
     void longTitle_elidesAndReelidesOnResize();
 
 private:
     // Hover, press, move by the delta, release and move on, as a user's drag arrives.
     void Drag(const QPoint& _qpointLocal, const QPoint& _qpointDelta);
-    QToolButton* Button(const char* _pcName) const
-    {
-        return m_pWgt->findChild<QToolButton*>(QLatin1String(_pcName));
-    }
 
     std::unique_ptr<CLS_WgtBase> m_pWgt;
 };
@@ -62,11 +56,6 @@ void TestWgtBase::init()
     m_pWgt->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_pWgt.get()));
     QCOMPARE(m_pWgt->geometry(), g_qrectStart);
-}
-
-void TestWgtBase::cleanup()
-{
-    m_pWgt.reset();
 }
 
 void TestWgtBase::Drag(const QPoint& _qpointLocal, const QPoint& _qpointDelta)
@@ -153,7 +142,7 @@ void TestWgtBase::embeddedInLayout_showsNoResizeCursor()
 
 void TestWgtBase::maximizeThenRestore_returnsEarlierGeometry()
 {
-    QToolButton* pBtnMax = Button("pushButton_maximize");
+    QToolButton* pBtnMax = m_pWgt->findChild<QToolButton*>("pushButton_maximize");
     QVERIFY(!pBtnMax->property("state").isValid());
     m_pWgt->setGeometry(QRect(123, 87, 411, 287));
     const QRect qrectBefore = m_pWgt->geometry();
@@ -178,26 +167,21 @@ void TestWgtBase::maximizeThenRestore_returnsEarlierGeometry()
     QCOMPARE(pBtnMax->toolTip(), QStringLiteral("最大化"));
 }
 
-void TestWgtBase::keys_escapeAndReturn_doNothing()
+void TestWgtBase::keysAndAltF4_doNotClose_closeButtonDoes()
 {
     QSignalSpy spyFinished(m_pWgt.get(), &QDialog::finished);
     for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
         QTest::keyClick(m_pWgt.get(), key);
-        QVERIFY(m_pWgt->isVisible());
-        QCOMPARE(spyFinished.count(), 0);
     }
-}
-
-void TestWgtBase::altF4_doesNotClose_closeButtonDoes()
-{
     QTest::keyPress(m_pWgt.get(), Qt::Key_Alt, Qt::AltModifier);
     QVERIFY(!m_pWgt->close());
     QCloseEvent qevent;
     QApplication::sendEvent(m_pWgt.get(), &qevent);
     QVERIFY(m_pWgt->isVisible());
+    QCOMPARE(spyFinished.count(), 0);
 
     QTest::keyRelease(m_pWgt.get(), Qt::Key_Alt);
-    QTest::mouseClick(Button("pushButton_close"), Qt::LeftButton);
+    QTest::mouseClick(m_pWgt->findChild<QToolButton*>("pushButton_close"), Qt::LeftButton);
     QVERIFY(!m_pWgt->isVisible());
 }
 
