@@ -220,38 +220,30 @@ private slots:
         QVERIFY(!NeedHighDpiScaling(QSize(1920, 1080)));
         QVERIFY(!NeedHighDpiScaling(QSize(2560, 1080)));
     }
-    void screenIndexRule_data()
-    {
-        QTest::addColumn<QVector<STRUCT_ScreenFacts>>("facts");
-        QTest::addColumn<QList<int>>("indexes");
-        QTest::addColumn<QList<QRect>>("rects");
-        const QRect qrectA(0, 0, 1920, 1080);
-        const QRect qrectB(1920, 0, 1366, 768);
-        const QRect qrectC(-1280, 100, 1280, 1024);
-        QTest::newRow("primary in the middle of three")
-            << QVector<STRUCT_ScreenFacts>{{qrectA, 1.0, "A", false},
-                                           {qrectB, 1.0, "B", true},
-                                           {qrectC, 1.0, "C", false}}
-            << QList<int>{1, 0, 2} << QList<QRect>{qrectA, qrectB, qrectC};
-        QTest::newRow("ratio scales size, truncated, position kept")
-            << QVector<STRUCT_ScreenFacts>{{qrectB, 1.25, "B", true}} << QList<int>{0}
-            << QList<QRect>{QRect(1920, 0, 1707, 960)};
-    }
-    // Through the application's screen list, which appends to what the caller holds.
+    // Through the application's screen list, which appends to what the caller holds. The primary
+    // screen is index 0 wherever it stands; the ratio scales the size (truncated), not the position.
     void screenIndexRule()
     {
-        QFETCH(QVector<STRUCT_ScreenFacts>, facts);
-        QFETCH(QList<int>, indexes);
-        QFETCH(QList<QRect>, rects);
-        App()->SetScreenSource([facts] { return facts; });
+        App()->SetScreenSource([] {
+            return QVector<STRUCT_ScreenFacts>{{QRect(0, 0, 1920, 1080), 1.0, "A", false},
+                                               {QRect(1920, 0, 1366, 768), 1.25, "B", true},
+                                               {QRect(-1280, 100, 1280, 1024), 1.0, "C", false}};
+        });
         QVector<STRUCT_Screen> vecScreen(1);
         App()->GetScreenList(vecScreen);
-        QCOMPARE(vecScreen.size(), indexes.size() + 1);
-        for (int i = 0; i < indexes.size(); ++i) {
-            QCOMPARE(vecScreen[i + 1].iIndex, indexes[i]);
-            QCOMPARE(vecScreen[i + 1].rect, rects[i]);
-            QCOMPARE(vecScreen[i + 1].qstrName, facts[i].qstrName);
+        QStringList qstrlstRead;
+        for (const STRUCT_Screen& structScreen : vecScreen.mid(1)) {
+            const QRect& qrect = structScreen.rect;
+            qstrlstRead << QString("%1 %2 %3,%4 %5x%6")
+                               .arg(structScreen.iIndex)
+                               .arg(structScreen.qstrName)
+                               .arg(qrect.x())
+                               .arg(qrect.y())
+                               .arg(qrect.width())
+                               .arg(qrect.height());
         }
+        QCOMPARE(qstrlstRead,
+                 (QStringList{"1 A 0,0 1920x1080", "0 B 1920,0 1707x960", "2 C -1280,100 1280x1024"}));
     }
     void audioRegistry_claimFindRelease()
     {
