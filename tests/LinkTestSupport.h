@@ -23,7 +23,7 @@ public:
     explicit TestPeer(quint16 _uiPort = 0)
         : m_webSocketServer(QStringLiteral("test-peer"), QWebSocketServer::NonSecureMode)
     {
-        m_blListening = m_webSocketServer.listen(QHostAddress::LocalHost, _uiPort);
+        m_webSocketServer.listen(QHostAddress::LocalHost, _uiPort);
         QObject::connect(&m_webSocketServer, &QWebSocketServer::newConnection, &m_webSocketServer, [this]() {
             while (QWebSocket* pSocket = m_webSocketServer.nextPendingConnection()) {
                 m_vecSockets.emplace_back(pSocket);
@@ -33,7 +33,7 @@ public:
         });
     }
 
-    bool IsListening() const { return m_blListening; }
+    bool IsListening() const { return m_webSocketServer.isListening(); }
     quint16 Port() const { return m_webSocketServer.serverPort(); }
     // The latest connection, or null.
     QWebSocket* Socket() const { return m_vecSockets.empty() ? nullptr : m_vecSockets.back().get(); }
@@ -56,7 +56,6 @@ private:
     QWebSocketServer m_webSocketServer;
     std::vector<std::unique_ptr<QWebSocket>> m_vecSockets;
     QStringList m_qstrlstFrames;
-    bool m_blListening = false;
 };
 
 // The text this process added to its log since the reader was made.

@@ -11,34 +11,24 @@ private slots:
     {
         QVERIFY(!QFile::exists(QCoreApplication::applicationDirPath() + "/libcommbusi.so"));
     }
-    void builtInTexts_data();
-    void builtInTexts();
+    void builtInTexts_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("close") << "IDS_Quorvane_Close"
+                               << "关闭";
+        QTest::newRow("unknown key") << "IDS_Quorvane_NoSuchItem"
+                                     << "";
+        QTest::newRow("key differs in case") << "ids_quorvane_close"
+                                             << "";
+    }
+    void builtInTexts()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, text);
+        QCOMPARE(GetLangText(key), text);
+    }
 };
-
-void TestLang::builtInTexts_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("minimise") << "IDS_Quorvane_Minimization"
-                              << "最小化";
-    QTest::newRow("maximise") << "IDS_Quorvane_Maximization"
-                              << "最大化";
-    QTest::newRow("restore") << "IDS_Quorvane_Recover"
-                             << "还原";
-    QTest::newRow("close") << "IDS_Quorvane_Close"
-                           << "关闭";
-    QTest::newRow("unknown key") << "IDS_Quorvane_NoSuchItem"
-                                 << "";
-    QTest::newRow("key differs in case") << "ids_quorvane_close"
-                                         << "";
-}
-
-void TestLang::builtInTexts()
-{
-    QFETCH(QString, key);
-    QFETCH(QString, text);
-    QCOMPARE(GetLangText(key), text);
-}
 
 QTEST_GUILESS_MAIN(TestLang)
 #include "test_lang.moc"

@@ -27,37 +27,7 @@ bool OtherCopyRuns()
     return qfileStatus.open(QIODevice::ReadOnly) && !qfileStatus.readAll().contains("\nState:\tZ");
 }
 
-} // namespace
-
-class TestOrbApplication : public QObject
-{
-    Q_OBJECT
-private slots:
-    void init();
-    void cleanupTestCase() { ::kill(static_cast<pid_t>(g_iOtherCopyPid), SIGKILL); }
-    // First: they meet the other copy, and the restart among them ends it.
-    void startWhileCopyRuns_data();
-    void startWhileCopyRuns();
-    void startParam_data();
-    void startParam();
-    void startParam_userAndPasswordStoredKeepingOtherKeys();
-    void config_data();
-    void config();
-    void staleTemporaries_data();
-    void staleTemporaries();
-    void highDpiRule_data();
-    void highDpiRule();
-    void screenIndexRule_data();
-    void screenIndexRule();
-    void audioRegistry_claimFindRelease();
-    void audioRegistry_concurrentClaimsNeverShareAnInput();
-
-private:
-    static OrbApplication* App() { return OrbApplication::Instance(); }
-    static void WriteFile(const QString& _qstrPath, const QByteArray& _qbaContent);
-};
-
-void TestOrbApplication::WriteFile(const QString& _qstrPath, const QByteArray& _qbaContent)
+void WriteFile(const QString& _qstrPath, const QByteArray& _qbaContent)
 {
     QDir().mkpath(QFileInfo(_qstrPath).path());
     QFile qfile(_qstrPath);
@@ -65,303 +35,274 @@ void TestOrbApplication::WriteFile(const QString& _qstrPath, const QByteArray& _
     qfile.write(_qbaContent);
 }
 
-void TestOrbApplication::init()
-{
-    QFile::remove(App()->GetConfigPath());
-    App()->SetAudioDevs({});
-    App()->SetSendSocketID(QString());
-}
+} // namespace
 
-void TestOrbApplication::startWhileCopyRuns_data()
+class TestOrbApplication : public QObject
 {
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<bool>("notice");
-    QTest::addColumn<bool>("goOn");
-    QTest::addColumn<bool>("copyRuns");
-    const QString qstrMarker = QStringLiteral("Lumacast");
-    QTest::newRow("no arguments") << QStringList() << false << false << true;
-    QTest::newRow("tip absent") << QStringList{qstrMarker, R"({"param":{}})"} << true << false << true;
-    QTest::newRow("tip false") << QStringList{qstrMarker, R"({"param":{"tip":false}})"} << false << false
-                               << true;
-    QTest::newRow("not JSON") << QStringList{qstrMarker, "lumacas"} << true << false << true;
-    QTest::newRow("marker word only") << QStringList{qstrMarker} << true << false << true;
-    QTest::newRow("restart") << QStringList{qstrMarker, R"({"param":{"restart":true}})"} << true << true
-                             << false;
-    QTest::newRow("restart, no copy left")
-        << QStringList{qstrMarker, R"({"param":{"restart":true,"tip":false}})"} << false << true << false;
-    QTest::newRow("no arguments, this copy listens") << QStringList() << false << true << false;
-}
-
-void TestOrbApplication::startWhileCopyRuns()
-{
-    QFETCH(QStringList, args);
-    QFETCH(bool, notice);
-    QFETCH(bool, goOn);
-    QFETCH(bool, copyRuns);
-    // "title|text|buttons" of every notice shown, each answered with its main button.
-    QStringList qstrlstNotices;
-    QTimer qtimerWatch;
-    connect(&qtimerWatch, &QTimer::timeout, this, [&qstrlstNotices]() {
-        auto* pBox = qobject_cast<CLS_MessageBox*>(QApplication::activeModalWidget());
-        if (pBox == nullptr || !pBox->isVisible()) {
-            return;
-        }
-        QStringList qstrlstButtons;
-        for (const QPushButton* pButton : pBox->findChildren<QPushButton*>()) {
-            qstrlstButtons << pButton->text();
-        }
-        qstrlstNotices << pBox->findChild<QLabel*>(QStringLiteral("label_Title"))->text() + '|' +
-                              pBox->findChild<QLabel*>(QStringLiteral("label_Show"))->text() + '|' +
-                              qstrlstButtons.join(',');
-        QTest::mouseClick(pBox->findChild<QPushButton*>(QStringLiteral("pushButton_main")), Qt::LeftButton);
-    });
-    qtimerWatch.start(10);
-    QCOMPARE(App()->ParseStartParam(QStringList{QCoreApplication::applicationFilePath()} + args), goOn);
-    QCOMPARE(qstrlstNotices,
-             notice ? QStringList{QStringLiteral("提示|当前程序已运行！|确定")} : QStringList{});
-    QCOMPARE(OtherCopyRuns(), copyRuns);
-    QCOMPARE(App()->isListening(), !copyRuns);
-}
-
-void TestOrbApplication::startParam_data()
-{
-    QTest::addColumn<QString>("param");
-    // Token, platform, communication ID and send socket ID as read.
-    QTest::addColumn<QStringList>("expected");
-    QTest::addColumn<bool>("showMainWindow");
-    QTest::newRow("every key")
-        << R"({"token":"tk","platform":"pf","communicationId":"c9","sendSocketID":"s1","param":{"tip":false}})"
-        << QStringList{"tk", "pf", "c9", "s1"} << true;
-    QTest::newRow("wrong types read empty") << R"({"token":5,"platform":"pf","sendSocketID":7,"param":"x"})"
-                                            << QStringList{"", "pf", "", ""} << true;
-    QTest::newRow("not JSON") << "lumacast please" << QStringList{"", "", "", ""} << true;
-    QTest::newRow("non-ASCII kept") << R"({"token":"令牌","platform":"平台"})"
-                                    << QStringList{"令牌", "平台", "", ""} << true;
-    QTest::newRow("main window hidden")
-        << R"({"param":{"showMainWindow":false}})" << QStringList{"", "", "", ""} << false;
-    QTest::newRow("main window not a bool")
-        << R"({"param":{"showMainWindow":0}})" << QStringList{"", "", "", ""} << true;
-}
-
-void TestOrbApplication::startParam()
-{
-    QFETCH(QString, param);
-    QFETCH(QStringList, expected);
-    QFETCH(bool, showMainWindow);
-    QVERIFY(App()->ParseStartParam({QStringLiteral("Lumacast"), QStringLiteral("Lumacast"), param}));
-    QCOMPARE(App()->GetStartParam(), param);
-    QCOMPARE((QStringList{App()->GetToken(), App()->GetPlatform(), App()->GetCommunicationId(),
-                          App()->GetSendSocketID()}),
-             expected);
-    QCOMPARE(App()->IsShowMainWindow(), showMainWindow);
-    // Without "user" and "password" the settings file is not touched.
-    QVERIFY(!QFile::exists(App()->GetConfigPath()));
-}
-
-void TestOrbApplication::startParam_userAndPasswordStoredKeepingOtherKeys()
-{
-    WriteFile(App()->GetConfigPath(),
-              R"({"hostInfo":{"port":8000,"user":"b2xk","supportModify":true},"skin":"skinOne","x":[1]})");
-    QVERIFY(App()->ParseStartParam({QStringLiteral("Lumacast"), QStringLiteral("Lumacast"),
-                                    QStringLiteral(R"({"param":{"user":"dXNlcg==","password":"cHdk"}})")}));
-    QCOMPARE(
-        ReadJsonFile(App()->GetConfigPath()),
-        ParseJson(R"({"hostInfo":{"port":8000,"user":"dXNlcg==","password":"cHdk","supportModify":false},)"
-                  R"("skin":"skinOne","x":[1]})"));
-}
-
-void TestOrbApplication::config_data()
-{
-    QTest::addColumn<QByteArray>("config");
-    QTest::addColumn<QString>("skin");
-    QTest::addColumn<bool>("showTray");
-    QTest::addColumn<bool>("hideTasker");
-    QTest::addColumn<bool>("miniSize");
-    QTest::addColumn<int>("desktopNeedChNo");
-    QTest::addColumn<QString>("styleSheet");
-    QTest::newRow("no file") << QByteArray() << "skinOne" << true << false << false << 4 << "";
-    QTest::newRow("malformed") << QByteArray("{\"skin\":\"skinTwo\",}") << "skinOne" << true << false << false
-                               << 4 << "";
-    QTest::newRow("all keys")
-        << QByteArray(
-               R"({"skin":"skinTwo","show_tray":false,"hidetasker":true,"minisize":true,"desktopNeedChNo":2})")
-        << "skinTwo" << false << true << true << 2 << "QLabel { color: #123456; } /* 蓝 */";
-    QTest::newRow("array") << QByteArray(R"([{"skin":"skinTwo"}])") << "skinOne" << true << false << false
-                           << 4 << "";
-    QTest::newRow("wrong types take defaults")
-        << QByteArray(R"({"skin":3,"show_tray":"no","hidetasker":1,"desktopNeedChNo":"2"})") << "skinOne"
-        << true << false << false << 4 << "";
-    QTest::newRow("no such skin") << QByteArray(R"({"skin":"noSuchSkin"})") << "noSuchSkin" << true << false
-                                  << false << 4 << "";
-}
-
-void TestOrbApplication::config()
-{
-    QFETCH(QByteArray, config);
-    QFETCH(QString, skin);
-    QFETCH(bool, showTray);
-    QFETCH(bool, hideTasker);
-    QFETCH(bool, miniSize);
-    QFETCH(int, desktopNeedChNo);
-    QFETCH(QString, styleSheet);
-    WriteFile(App()->GetAppDir() + QStringLiteral("LumacastFile/Resource/skinTwo/qss/lumacast_style.qss"),
-              QStringLiteral("QLabel { color: #123456; } /* 蓝 */").toUtf8());
-    if (!config.isEmpty()) {
-        WriteFile(App()->GetConfigPath(), config);
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        QFile::remove(App()->GetConfigPath());
+        App()->SetAudioDevs({});
+        App()->SetSendSocketID(QString());
     }
-    // A skin without a style sheet leaves the look as it was.
-    App()->setStyleSheet(QStringLiteral("QWidget {}"));
-    QVERIFY(App()->ParseStartParam({QStringLiteral("Lumacast")}));
-    QCOMPARE(App()->GetSkin(), skin);
-    QCOMPARE(CLS_MessageBox::GetSkin(), skin);
-    QCOMPARE(App()->IsShowTray(), showTray);
-    QCOMPARE(App()->IsHideTasker(), hideTasker);
-    QCOMPARE(App()->IsMiniSize(), miniSize);
-    QCOMPARE(App()->GetDesktopNeedChNo(), desktopNeedChNo);
-    QCOMPARE(App()->styleSheet(), styleSheet.isEmpty() ? QStringLiteral("QWidget {}") : styleSheet);
-}
-
-void TestOrbApplication::staleTemporaries_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<int>("ageSeconds");
-    QTest::addColumn<bool>("kept");
-    QTest::newRow("cut write of an earlier run")
-        << "lumacast.json.Ab12Cd" << QByteArray("{\"skin\":") << 3600 << false;
-    QTest::newRow("empty, earlier run") << "lumacast.json.000000" << QByteArray() << 3600 << false;
-    QTest::newRow("write of this run") << "lumacast.json.Zz99Yy" << QByteArray("{\"sk") << -3600 << true;
-    QTest::newRow("whole object of a cut write")
-        << "lumacast.json.dA7xQe" << QByteArray("{}") << 3600 << false;
-    QTest::newRow("whole object under a word: somebody's copy")
-        << "lumacast.json.backup" << QByteArray("{}") << 3600 << true;
-    QTest::newRow("kept unreadable file") << "lumacast.json.bad-1" << QByteArray("{,") << 3600 << true;
-}
-
-void TestOrbApplication::staleTemporaries()
-{
-    QFETCH(QString, name);
-    QFETCH(QByteArray, content);
-    QFETCH(int, ageSeconds);
-    QFETCH(bool, kept);
-    const QString qstrPath = QFileInfo(App()->GetConfigPath()).path() + QLatin1Char('/') + name;
-    WriteFile(qstrPath, content);
-    QFile qfile(qstrPath);
-    QVERIFY(qfile.open(QIODevice::ReadWrite));
-    QVERIFY(qfile.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
-                              QFileDevice::FileModificationTime));
-    qfile.close();
-    QVERIFY(App()->ParseStartParam({QStringLiteral("Lumacast")}));
-    QCOMPARE(QFile::exists(qstrPath), kept);
-    QFile::remove(qstrPath);
-}
-
-void TestOrbApplication::highDpiRule_data()
-{
-    QTest::addColumn<QSize>("display");
-    QTest::addColumn<bool>("scale");
-    QTest::newRow("2560x1440") << QSize(2560, 1440) << true;
-    QTest::newRow("1920x1080") << QSize(1920, 1080) << false;
-    QTest::newRow("2560x1080") << QSize(2560, 1080) << false;
-}
-
-void TestOrbApplication::highDpiRule()
-{
-    QFETCH(QSize, display);
-    QFETCH(bool, scale);
-    QCOMPARE(NeedHighDpiScaling(display), scale);
-}
-
-void TestOrbApplication::screenIndexRule_data()
-{
-    QTest::addColumn<QVector<STRUCT_ScreenFacts>>("facts");
-    QTest::addColumn<QList<int>>("indexes");
-    QTest::addColumn<QList<QRect>>("rects");
-    const QRect qrectA(0, 0, 1920, 1080);
-    const QRect qrectB(1920, 0, 1366, 768);
-    const QRect qrectC(-1280, 100, 1280, 1024);
-    QTest::newRow("primary in the middle of three")
-        << QVector<STRUCT_ScreenFacts>{{qrectA, 1.0, "A", false},
-                                       {qrectB, 1.0, "B", true},
-                                       {qrectC, 1.0, "C", false}}
-        << QList<int>{1, 0, 2} << QList<QRect>{qrectA, qrectB, qrectC};
-    QTest::newRow("ratio scales size, truncated, position kept")
-        << QVector<STRUCT_ScreenFacts>{{qrectB, 1.25, "B", true}} << QList<int>{0}
-        << QList<QRect>{QRect(1920, 0, 1707, 960)};
-}
-
-// Through the application's screen list, which appends to what the caller holds.
-void TestOrbApplication::screenIndexRule()
-{
-    QFETCH(QVector<STRUCT_ScreenFacts>, facts);
-    QFETCH(QList<int>, indexes);
-    QFETCH(QList<QRect>, rects);
-    App()->SetScreenSource([facts] { return facts; });
-    QVector<STRUCT_Screen> vecScreen(1);
-    App()->GetScreenList(vecScreen);
-    QCOMPARE(vecScreen.size(), indexes.size() + 1);
-    for (int i = 0; i < indexes.size(); ++i) {
-        QCOMPARE(vecScreen[i + 1].iIndex, indexes[i]);
-        QCOMPARE(vecScreen[i + 1].rect, rects[i]);
-        QCOMPARE(vecScreen[i + 1].qstrName, facts[i].qstrName);
+    void cleanupTestCase() { ::kill(static_cast<pid_t>(g_iOtherCopyPid), SIGKILL); }
+    // First: they meet the other copy, and the restart among them ends it.
+    void startWhileCopyRuns_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("notice");
+        QTest::addColumn<bool>("goOn");
+        QTest::addColumn<bool>("copyRuns");
+        const QString qstrMarker = QStringLiteral("Lumacast");
+        QTest::newRow("no arguments") << QStringList() << false << false << true;
+        QTest::newRow("tip absent") << QStringList{qstrMarker, R"({"param":{}})"} << true << false << true;
+        QTest::newRow("tip false") << QStringList{qstrMarker, R"({"param":{"tip":false}})"} << false << false
+                                   << true;
+        QTest::newRow("not JSON") << QStringList{qstrMarker, "lumacas"} << true << false << true;
+        QTest::newRow("marker word only") << QStringList{qstrMarker} << true << false << true;
+        QTest::newRow("restart") << QStringList{qstrMarker, R"({"param":{"restart":true}})"} << true << true
+                                 << false;
+        QTest::newRow("restart, no copy left")
+            << QStringList{qstrMarker, R"({"param":{"restart":true,"tip":false}})"} << false << true << false;
+        QTest::newRow("no arguments, this copy listens") << QStringList() << false << true << false;
     }
-}
-
-void TestOrbApplication::audioRegistry_claimFindRelease()
-{
-    QVector<STRUCT_Audio> vecAudio(3);
-    vecAudio[0].qstrName = QStringLiteral("mic A");
-    vecAudio[1].qstrName = QStringLiteral("mic B");
-    vecAudio[2].qstrName = QStringLiteral("mic A");
-    vecAudio[2].iSampleRate = 48000;
-    App()->SetAudioDevs(vecAudio);
-    // Without binding it only asks: nothing is claimed, nothing handed back.
-    STRUCT_Audio structAudio;
-    QVERIFY(App()->ClaimAudioDev(2, QStringLiteral("mic B"), false, structAudio));
-    QVERIFY(structAudio.qstrName.isEmpty());
-    QCOMPARE(App()->GetAudioDevs().at(1).iHolderChNo, -1);
-    QVERIFY(App()->ClaimAudioDev(3, QStringLiteral("mic A"), true, structAudio));
-    QCOMPARE(structAudio.iHolderChNo, 3);
-    // The second input of the same name is the next free one; an empty name takes any.
-    QVERIFY(App()->ClaimAudioDev(4, QStringLiteral("mic A"), true, structAudio));
-    QCOMPARE(structAudio.iSampleRate, 48000);
-    QVERIFY(!App()->ClaimAudioDev(5, QStringLiteral("mic A"), true, structAudio));
-    QVERIFY(App()->ClaimAudioDev(5, QString(), true, structAudio));
-    QCOMPARE(structAudio.qstrName, QStringLiteral("mic B"));
-    QVERIFY(!App()->ClaimAudioDev(6, QString(), true, structAudio));
-
-    STRUCT_Audio structFound;
-    QVERIFY(App()->FindAudioDevByChannel(4, QString(), structFound));
-    QCOMPARE(structFound.iSampleRate, 48000);
-    QVERIFY(!App()->FindAudioDevByChannel(5, QStringLiteral("mic A"), structFound));
-    QVERIFY(App()->ReleaseAudioDevByChannel(3));
-    QVERIFY(!App()->ReleaseAudioDevByChannel(3));
-    QVERIFY(App()->ClaimAudioDev(7, QString(), true, structAudio));
-    QCOMPARE(App()->GetAudioDevs().at(0).iHolderChNo, 7);
-}
-
-void TestOrbApplication::audioRegistry_concurrentClaimsNeverShareAnInput()
-{
-    App()->SetAudioDevs(QVector<STRUCT_Audio>(400));
-    std::atomic<int> iClaimed{0};
-    auto claimAll = [&iClaimed](int _iChNo) {
+    void startWhileCopyRuns()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(bool, notice);
+        QFETCH(bool, goOn);
+        QFETCH(bool, copyRuns);
+        // "title|text|buttons" of every notice shown, each answered with its main button.
+        QStringList qstrlstNotices;
+        QTimer qtimerWatch;
+        connect(&qtimerWatch, &QTimer::timeout, this, [&qstrlstNotices]() {
+            auto* pBox = qobject_cast<CLS_MessageBox*>(QApplication::activeModalWidget());
+            if (pBox == nullptr || !pBox->isVisible()) {
+                return;
+            }
+            QStringList qstrlstButtons;
+            for (const QPushButton* pButton : pBox->findChildren<QPushButton*>()) {
+                qstrlstButtons << pButton->text();
+            }
+            qstrlstNotices << pBox->findChild<QLabel*>(QStringLiteral("label_Title"))->text() + '|' +
+                                  pBox->findChild<QLabel*>(QStringLiteral("label_Show"))->text() + '|' +
+                                  qstrlstButtons.join(',');
+            QTest::mouseClick(pBox->findChild<QPushButton*>(QStringLiteral("pushButton_main")),
+                              Qt::LeftButton);
+        });
+        qtimerWatch.start(10);
+        QCOMPARE(App()->ParseStartParam(QStringList{QCoreApplication::applicationFilePath()} + args), goOn);
+        QCOMPARE(qstrlstNotices,
+                 notice ? QStringList{QStringLiteral("提示|当前程序已运行！|确定")} : QStringList{});
+        QCOMPARE(OtherCopyRuns(), copyRuns);
+        QCOMPARE(App()->isListening(), !copyRuns);
+    }
+    void startParam_data()
+    {
+        QTest::addColumn<QString>("param");
+        // Token, platform, communication ID and send socket ID as read.
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<bool>("showMainWindow");
+        QTest::newRow("every key")
+            << R"({"token":"tk","platform":"pf","communicationId":"c9","sendSocketID":"s1","param":{"tip":false}})"
+            << QStringList{"tk", "pf", "c9", "s1"} << true;
+        QTest::newRow("wrong types read empty")
+            << R"({"token":5,"platform":"pf","sendSocketID":7,"param":"x"})" << QStringList{"", "pf", "", ""}
+            << true;
+        QTest::newRow("not JSON") << "lumacast please" << QStringList{"", "", "", ""} << true;
+        QTest::newRow("main window hidden")
+            << R"({"param":{"showMainWindow":false}})" << QStringList{"", "", "", ""} << false;
+        QTest::newRow("main window not a bool")
+            << R"({"param":{"showMainWindow":0}})" << QStringList{"", "", "", ""} << true;
+        QTest::newRow("user and password stored, other keys kept")
+            << R"({"param":{"user":"dXNlcg==","password":"cHdk"}})" << QStringList{"", "", "", ""} << true;
+    }
+    void startParam()
+    {
+        QFETCH(QString, param);
+        QFETCH(QStringList, expected);
+        QFETCH(bool, showMainWindow);
+        const QByteArray qbaStored =
+            R"({"hostInfo":{"port":8000,"user":"b2xk","supportModify":true},"x":[1]})";
+        WriteFile(App()->GetConfigPath(), qbaStored);
+        QVERIFY(App()->ParseStartParam({QStringLiteral("Lumacast"), QStringLiteral("Lumacast"), param}));
+        QCOMPARE(App()->GetStartParam(), param);
+        QCOMPARE((QStringList{App()->GetToken(), App()->GetPlatform(), App()->GetCommunicationId(),
+                              App()->GetSendSocketID()}),
+                 expected);
+        QCOMPARE(App()->IsShowMainWindow(), showMainWindow);
+        QFile qfileStored(App()->GetConfigPath());
+        QVERIFY(qfileStored.open(QIODevice::ReadOnly));
+        if (param.contains("user")) {
+            QCOMPARE(
+                ReadJsonFile(App()->GetConfigPath()),
+                ParseJson(
+                    R"({"hostInfo":{"port":8000,"user":"dXNlcg==","password":"cHdk","supportModify":false},"x":[1]})"));
+        } else { // the settings file is not touched
+            QCOMPARE(qfileStored.readAll(), qbaStored);
+        }
+    }
+    void config_data()
+    {
+        QTest::addColumn<QByteArray>("config");
+        QTest::addColumn<QString>("read"); // skin, the flags that are set, desktop channel count
+        QTest::newRow("no file") << QByteArray() << "skinOne tray 4";
+        QTest::newRow("malformed") << QByteArray("{\"skin\":\"skinTwo\",}") << "skinOne tray 4";
+        QTest::newRow("all keys")
+            << QByteArray(
+                   R"({"skin":"skinTwo","show_tray":false,"hidetasker":true,"minisize":true,"desktopNeedChNo":2})")
+            << "skinTwo tasker mini 2";
+        QTest::newRow("wrong types take defaults")
+            << QByteArray(R"({"skin":3,"show_tray":"no","hidetasker":1,"desktopNeedChNo":"2"})")
+            << "skinOne tray 4";
+        QTest::newRow("no such skin") << QByteArray(R"({"skin":"noSuchSkin"})") << "noSuchSkin tray 4";
+    }
+    void config()
+    {
+        QFETCH(QByteArray, config);
+        QFETCH(QString, read);
+        const QString qstrStyle = QStringLiteral("QLabel { color: #123456; } /* 蓝 */");
+        WriteFile(App()->GetAppDir() + QStringLiteral("LumacastFile/Resource/skinTwo/qss/lumacast_style.qss"),
+                  qstrStyle.toUtf8());
+        if (!config.isEmpty()) {
+            WriteFile(App()->GetConfigPath(), config);
+        }
+        // A skin without a style sheet leaves the look as it was.
+        App()->setStyleSheet(QStringLiteral("QWidget {}"));
+        QVERIFY(App()->ParseStartParam({QStringLiteral("Lumacast")}));
+        QCOMPARE(QString("%1%2%3%4 %5")
+                     .arg(App()->GetSkin(), App()->IsShowTray() ? " tray" : "",
+                          App()->IsHideTasker() ? " tasker" : "", App()->IsMiniSize() ? " mini" : "")
+                     .arg(App()->GetDesktopNeedChNo()),
+                 read);
+        QCOMPARE(CLS_MessageBox::GetSkin(), App()->GetSkin());
+        QCOMPARE(App()->styleSheet(),
+                 App()->GetSkin() == "skinTwo" ? qstrStyle : QStringLiteral("QWidget {}"));
+    }
+    void staleTemporaries_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("ageSeconds");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("cut write of an earlier run")
+            << "lumacast.json.Ab12Cd" << QByteArray("{\"skin\":") << 3600 << false;
+        QTest::newRow("empty, earlier run") << "lumacast.json.000000" << QByteArray() << 3600 << false;
+        QTest::newRow("write of this run") << "lumacast.json.Zz99Yy" << QByteArray("{\"sk") << -3600 << true;
+        QTest::newRow("whole object of a cut write")
+            << "lumacast.json.dA7xQe" << QByteArray("{}") << 3600 << false;
+        QTest::newRow("whole object under a word: somebody's copy")
+            << "lumacast.json.backup" << QByteArray("{}") << 3600 << true;
+        QTest::newRow("kept unreadable file") << "lumacast.json.bad-1" << QByteArray("{,") << 3600 << true;
+    }
+    void staleTemporaries()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(int, ageSeconds);
+        QFETCH(bool, kept);
+        const QString qstrPath = QFileInfo(App()->GetConfigPath()).path() + QLatin1Char('/') + name;
+        WriteFile(qstrPath, content);
+        QFile qfile(qstrPath);
+        QVERIFY(qfile.open(QIODevice::ReadWrite));
+        QVERIFY(qfile.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
+                                  QFileDevice::FileModificationTime));
+        qfile.close();
+        QVERIFY(App()->ParseStartParam({QStringLiteral("Lumacast")}));
+        QCOMPARE(QFile::exists(qstrPath), kept);
+        QFile::remove(qstrPath);
+    }
+    void highDpiRule()
+    {
+        QVERIFY(NeedHighDpiScaling(QSize(2560, 1440)));
+        QVERIFY(!NeedHighDpiScaling(QSize(1920, 1080)));
+        QVERIFY(!NeedHighDpiScaling(QSize(2560, 1080)));
+    }
+    // Through the application's screen list, which appends to what the caller holds. The primary
+    // screen is index 0 wherever it stands; the ratio scales the size (truncated), not the position.
+    void screenIndexRule()
+    {
+        App()->SetScreenSource([] {
+            return QVector<STRUCT_ScreenFacts>{{QRect(0, 0, 1920, 1080), 1.0, "A", false},
+                                               {QRect(1920, 0, 1366, 768), 1.25, "B", true},
+                                               {QRect(-1280, 100, 1280, 1024), 1.0, "C", false}};
+        });
+        QVector<STRUCT_Screen> vecScreen(1);
+        App()->GetScreenList(vecScreen);
+        QStringList qstrlstRead;
+        for (const STRUCT_Screen& structScreen : vecScreen.mid(1)) {
+            const QRect& qrect = structScreen.rect;
+            qstrlstRead << QString("%1 %2 %3,%4 %5x%6")
+                               .arg(structScreen.iIndex)
+                               .arg(structScreen.qstrName)
+                               .arg(qrect.x())
+                               .arg(qrect.y())
+                               .arg(qrect.width())
+                               .arg(qrect.height());
+        }
+        QCOMPARE(qstrlstRead,
+                 (QStringList{"1 A 0,0 1920x1080", "0 B 1920,0 1707x960", "2 C -1280,100 1280x1024"}));
+    }
+    void audioRegistry_claimFindRelease()
+    {
+        QVector<STRUCT_Audio> vecAudio(3);
+        vecAudio[0].qstrName = QStringLiteral("mic A");
+        vecAudio[1].qstrName = QStringLiteral("mic B");
+        vecAudio[2].qstrName = QStringLiteral("mic A");
+        vecAudio[2].iSampleRate = 48000;
+        App()->SetAudioDevs(vecAudio);
+        // Without binding it only asks: nothing is claimed, nothing handed back.
         STRUCT_Audio structAudio;
-        while (OrbApplication::Instance()->ClaimAudioDev(_iChNo, QString(), true, structAudio)) {
-            ++iClaimed;
-            // Reading copies while the other thread writes must stay consistent.
-            OrbApplication::Instance()->GetAudioDevs();
-        }
-    };
-    std::unique_ptr<QThread> pThreadA(QThread::create(claimAll, 1));
-    std::unique_ptr<QThread> pThreadB(QThread::create(claimAll, 2));
-    pThreadA->start();
-    pThreadB->start();
-    QVERIFY(pThreadA->wait(30000) && pThreadB->wait(30000));
-    QCOMPARE(iClaimed.load(), 400);
-    for (const STRUCT_Audio& structEntry : App()->GetAudioDevs()) {
-        QVERIFY(structEntry.iHolderChNo == 1 || structEntry.iHolderChNo == 2);
+        QVERIFY(App()->ClaimAudioDev(2, QStringLiteral("mic B"), false, structAudio));
+        QVERIFY(structAudio.qstrName.isEmpty());
+        QCOMPARE(App()->GetAudioDevs().at(1).iHolderChNo, -1);
+        QVERIFY(App()->ClaimAudioDev(3, QStringLiteral("mic A"), true, structAudio));
+        QCOMPARE(structAudio.iHolderChNo, 3);
+        // The second input of the same name is the next free one; an empty name takes any.
+        QVERIFY(App()->ClaimAudioDev(4, QStringLiteral("mic A"), true, structAudio));
+        QCOMPARE(structAudio.iSampleRate, 48000);
+        QVERIFY(!App()->ClaimAudioDev(5, QStringLiteral("mic A"), true, structAudio));
+        QVERIFY(App()->ClaimAudioDev(5, QString(), true, structAudio));
+        QCOMPARE(structAudio.qstrName, QStringLiteral("mic B"));
+        QVERIFY(!App()->ClaimAudioDev(6, QString(), true, structAudio));
+
+        STRUCT_Audio structFound;
+        QVERIFY(App()->FindAudioDevByChannel(4, QString(), structFound));
+        QCOMPARE(structFound.iSampleRate, 48000);
+        QVERIFY(!App()->FindAudioDevByChannel(5, QStringLiteral("mic A"), structFound));
+        QVERIFY(App()->ReleaseAudioDevByChannel(3));
+        QVERIFY(!App()->ReleaseAudioDevByChannel(3));
+        QVERIFY(App()->ClaimAudioDev(7, QString(), true, structAudio));
+        QCOMPARE(App()->GetAudioDevs().at(0).iHolderChNo, 7);
     }
-}
+    void audioRegistry_concurrentClaimsNeverShareAnInput()
+    {
+        App()->SetAudioDevs(QVector<STRUCT_Audio>(400));
+        std::atomic<int> iClaimed{0};
+        auto claimAll = [&iClaimed](int _iChNo) {
+            STRUCT_Audio structAudio;
+            while (OrbApplication::Instance()->ClaimAudioDev(_iChNo, QString(), true, structAudio)) {
+                ++iClaimed;
+                // Reading copies while the other thread writes must stay consistent.
+                OrbApplication::Instance()->GetAudioDevs();
+            }
+        };
+        std::unique_ptr<QThread> pThreadA(QThread::create(claimAll, 1));
+        std::unique_ptr<QThread> pThreadB(QThread::create(claimAll, 2));
+        pThreadA->start();
+        pThreadB->start();
+        QVERIFY(pThreadA->wait(30000) && pThreadB->wait(30000));
+        QCOMPARE(iClaimed.load(), 400);
+        for (const STRUCT_Audio& structEntry : App()->GetAudioDevs()) {
+            QVERIFY(structEntry.iHolderChNo == 1 || structEntry.iHolderChNo == 2);
+        }
+    }
+
+private:
+    static OrbApplication* App() { return OrbApplication::Instance(); }
+};
 
 int main(int argc, char* argv[])
 {

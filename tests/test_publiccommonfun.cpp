@@ -78,83 +78,171 @@ class TestPublicCommonFun : public QObject
 {
     Q_OBJECT
 private slots:
-    void base64_allBytesMatchQt();
-    void base64Decode_invalidCharacterCountsAsZeroAndIsLogged();
-    void base64_boundedOutput_data();
-    void base64_boundedOutput();
-    void writeJsonFile_data();
-    void writeJsonFile();
-    void writeJsonFile_failedWriteLeavesOldFileWhole();
-    void processes_data();
-    void processes();
+    // Every byte value 1..255 in every position of a group (so with each padding), both directions,
+    // checked against Qt's encoder.
+    void base64_allBytesMatchQt()
+    {
+        QByteArray qbaAll;
+        for (int i = 1; i < 256; ++i) {
+            qbaAll.append(static_cast<char>(i));
+        }
+        for (int iShift = 0; iShift < 3; ++iShift) {
+            const QByteArray qbaInput = qbaAll.mid(iShift);
+            std::vector<char> vecOut(static_cast<std::size_t>(qbaInput.size()) * 2 + 8);
+            QVERIFY(Base64Encode(qbaInput.constData(), vecOut.data(), vecOut.size()));
+            QCOMPARE(QByteArray(vecOut.data()), qbaInput.toBase64());
+            std::vector<char> vecBack(static_cast<std::size_t>(qbaInput.size()) + 1);
+            QVERIFY(Base64Decode(vecOut.data(), vecBack.data(), vecBack.size()));
+            QCOMPARE(QByteArray(vecBack.data()), qbaInput);
+        }
+    }
+    void base64_boundedOutput_data()
+    {
+        QTest::addColumn<bool>("encode");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("outSize");
+        QTest::addColumn<bool>("fits");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("encode exact fit")
+            << true << QByteArray("abcd") << 9 << true << QByteArray("YWJjZA==");
+        QTest::newRow("encode one short") << true << QByteArray("abcd") << 8 << false << QByteArray();
+        QTest::newRow("decode padding as second character")
+            << false << QByteArray("Y===") << 4 << true << QByteArray();
+        // Logged, and read as "A".
+        QTest::newRow("decode invalid character")
+            << false << QByteArray("Y$I=") << 3 << true << QByteArray("\x60\x02");
+        QTest::newRow("decode one short") << false << QByteArray("YWJjZA==") << 4 << false << QByteArray();
+    }
+    void base64_boundedOutput()
+    {
+        QFETCH(bool, encode);
+        QFETCH(QByteArray, input);
+        QFETCH(int, outSize);
+        QFETCH(bool, fits);
+        QFETCH(QByteArray, expected);
+        // A canary after the buffer shows that nothing is written past its size.
+        std::vector<char> vecBuffer(static_cast<std::size_t>(outSize) + 16, '#');
+        const bool blResult =
+            encode ? Base64Encode(input.constData(), vecBuffer.data(), static_cast<std::size_t>(outSize))
+                   : Base64Decode(input.constData(), vecBuffer.data(), static_cast<std::size_t>(outSize));
+        QCOMPARE(blResult, fits);
+        QCOMPARE(QByteArray(vecBuffer.data()), expected);
+        QCOMPARE(QByteArray(vecBuffer.data() + outSize, 16), QByteArray(16, '#'));
+        QVERIFY(!input.contains('$') || ReadAppLog().contains(QStringLiteral("$:Not a valid base64 string")));
+    }
+    void writeJsonFile_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<bool>("keptAside");
+        QTest::newRow("object replaced")
+            << QByteArray(R"({"unknownKey":[1,{"a":true}],"skin":"skinOne"})") << false;
+        QTest::newRow("empty file") << QByteArray() << false;
+        QTest::newRow("trailing comma kept") << QByteArray("{\"hostInfo\":{\"port\":8000},}\n") << true;
+        QTest::newRow("array kept") << QByteArray("[{\"skin\":\"skinTwo\"}]") << true;
+        QTest::newRow("binary kept") << QByteArray("\x00\xff{", 3) << true;
+    }
+    // A file that is not a JSON object is someone's settings with a typo: it is kept beside itself,
+    // named in one level-4 line, before the first write replaces it.
+    void writeJsonFile()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(bool, keptAside);
+        const QString qstrPath = WriteTempFile(before);
+        const QJsonObject qjsonNew{{QStringLiteral("skin"), QStringLiteral("skinTwo")},
+                                   {QStringLiteral("hostInfo"), QJsonObject{{QStringLiteral("port"), 9}}}};
+        const int iLogBefore = ReadAppLog().size();
+        QVERIFY(WriteJsonFile(qjsonNew, qstrPath) && WriteJsonFile(qjsonNew, qstrPath));
+        QCOMPARE(ReadJsonFile(qstrPath), qjsonNew);
+        const QDir qdir = QFileInfo(qstrPath).dir();
+        const QStringList qstrlstBeside = qdir.entryList({QStringLiteral("lumacast.json.*")}, QDir::Files);
+        QCOMPARE(qstrlstBeside.size(), keptAside ? 1 : 0);
+        const QString qstrLog = ReadAppLog().mid(iLogBefore);
+        QCOMPARE(qstrLog.count(QStringLiteral("] L4 ")), keptAside ? 1 : 0);
+        if (keptAside) {
+            QVERIFY(qstrLog.contains(qstrPath + QStringLiteral(" is not a JSON object: kept as ") +
+                                     qdir.filePath(qstrlstBeside.first())));
+            QVERIFY(qstrlstBeside.first().startsWith(QStringLiteral("lumacast.json.bad-")));
+            QFile qfileAside(qdir.filePath(qstrlstBeside.first()));
+            QVERIFY(qfileAside.open(QIODevice::ReadOnly));
+            QCOMPARE(qfileAside.readAll(), before);
+        }
+    }
+    void writeJsonFile_failedWriteLeavesOldFileWhole()
+    {
+        const QByteArray qbaOld = R"({"hostInfo":{"port":8000,"user":"dXNlcg=="},"skin":"skinTwo"})";
+        const QString qstrPath = WriteTempFile(qbaOld);
+        QJsonArray qjsonArrBig;
+        for (int i = 0; i < 200; ++i) {
+            qjsonArrBig.append(QString(50, QLatin1Char('x')));
+        }
+        // A file size limit makes the write fail half-way, as a full disk would.
+        rlimit limitOld = {};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &limitOld), 0);
+        void (*pOldHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limitSmall = limitOld;
+        limitSmall.rlim_cur = 512;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limitSmall), 0);
+        const bool blWritten = WriteJsonFile({{QStringLiteral("chInfo"), qjsonArrBig}}, qstrPath);
+        setrlimit(RLIMIT_FSIZE, &limitOld);
+        std::signal(SIGXFSZ, pOldHandler);
+
+        QVERIFY(!blWritten);
+        QFile qfile(qstrPath);
+        QVERIFY(qfile.open(QIODevice::ReadOnly));
+        QCOMPARE(qfile.readAll(), qbaOld);
+        QVERIFY(!WriteJsonFile({}, m_qtempDir.filePath(QStringLiteral("no/such/folder/lumacast.json"))));
+        QVERIFY(ReadAppLog().contains(QStringLiteral("File open failed!")));
+    }
+    void processes_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("counted");
+        QTest::addColumn<bool>("endedByKill");
+        QTest::newRow("copy of this program") << int(PROCESS_COPY) << true << true;
+        QTest::newRow("copy that ignores TERM") << int(PROCESS_IGNORES_TERM) << true << true;
+        QTest::newRow("zombie") << int(PROCESS_ZOMBIE) << false << true;
+        QTest::newRow("another file of that name") << int(PROCESS_OTHER_FILE) << false << true;
+        QTest::newRow("another user's copy") << int(PROCESS_OTHER_USER) << false << false;
+    }
+    // Only this user's processes of this very file are copies; another user's cannot be ended, and
+    // trying gives up at once with one log line.
+    void processes()
+    {
+        QFETCH(int, kind);
+        QFETCH(bool, counted);
+        QFETCH(bool, endedByKill);
+        if (kind == PROCESS_OTHER_USER && geteuid() != 0) {
+            QSKIP("only root can start another user's process here");
+        }
+        const pid_t iPid = StartProcess(static_cast<EnumProcess>(kind), m_qtempDir.path());
+        QVERIFY(iPid > 0);
+        const auto reap = qScopeGuard([iPid] {
+            ::kill(iPid, SIGKILL);
+            waitpid(iPid, nullptr, 0);
+        });
+        QTRY_VERIFY((kind == PROCESS_ZOMBIE) == IsZombie(iPid));
+        QList<quint32> lstPid;
+        QCOMPARE(GetProcessIdsByName(QLatin1String(g_pcCopyName), lstPid), 0);
+        QCOMPARE(lstPid.contains(static_cast<quint32>(iPid)), counted);
+
+        // As another user, so that even root meets a process it may not signal.
+        const int iLogBefore = ReadAppLog().size();
+        const bool blAsOther = kind == PROCESS_OTHER_USER;
+        QVERIFY(!blAsOther || seteuid(12345) == 0);
+        QCOMPARE(KillProcess(static_cast<quint32>(iPid)), 0);
+        QVERIFY(!blAsOther || seteuid(0) == 0);
+        int iStatus = 0;
+        const bool blEnded = kind == PROCESS_ZOMBIE || waitpid(iPid, &iStatus, WNOHANG) == iPid;
+        QCOMPARE(blEnded, endedByKill);
+        QCOMPARE(ReadAppLog().mid(iLogBefore).contains(QStringLiteral("Operation not permitted")),
+                 !endedByKill);
+    }
 
 private:
     QString WriteTempFile(const QByteArray& _qbaContent);
 
     QTemporaryDir m_qtempDir;
 };
-
-// Every byte value 1..255 in every position of a group (so with each padding), both directions,
-// checked against Qt's encoder.
-void TestPublicCommonFun::base64_allBytesMatchQt()
-{
-    QByteArray qbaAll;
-    for (int i = 1; i < 256; ++i) {
-        qbaAll.append(static_cast<char>(i));
-    }
-    for (int iShift = 0; iShift < 3; ++iShift) {
-        const QByteArray qbaInput = qbaAll.mid(iShift);
-        std::vector<char> vecOut(static_cast<std::size_t>(qbaInput.size()) * 2 + 8);
-        QVERIFY(Base64Encode(qbaInput.constData(), vecOut.data(), vecOut.size()));
-        QCOMPARE(QByteArray(vecOut.data()), qbaInput.toBase64());
-        std::vector<char> vecBack(static_cast<std::size_t>(qbaInput.size()) + 1);
-        QVERIFY(Base64Decode(vecOut.data(), vecBack.data(), vecBack.size()));
-        QCOMPARE(QByteArray(vecBack.data()), qbaInput);
-    }
-}
-
-void TestPublicCommonFun::base64Decode_invalidCharacterCountsAsZeroAndIsLogged()
-{
-    char acWithInvalid[16] = {};
-    char acWithA[16] = {};
-    QVERIFY(Base64Decode("Y$I=", acWithInvalid, sizeof(acWithInvalid)));
-    QVERIFY(Base64Decode("YAI=", acWithA, sizeof(acWithA)));
-    QCOMPARE(QByteArray(acWithInvalid, 2), QByteArray(acWithA, 2));
-    QVERIFY(ReadAppLog().contains(QStringLiteral("$:Not a valid base64 string")));
-}
-
-void TestPublicCommonFun::base64_boundedOutput_data()
-{
-    QTest::addColumn<bool>("encode");
-    QTest::addColumn<QByteArray>("input");
-    QTest::addColumn<int>("outSize");
-    QTest::addColumn<bool>("fits");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("encode exact fit") << true << QByteArray("abcd") << 9 << true << QByteArray("YWJjZA==");
-    QTest::newRow("encode one short") << true << QByteArray("abcd") << 8 << false << QByteArray();
-    QTest::newRow("encode utf-8 user name")
-        << true << QString::fromUtf8("管理员").toUtf8() << 13 << true << QByteArray("566h55CG5ZGY");
-    QTest::newRow("decode padding as second character")
-        << false << QByteArray("Y===") << 4 << true << QByteArray();
-    QTest::newRow("decode one short") << false << QByteArray("YWJjZA==") << 4 << false << QByteArray();
-}
-
-void TestPublicCommonFun::base64_boundedOutput()
-{
-    QFETCH(bool, encode);
-    QFETCH(QByteArray, input);
-    QFETCH(int, outSize);
-    QFETCH(bool, fits);
-    QFETCH(QByteArray, expected);
-    // A canary after the buffer shows that nothing is written past its size.
-    std::vector<char> vecBuffer(static_cast<std::size_t>(outSize) + 16, '#');
-    const bool blResult =
-        encode ? Base64Encode(input.constData(), vecBuffer.data(), static_cast<std::size_t>(outSize))
-               : Base64Decode(input.constData(), vecBuffer.data(), static_cast<std::size_t>(outSize));
-    QCOMPARE(blResult, fits);
-    QCOMPARE(QByteArray(vecBuffer.data()), expected);
-    QCOMPARE(QByteArray(vecBuffer.data() + outSize, 16), QByteArray(16, '#'));
-}
 
 QString TestPublicCommonFun::WriteTempFile(const QByteArray& _qbaContent)
 {
@@ -166,117 +254,6 @@ QString TestPublicCommonFun::WriteTempFile(const QByteArray& _qbaContent)
         return QString();
     }
     return qstrPath;
-}
-
-void TestPublicCommonFun::writeJsonFile_data()
-{
-    QTest::addColumn<QByteArray>("before");
-    QTest::addColumn<bool>("keptAside");
-    QTest::newRow("object replaced") << QByteArray(R"({"unknownKey":[1,{"a":true}],"skin":"skinOne"})")
-                                     << false;
-    QTest::newRow("empty file") << QByteArray() << false;
-    QTest::newRow("trailing comma kept") << QByteArray("{\"hostInfo\":{\"port\":8000},}\n") << true;
-    QTest::newRow("array kept") << QByteArray("[{\"skin\":\"skinTwo\"}]") << true;
-    QTest::newRow("binary kept") << QByteArray("\x00\xff{", 3) << true;
-}
-
-// A file that is not a JSON object is someone's settings with a typo: it is kept beside itself,
-// named in one level-4 line, before the first write replaces it.
-void TestPublicCommonFun::writeJsonFile()
-{
-    QFETCH(QByteArray, before);
-    QFETCH(bool, keptAside);
-    const QString qstrPath = WriteTempFile(before);
-    const QJsonObject qjsonNew{{QStringLiteral("skin"), QStringLiteral("skinTwo")},
-                               {QStringLiteral("hostInfo"), QJsonObject{{QStringLiteral("port"), 9}}}};
-    const int iLogBefore = ReadAppLog().size();
-    QVERIFY(WriteJsonFile(qjsonNew, qstrPath) && WriteJsonFile(qjsonNew, qstrPath));
-    QCOMPARE(ReadJsonFile(qstrPath), qjsonNew);
-    const QDir qdir = QFileInfo(qstrPath).dir();
-    const QStringList qstrlstBeside = qdir.entryList({QStringLiteral("lumacast.json.*")}, QDir::Files);
-    QCOMPARE(qstrlstBeside.size(), keptAside ? 1 : 0);
-    const QString qstrLog = ReadAppLog().mid(iLogBefore);
-    QCOMPARE(qstrLog.count(QStringLiteral("] L4 ")), keptAside ? 1 : 0);
-    if (keptAside) {
-        QVERIFY(qstrLog.contains(qstrPath + QStringLiteral(" is not a JSON object: kept as ") +
-                                 qdir.filePath(qstrlstBeside.first())));
-        QVERIFY(qstrlstBeside.first().startsWith(QStringLiteral("lumacast.json.bad-")));
-        QFile qfileAside(qdir.filePath(qstrlstBeside.first()));
-        QVERIFY(qfileAside.open(QIODevice::ReadOnly));
-        QCOMPARE(qfileAside.readAll(), before);
-    }
-}
-
-void TestPublicCommonFun::writeJsonFile_failedWriteLeavesOldFileWhole()
-{
-    const QByteArray qbaOld = R"({"hostInfo":{"port":8000,"user":"dXNlcg=="},"skin":"skinTwo"})";
-    const QString qstrPath = WriteTempFile(qbaOld);
-    QJsonArray qjsonArrBig;
-    for (int i = 0; i < 200; ++i) {
-        qjsonArrBig.append(QString(50, QLatin1Char('x')));
-    }
-    // A file size limit makes the write fail half-way, as a full disk would.
-    rlimit limitOld = {};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &limitOld), 0);
-    void (*pOldHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limitSmall = limitOld;
-    limitSmall.rlim_cur = 512;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limitSmall), 0);
-    const bool blWritten = WriteJsonFile({{QStringLiteral("chInfo"), qjsonArrBig}}, qstrPath);
-    setrlimit(RLIMIT_FSIZE, &limitOld);
-    std::signal(SIGXFSZ, pOldHandler);
-
-    QVERIFY(!blWritten);
-    QFile qfile(qstrPath);
-    QVERIFY(qfile.open(QIODevice::ReadOnly));
-    QCOMPARE(qfile.readAll(), qbaOld);
-    QVERIFY(!WriteJsonFile({}, m_qtempDir.filePath(QStringLiteral("no/such/folder/lumacast.json"))));
-    QVERIFY(ReadAppLog().contains(QStringLiteral("File open failed!")));
-}
-
-void TestPublicCommonFun::processes_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<bool>("counted");
-    QTest::addColumn<bool>("endedByKill");
-    QTest::newRow("copy of this program") << int(PROCESS_COPY) << true << true;
-    QTest::newRow("copy that ignores TERM") << int(PROCESS_IGNORES_TERM) << true << true;
-    QTest::newRow("zombie") << int(PROCESS_ZOMBIE) << false << true;
-    QTest::newRow("another file of that name") << int(PROCESS_OTHER_FILE) << false << true;
-    QTest::newRow("another user's copy") << int(PROCESS_OTHER_USER) << false << false;
-}
-
-// Only this user's processes of this very file are copies; another user's cannot be ended, and
-// trying gives up at once with one log line.
-void TestPublicCommonFun::processes()
-{
-    QFETCH(int, kind);
-    QFETCH(bool, counted);
-    QFETCH(bool, endedByKill);
-    if (kind == PROCESS_OTHER_USER && geteuid() != 0) {
-        QSKIP("only root can start another user's process here");
-    }
-    const pid_t iPid = StartProcess(static_cast<EnumProcess>(kind), m_qtempDir.path());
-    QVERIFY(iPid > 0);
-    const auto reap = qScopeGuard([iPid] {
-        ::kill(iPid, SIGKILL);
-        waitpid(iPid, nullptr, 0);
-    });
-    QTRY_VERIFY((kind == PROCESS_ZOMBIE) == IsZombie(iPid));
-    QList<quint32> lstPid;
-    QCOMPARE(GetProcessIdsByName(QLatin1String(g_pcCopyName), lstPid), 0);
-    QCOMPARE(lstPid.contains(static_cast<quint32>(iPid)), counted);
-
-    // As another user, so that even root meets a process it may not signal.
-    const int iLogBefore = ReadAppLog().size();
-    const bool blAsOther = kind == PROCESS_OTHER_USER;
-    QVERIFY(!blAsOther || seteuid(12345) == 0);
-    QCOMPARE(KillProcess(static_cast<quint32>(iPid)), 0);
-    QVERIFY(!blAsOther || seteuid(0) == 0);
-    int iStatus = 0;
-    const bool blEnded = kind == PROCESS_ZOMBIE || waitpid(iPid, &iStatus, WNOHANG) == iPid;
-    QCOMPARE(blEnded, endedByKill);
-    QCOMPARE(ReadAppLog().mid(iLogBefore).contains(QStringLiteral("Operation not permitted")), !endedByKill);
 }
 
 LUMACAST_TEST_MAIN(TestPublicCommonFun)

@@ -42,16 +42,13 @@ private slots:
         simulator.kill();
         QVERIFY(program.waitForFinished(10000) && simulator.waitForFinished(5000));
         QVERIFY2(blAnswered && qstrOut.contains("login accepted"), qPrintable(qstrOut));
-        QList<QJsonObject> lstStartAnswers;
-        for (const QString& qstrLine : qstrOut.split('\n')) {
-            if (qstrLine.startsWith("<< ") && JsonOf(qstrLine.mid(3)).value("cmd").toInt() == 10101) {
-                lstStartAnswers.append(JsonOf(qstrLine.mid(3)));
-            }
-        }
-        QCOMPARE(lstStartAnswers.size(), 1);
-        QCOMPARE(lstStartAnswers.at(0).value("communicationId").toString(), QString("c-77"));
-        QCOMPARE(lstStartAnswers.at(0).value("recvSocketID").toString(), QString("s9"));
-        QCOMPARE(lstStartAnswers.at(0).value("sender").toString(), QString("LumacastE2E"));
+        const QStringList qstrlstAnswers =
+            qstrOut.split('\n').filter(QRegularExpression("^<< .*\"cmd\":10101[,}]"));
+        QCOMPARE(qstrlstAnswers.size(), 1);
+        const QJsonObject qjsonAnswer = JsonOf(qstrlstAnswers.at(0).mid(3));
+        QCOMPARE(qjsonAnswer.value("communicationId").toString(), QString("c-77"));
+        QCOMPARE(qjsonAnswer.value("recvSocketID").toString(), QString("s9"));
+        QCOMPARE(qjsonAnswer.value("sender").toString(), QString("LumacastE2E"));
     }
 };
 

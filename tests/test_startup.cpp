@@ -11,10 +11,89 @@ class TestStartup : public QObject
 private slots:
     void initTestCase() { QVERIFY2(m_copies.Prepare(), "LUMACAST_APP_DIR has no program"); }
     void cleanup() { m_copies.KillAll(); }
-    void restartEndsOnlyTheOlderCopyAndTakesItsPlace();
-    void tenCopiesAtOnceLeaveExactlyOne_data();
-    void tenCopiesAtOnceLeaveExactlyOne();
-    void brokenDisplayEndsWithAMessage();
+    // A copy of the same name in another folder is another program: the restart leaves it alone,
+    // ends the older copy of this one and becomes the copy that a later plain start hands
+    // "showNormal" to.
+    void restartEndsOnlyTheOlderCopyAndTakesItsPlace()
+    {
+        ProgramCopies otherFolder;
+        QVERIFY(otherFolder.Prepare());
+        QProcess* pStranger = otherFolder.Start();
+        QProcess* pOld = m_copies.Start();
+        m_iListener = pOld->processId();
+        QVERIFY(WaitForListener());
+        QProcess* pNew = m_copies.Start(
+            {QStringLiteral("Lumacast"), QStringLiteral(R"({"param":{"restart":true,"tip":false}})")});
+        QVERIFY(pOld->waitForFinished(15000));
+        m_iListener = pNew->processId();
+        QVERIFY(WaitForListener());
+
+        QProcess* pLater = m_copies.Start();
+        QVERIFY(pLater->waitForFinished(15000));
+        QCOMPARE(pLater->exitCode(), 255);
+        QVERIFY(pLater->readAllStandardError().contains("Init fail"));
+        QTRY_VERIFY(m_copies.LogHasLineOf(pNew->processId(),
+                                          QStringLiteral("message from another copy=[showNormal]")));
+        QCOMPARE(pNew->state(), QProcess::Running);
+        QCOMPARE(pStranger->state(), QProcess::Running);
+    }
+    void tenCopiesAtOnceLeaveExactlyOne_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("rounds");
+        QTest::newRow("no arguments") << QStringList() << 20;
+        QTest::newRow("start parameter")
+            << QStringList{QStringLiteral("Lumacast"),
+                           QStringLiteral(R"({"token":"tk","param":{"tip":false}})")}
+            << 20;
+        QTest::newRow("restart") << QStringList{QStringLiteral("Lumacast"),
+                                                QStringLiteral(R"({"param":{"restart":true,"tip":false}})")}
+                                 << 5;
+    }
+    // Each round ends with a crash of the survivor, so the next round also meets the name it left.
+    void tenCopiesAtOnceLeaveExactlyOne()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, rounds);
+        const int iCrashesBefore = m_copies.Log().count(QStringLiteral("ExceptionCode=[11]"));
+        for (int iRound = 0; iRound < rounds; ++iRound) {
+            std::vector<QProcess*> vecCopies;
+            for (int i = 0; i < 10; ++i) {
+                vecCopies.push_back(m_copies.Start(args));
+            }
+            auto running = [&vecCopies] {
+                return std::count_if(vecCopies.begin(), vecCopies.end(), [](QProcess* _pCopy) {
+                    return _pCopy->state() != QProcess::NotRunning;
+                });
+            };
+            QTRY_VERIFY_WITH_TIMEOUT(running() <= 1, 30000);
+            const auto itSurvivor = std::find_if(vecCopies.begin(), vecCopies.end(), [](QProcess* _pCopy) {
+                return _pCopy->state() == QProcess::Running;
+            });
+            QVERIFY2(itSurvivor != vecCopies.end(),
+                     qPrintable(QStringLiteral("none left in round %1").arg(iRound)));
+            m_iListener = (*itSurvivor)->processId();
+            QVERIFY(WaitForListener());
+            QVERIFY(!(*itSurvivor)->waitForFinished(100));
+            ::kill(static_cast<pid_t>((*itSurvivor)->processId()), SIGSEGV);
+            QVERIFY((*itSurvivor)->waitForFinished(10000));
+            QCOMPARE((*itSurvivor)->exitStatus(), QProcess::CrashExit);
+            m_copies.KillAll();
+        }
+        QCOMPARE(m_copies.Log().count(QStringLiteral("ExceptionCode=[11] ExceptionFlags=[0]")),
+                 iCrashesBefore + rounds);
+    }
+    void brokenDisplayEndsWithAMessage()
+    {
+        QProcessEnvironment qenv = QProcessEnvironment::systemEnvironment();
+        qenv.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        qenv.insert(QStringLiteral("DISPLAY"), QStringLiteral(":987"));
+        QProcess* pCopy = m_copies.Start({}, qenv);
+        QVERIFY(pCopy->waitForFinished(15000));
+        QCOMPARE(pCopy->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(pCopy->exitCode(), 1);
+        QVERIFY(pCopy->readAllStandardError().contains("cannot open the X display \":987\""));
+    }
 
 private:
     bool WaitForListener() const
@@ -26,91 +105,6 @@ private:
     ProgramCopies m_copies;
     qint64 m_iListener = 0;
 };
-
-// A copy of the same name in another folder is another program: the restart leaves it alone,
-// ends the older copy of this one and becomes the copy that a later plain start hands
-// "showNormal" to.
-void TestStartup::restartEndsOnlyTheOlderCopyAndTakesItsPlace()
-{
-    ProgramCopies otherFolder;
-    QVERIFY(otherFolder.Prepare());
-    QProcess* pStranger = otherFolder.Start();
-    QProcess* pOld = m_copies.Start();
-    m_iListener = pOld->processId();
-    QVERIFY(WaitForListener());
-    QProcess* pNew = m_copies.Start(
-        {QStringLiteral("Lumacast"), QStringLiteral(R"({"param":{"restart":true,"tip":false}})")});
-    QVERIFY(pOld->waitForFinished(15000));
-    m_iListener = pNew->processId();
-    QVERIFY(WaitForListener());
-
-    QProcess* pLater = m_copies.Start();
-    QVERIFY(pLater->waitForFinished(15000));
-    QCOMPARE(pLater->exitCode(), 255);
-    QVERIFY(pLater->readAllStandardError().contains("Init fail"));
-    QTRY_VERIFY(
-        m_copies.LogHasLineOf(pNew->processId(), QStringLiteral("message from another copy=[showNormal]")));
-    QCOMPARE(pNew->state(), QProcess::Running);
-    QCOMPARE(pStranger->state(), QProcess::Running);
-}
-
-void TestStartup::tenCopiesAtOnceLeaveExactlyOne_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<int>("rounds");
-    QTest::newRow("no arguments") << QStringList() << 20;
-    QTest::newRow("start parameter") << QStringList{QStringLiteral("Lumacast"),
-                                                    QStringLiteral(R"({"token":"tk","param":{"tip":false}})")}
-                                     << 20;
-    QTest::newRow("restart") << QStringList{QStringLiteral("Lumacast"),
-                                            QStringLiteral(R"({"param":{"restart":true,"tip":false}})")}
-                             << 5;
-}
-
-// Each round ends with a crash of the survivor, so the next round also meets the name it left.
-void TestStartup::tenCopiesAtOnceLeaveExactlyOne()
-{
-    QFETCH(QStringList, args);
-    QFETCH(int, rounds);
-    const int iCrashesBefore = m_copies.Log().count(QStringLiteral("ExceptionCode=[11]"));
-    for (int iRound = 0; iRound < rounds; ++iRound) {
-        std::vector<QProcess*> vecCopies;
-        for (int i = 0; i < 10; ++i) {
-            vecCopies.push_back(m_copies.Start(args));
-        }
-        auto running = [&vecCopies] {
-            return std::count_if(vecCopies.begin(), vecCopies.end(),
-                                 [](QProcess* _pCopy) { return _pCopy->state() != QProcess::NotRunning; });
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(running() <= 1, 30000);
-        const auto itSurvivor = std::find_if(vecCopies.begin(), vecCopies.end(), [](QProcess* _pCopy) {
-            return _pCopy->state() == QProcess::Running;
-        });
-        QVERIFY2(itSurvivor != vecCopies.end(),
-                 qPrintable(QStringLiteral("none left in round %1").arg(iRound)));
-        m_iListener = (*itSurvivor)->processId();
-        QVERIFY(WaitForListener());
-        QVERIFY(!(*itSurvivor)->waitForFinished(100));
-        ::kill(static_cast<pid_t>((*itSurvivor)->processId()), SIGSEGV);
-        QVERIFY((*itSurvivor)->waitForFinished(10000));
-        QCOMPARE((*itSurvivor)->exitStatus(), QProcess::CrashExit);
-        m_copies.KillAll();
-    }
-    QCOMPARE(m_copies.Log().count(QStringLiteral("ExceptionCode=[11] ExceptionFlags=[0]")),
-             iCrashesBefore + rounds);
-}
-
-void TestStartup::brokenDisplayEndsWithAMessage()
-{
-    QProcessEnvironment qenv = QProcessEnvironment::systemEnvironment();
-    qenv.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    qenv.insert(QStringLiteral("DISPLAY"), QStringLiteral(":987"));
-    QProcess* pCopy = m_copies.Start({}, qenv);
-    QVERIFY(pCopy->waitForFinished(15000));
-    QCOMPARE(pCopy->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(pCopy->exitCode(), 1);
-    QVERIFY(pCopy->readAllStandardError().contains("cannot open the X display \":987\""));
-}
 
 QTEST_GUILESS_MAIN(TestStartup)
 #include "test_startup.moc"

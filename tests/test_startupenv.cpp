@@ -13,48 +13,44 @@ class TestStartupEnv : public QObject
 {
     Q_OBJECT
 private slots:
-    void displaySizeFromX11();
-    void fatalSignalWhileLoggingEndsWithOneLine();
-};
-
-void TestStartupEnv::displaySizeFromX11()
-{
-    // The test script starts an X server of this size; without one there is nothing to read.
-    const QString qstrSize = qEnvironmentVariable("LUMACAST_XVFB_SIZE");
-    if (qstrSize.isEmpty() || qEnvironmentVariableIsEmpty("DISPLAY")) {
-        QSKIP("no X server of a known size (run through scripts/test.sh)");
-    }
-    const QStringList qstrlstSize = qstrSize.split(QLatin1Char('x'));
-    QCOMPARE(PrimaryDisplaySize(), QSize(qstrlstSize.value(0).toInt(), qstrlstSize.value(1).toInt()));
-}
-
-// The signal meets the copy inside the logging library or malloc most of the time: a handler
-// that logged through them would hang there instead of ending the process.
-void TestStartupEnv::fatalSignalWhileLoggingEndsWithOneLine()
-{
-    for (int iTry = 0; iTry < 8; ++iTry) {
-        QTemporaryDir qtempLog;
-        QProcess qprocess;
-        QProcessEnvironment qenv = QProcessEnvironment::systemEnvironment();
-        qenv.insert(QStringLiteral("LUMACAST_LOG_LOOP"), qtempLog.path() + QLatin1Char('/'));
-        qprocess.setProcessEnvironment(qenv);
-        qprocess.start(QCoreApplication::applicationFilePath(), QStringList());
-        QVERIFY(qprocess.waitForReadyRead(10000));
-        QTest::qSleep(20 + 10 * iTry);
-        ::kill(static_cast<pid_t>(qprocess.processId()), SIGSEGV);
-        const bool blEnded = qprocess.waitForFinished(10000);
-        qprocess.kill();
-        QVERIFY2(blEnded, "hung in its fatal-signal handler");
-        QCOMPARE(qprocess.exitStatus(), QProcess::CrashExit);
-        QString qstrLog;
-        for (const QFileInfo& qfileinfo : QDir(qtempLog.path()).entryInfoList(QDir::Files)) {
-            QFile qfile(qfileinfo.filePath());
-            QVERIFY(qfile.open(QIODevice::ReadOnly));
-            qstrLog += QString::fromUtf8(qfile.readAll());
+    void displaySizeFromX11()
+    {
+        // The test script starts an X server of this size; without one there is nothing to read.
+        const QString qstrSize = qEnvironmentVariable("LUMACAST_XVFB_SIZE");
+        if (qstrSize.isEmpty() || qEnvironmentVariableIsEmpty("DISPLAY")) {
+            QSKIP("no X server of a known size (run through scripts/test.sh)");
         }
-        QCOMPARE(qstrLog.count(QStringLiteral("!!!!!!!!!!! ExceptionCode=[11] ExceptionFlags=[0]")), 1);
+        const QStringList qstrlstSize = qstrSize.split(QLatin1Char('x'));
+        QCOMPARE(PrimaryDisplaySize(), QSize(qstrlstSize.value(0).toInt(), qstrlstSize.value(1).toInt()));
     }
-}
+    // The signal meets the copy inside the logging library or malloc most of the time: a handler
+    // that logged through them would hang there instead of ending the process.
+    void fatalSignalWhileLoggingEndsWithOneLine()
+    {
+        for (int iTry = 0; iTry < 8; ++iTry) {
+            QTemporaryDir qtempLog;
+            QProcess qprocess;
+            QProcessEnvironment qenv = QProcessEnvironment::systemEnvironment();
+            qenv.insert(QStringLiteral("LUMACAST_LOG_LOOP"), qtempLog.path() + QLatin1Char('/'));
+            qprocess.setProcessEnvironment(qenv);
+            qprocess.start(QCoreApplication::applicationFilePath(), QStringList());
+            QVERIFY(qprocess.waitForReadyRead(10000));
+            QTest::qSleep(20 + 10 * iTry);
+            ::kill(static_cast<pid_t>(qprocess.processId()), SIGSEGV);
+            const bool blEnded = qprocess.waitForFinished(10000);
+            qprocess.kill();
+            QVERIFY2(blEnded, "hung in its fatal-signal handler");
+            QCOMPARE(qprocess.exitStatus(), QProcess::CrashExit);
+            QString qstrLog;
+            for (const QFileInfo& qfileinfo : QDir(qtempLog.path()).entryInfoList(QDir::Files)) {
+                QFile qfile(qfileinfo.filePath());
+                QVERIFY(qfile.open(QIODevice::ReadOnly));
+                qstrLog += QString::fromUtf8(qfile.readAll());
+            }
+            QCOMPARE(qstrLog.count(QStringLiteral("!!!!!!!!!!! ExceptionCode=[11] ExceptionFlags=[0]")), 1);
+        }
+    }
+};
 
 int main(int argc, char* argv[])
 {
