@@ -115,14 +115,17 @@ void CLS_WgtServerManage::BuildForm()
     m_form.verticalLayout->addItem(new QSpacerItem(20, 191, QSizePolicy::Minimum, QSizePolicy::Expanding));
 }
 
-void CLS_WgtServerManage::RemoveRow(QHBoxLayout* _pLayoutRow)
+void CLS_WgtServerManage::RemoveRow(QHBoxLayout*& _pLayoutRow)
 {
     for (int i = 0; i < _pLayoutRow->count(); ++i) {
         if (QWidget* pWidget = _pLayoutRow->itemAt(i)->widget()) {
             pWidget->hide();
         }
     }
+    // A layout taken out of its parent has no owner any more; its widgets stay the page's.
     m_form.verticalLayout->removeItem(_pLayoutRow);
+    delete _pLayoutRow;
+    _pLayoutRow = nullptr;
 }
 
 void CLS_WgtServerManage::Fill()

@@ -44,7 +44,7 @@ private:
     void BuildForm();
     void Fill();
     // Hides every widget of a row and takes the row out of the page.
-    void RemoveRow(QHBoxLayout* _pLayoutRow);
+    void RemoveRow(QHBoxLayout*& _pLayoutRow);
 
     STRUCT_Form m_form;
 };
