@@ -1,6 +1,7 @@
 #include "CLS_UiChanSet.h"
 
 #include "CLS_WgtExportSet.h"
+#include "FormRows.h"
 
 #include "widgets/CLS_ComboBox.h"
 
@@ -13,19 +14,6 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-namespace {
-
-QFrame* NewPanel(const QString& _qstrName, QWidget* _pParent)
-{
-    auto* pFrame = new QFrame(_pParent);
-    pFrame->setObjectName(_qstrName);
-    pFrame->setFrameShape(QFrame::StyledPanel);
-    pFrame->setFrameShadow(QFrame::Raised);
-    return pFrame;
-}
-
-} // namespace
-
 void CLS_UiChanSet::setupUi(QWidget* _pPage)
 {
     _pPage->setObjectName(QStringLiteral("CLS_WgtChanSet"));
@@ -35,7 +23,7 @@ void CLS_UiChanSet::setupUi(QWidget* _pPage)
     pLayoutPage->setObjectName(QStringLiteral("verticalLayout_2"));
     pLayoutPage->setSpacing(0);
     pLayoutPage->setContentsMargins(0, 0, 0, 0);
-    frame_ChanSet = NewPanel(QStringLiteral("frame_ChanSet"), _pPage);
+    frame_ChanSet = FormRows::NewPanel(_pPage, QStringLiteral("frame_ChanSet"));
     pLayoutPage->addWidget(frame_ChanSet);
 
     auto* pLayoutFrame = new QVBoxLayout(frame_ChanSet);
@@ -46,7 +34,7 @@ void CLS_UiChanSet::setupUi(QWidget* _pPage)
     auto* pLayoutTop = new QHBoxLayout();
     pLayoutTop->setObjectName(QStringLiteral("horizontalLayout_2"));
     pLayoutTop->setSpacing(0);
-    frame_ch = NewPanel(QStringLiteral("frame_ch"), frame_ChanSet);
+    frame_ch = FormRows::NewPanel(frame_ChanSet, QStringLiteral("frame_ch"));
     pLayoutTop->addWidget(frame_ch);
     pushButton_ResetAllChs = new QPushButton(frame_ChanSet);
     pushButton_ResetAllChs->setObjectName(QStringLiteral("pushButton_ResetAllChs"));
