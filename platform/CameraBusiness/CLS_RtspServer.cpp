@@ -1,5 +1,6 @@
 #include "CLS_RtspServer.h"
 
+#include "CLS_DesktopCast.h"
 #include "CameraBusinessView.h"
 #include "Log.h"
 
@@ -158,6 +159,8 @@ struct STRUCT_ServerShared : std::enable_shared_from_this<STRUCT_ServerShared>
     std::string strCameraSource = Variable("CAMERA_BUSINESS_CAMERA_SOURCE", "v4l2src");
     std::string strAudioSource = Variable("CAMERA_BUSINESS_AUDIO_SOURCE", "pulsesrc");
     STRUCT_ChannelPlan aPlan[CAMERA_BUSINESS_MAX_CHANNELS];
+    CLS_DesktopCast desktopCast{
+        [this](int _iChNo) { Apply(_iChNo, desktopCast.Resolve(_iChNo, desktopCast.Wanted(_iChNo))); }};
 
     std::mutex mutex; // guards what follows: media threads and the host reach it
     std::map<GstRTSPMedia*, STRUCT_Track> mapTrack;
@@ -459,6 +462,7 @@ void STRUCT_ServerShared::Configure(int _iChNo, GstRTSPMedia* _pMedia)
         gst_object_unref(pPad);
         gst_object_unref(pSource);
     }
+    CLS_DesktopCast::KeepCastSteady(gst_rtsp_media_get_element(_pMedia));
     STRUCT_Track stTrack;
     stTrack.iChNo = _iChNo;
     stTrack.ulPrepared =
@@ -590,6 +594,7 @@ void STRUCT_ServerShared::SetAuth(const std::string& _strUser, const std::string
 
 void STRUCT_ServerShared::Shutdown()
 {
+    desktopCast.Close();
     for (int iChNo = 0; iChNo < CAMERA_BUSINESS_MAX_CHANNELS; ++iChNo) {
         gst_rtsp_mount_points_remove_factory(pMounts, MountPath(iChNo).c_str());
     }
@@ -701,6 +706,8 @@ void CLS_RtspServer::SetCallback(CameraMessCallback _pCallback, intptr_t _iUser)
 void CLS_RtspServer::Publish(int _iChNo, const STRUCT_ChannelPlan& _stPlan)
 {
     if (Running() && _iChNo >= 0 && _iChNo < CAMERA_BUSINESS_MAX_CHANNELS) {
-        m_pShared->Post([pShared = m_pShared, _iChNo, _stPlan] { pShared->Apply(_iChNo, _stPlan); });
+        m_pShared->Post([pShared = m_pShared, _iChNo, _stPlan] {
+            pShared->Apply(_iChNo, pShared->desktopCast.Resolve(_iChNo, _stPlan));
+        });
     }
 }

@@ -51,7 +51,18 @@ auto PipelineKey(const STRUCT_ChannelPlan& _st)
 {
     return std::tie(_st.blServed, _st.iDevType, _st.strDevice, _st.iDeskX, _st.iDeskY, _st.iCaptureWidth,
                     _st.iCaptureHeight, _st.iWidth, _st.iHeight, _st.iFrameRate, _st.iKeyInterval,
-                    _st.iCollectType, _st.blAudio, _st.strAudioName, _st.iGeneration);
+                    _st.iCollectType, _st.blAudio, _st.strAudioName, _st.iGeneration, _st.iCastFd,
+                    _st.uiCastNode);
+}
+
+// A screen cast delivers frames only when the screen changes, at a rate of its own, and sends the
+// last one again after a while. Brought to the channel's rate here; the still frames among them
+// are dropped after "src" as those of any desktop.
+std::string WaylandDesktopSource(const STRUCT_ChannelPlan& _stPlan)
+{
+    return "pipewiresrc name=cast fd=" + std::to_string(_stPlan.iCastFd) +
+           " path=" + std::to_string(_stPlan.uiCastNode) +
+           " do-timestamp=true keepalive-time=500 ! videorate ! identity name=src";
 }
 
 } // namespace
@@ -103,7 +114,9 @@ std::string LaunchLine(const STRUCT_ChannelPlan& _stPlan, const std::string& _st
     const std::string strRate = std::to_string(iFrameRate) + "/1";
 
     std::string strLine;
-    if (_stPlan.iDevType == 0) {
+    if (_stPlan.iDevType == 0 && _stPlan.iCastFd >= 0) {
+        strLine = WaylandDesktopSource(_stPlan);
+    } else if (_stPlan.iDevType == 0) {
         const int iLeft = std::clamp(_stPlan.iDeskX, 0, g_iMaxCoordinate);
         const int iTop = std::clamp(_stPlan.iDeskY, 0, g_iMaxCoordinate);
         const int iRight = iLeft + OrDefault(iCaptureWidth, iWidth) - 1;

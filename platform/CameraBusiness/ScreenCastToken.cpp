@@ -1,0 +1,75 @@
+#include "ScreenCastToken.h"
+
+#include "Log.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+namespace {
+
+const char g_acKey[] = "screenCastRestoreToken";
+
+// The settings file of the program that loaded the library, in its application folder.
+QString SettingsPath()
+{
+    const QFileInfo qfileinfoExe(QStringLiteral("/proc/self/exe"));
+    return QFileInfo(qfileinfoExe.symLinkTarget()).absolutePath() +
+           QStringLiteral("/LumacastFile/Resource/config/lumacast.json");
+}
+
+// The whole file, or false when it exists but is not a JSON object: such a file is the
+// program's to keep aside, never the library's to overwrite.
+bool ReadSettings(const QString& _qstrPath, QJsonObject& _qjsonSettings)
+{
+    QFile qfile(_qstrPath);
+    if (!qfile.exists()) {
+        return true;
+    }
+    if (!qfile.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    QJsonParseError qjsonError;
+    const QJsonDocument qjsonDoc = QJsonDocument::fromJson(qfile.readAll(), &qjsonError);
+    _qjsonSettings = qjsonDoc.object();
+    return qjsonError.error == QJsonParseError::NoError && qjsonDoc.isObject();
+}
+
+} // namespace
+
+std::string StoredCastToken()
+{
+    QJsonObject qjsonSettings;
+    ReadSettings(SettingsPath(), qjsonSettings);
+    return qjsonSettings.value(QLatin1String(g_acKey)).toString().toStdString();
+}
+
+bool StoreCastToken(const std::string& _strToken)
+{
+    const QString qstrPath = SettingsPath();
+    QJsonObject qjsonSettings;
+    if (!ReadSettings(qstrPath, qjsonSettings)) {
+        LOG_EX(LOG_FAIL, "CameraBusiness screen choice not kept: %s is not readable settings",
+               qUtf8Printable(qstrPath));
+        return false;
+    }
+    const QString qstrToken = QString::fromStdString(_strToken);
+    if (qjsonSettings.value(QLatin1String(g_acKey)).toString() == qstrToken) {
+        return true;
+    }
+    qjsonSettings.insert(QLatin1String(g_acKey), qstrToken);
+    // Renamed over the old file as the program writes it, so that neither ever reads half a file.
+    QSaveFile qfile(qstrPath);
+    const QByteArray qbaJson = QJsonDocument(qjsonSettings).toJson(QJsonDocument::Indented);
+    if (!QDir().mkpath(QFileInfo(qstrPath).absolutePath()) ||
+        !qfile.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || qfile.write(qbaJson) != qbaJson.size() ||
+        !qfile.commit()) {
+        LOG_EX(LOG_FAIL, "CameraBusiness screen choice not kept in %s: %s", qUtf8Printable(qstrPath),
+               qUtf8Printable(qfile.errorString()));
+        return false;
+    }
+    return true;
+}
