@@ -137,7 +137,7 @@ run() {
     id -u "$SESSION_USER" >/dev/null 2>&1 ||
         useradd --system --user-group --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin \
             "$SESSION_USER" || skip "cannot create the session user $SESSION_USER"
-    setpriv --reuid="$SESSION_USER" --regid="$SESSION_USER" --init-groups -- test -x "$1" ||
+    setpriv --reuid="$SESSION_USER" --regid="$SESSION_USER" --init-groups -- test -x "$(command -v "$1")" ||
         skip "user $SESSION_USER cannot run $1 (make its folders searchable by others)"
     chown -R "$SESSION_USER:" "$dir"
 

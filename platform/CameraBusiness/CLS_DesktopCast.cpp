@@ -174,7 +174,6 @@ void CLS_DesktopCast::OnCast(const STRUCT_CastResult& _stResult)
     }
 }
 
-// Dropped before it reaches the source pad, which would otherwise be marked for renegotiation.
 void CLS_DesktopCast::KeepCastSteady(GstElement* _pPipeline)
 {
     GstElement* pCast = gst_bin_get_by_name(GST_BIN(_pPipeline), "cast");
@@ -183,11 +182,7 @@ void CLS_DesktopCast::KeepCastSteady(GstElement* _pPipeline)
         return;
     }
     GstPad* pPad = gst_element_get_static_pad(pCast, "src");
-    GstPad* pPeer = gst_pad_get_peer(pPad);
-    if (pPeer != nullptr) {
-        gst_pad_add_probe(pPeer, GST_PAD_PROBE_TYPE_EVENT_UPSTREAM, DropReconfigure, nullptr, nullptr);
-        gst_object_unref(pPeer);
-    }
+    gst_pad_add_probe(pPad, GST_PAD_PROBE_TYPE_EVENT_UPSTREAM, DropReconfigure, nullptr, nullptr);
     gst_object_unref(pPad);
     gst_object_unref(pCast);
 }

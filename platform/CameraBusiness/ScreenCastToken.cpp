@@ -62,10 +62,14 @@ bool StoreCastToken(const std::string& _strToken)
     }
     qjsonSettings.insert(QLatin1String(g_acKey), qstrToken);
     // Renamed over the old file as the program writes it, so that neither ever reads half a file.
+    if (!QDir().mkpath(QFileInfo(qstrPath).absolutePath())) {
+        LOG_EX(LOG_FAIL, "CameraBusiness screen choice not kept: cannot make the folder of %s",
+               qUtf8Printable(qstrPath));
+        return false;
+    }
     QSaveFile qfile(qstrPath);
     const QByteArray qbaJson = QJsonDocument(qjsonSettings).toJson(QJsonDocument::Indented);
-    if (!QDir().mkpath(QFileInfo(qstrPath).absolutePath()) ||
-        !qfile.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || qfile.write(qbaJson) != qbaJson.size() ||
+    if (!qfile.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || qfile.write(qbaJson) != qbaJson.size() ||
         !qfile.commit()) {
         LOG_EX(LOG_FAIL, "CameraBusiness screen choice not kept in %s: %s", qUtf8Printable(qstrPath),
                qUtf8Printable(qfile.errorString()));
