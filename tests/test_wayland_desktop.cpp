@@ -3,6 +3,7 @@
 // output with a window of its own and plays the channel from the library over RTSP.
 #include "CameraBusinessTestSupport.h"
 #include "LogReader.h"
+#include "ProgramCopy.h"
 #include "win32_libos.h"
 
 #include <QApplication>
@@ -46,14 +47,14 @@ private:
 class CLS_Player
 {
 public:
-    explicit CLS_Player(int _iChNo)
+    explicit CLS_Player(int _iChNo, int _iPort = State().iServedPort)
     {
-        const QByteArray baLine = "rtspsrc protocols=tcp latency=0 location=rtsp://127.0.0.1:" +
-                                  QByteArray::number(State().iServedPort) + "/ch" +
-                                  QByteArray::number(_iChNo) +
-                                  " user-id=admin user-pw=secret ! rtph264depay ! h264parse ! avdec_h264 !"
-                                  " videoconvert ! video/x-raw,format=RGB ! appsink name=v sync=false"
-                                  " max-buffers=1 drop=true";
+        const QByteArray baLine =
+            "rtspsrc protocols=tcp latency=0 location=rtsp://127.0.0.1:" + QByteArray::number(_iPort) +
+            "/ch" + QByteArray::number(_iChNo) +
+            " user-id=admin user-pw=secret ! rtph264depay ! h264parse ! avdec_h264 !"
+            " videoconvert ! video/x-raw,format=RGB ! appsink name=v sync=false"
+            " max-buffers=1 drop=true";
         m_pPipeline = gst_parse_launch(baLine.constData(), nullptr);
         gst_element_set_state(m_pPipeline, GST_STATE_PLAYING);
     }
@@ -129,20 +130,25 @@ int ChooserRuns()
     return qfile.readAll().count('\n');
 }
 
-// Desktop channel 0 of the whole 1920 x 1080 output, sent at 640 x 360; camera channel 4.
+// Desktop channel 0 of the whole 1920 x 1080 output, sent at 640 x 360; desktop channel 1 of a
+// screen to its right that the portal does not give; camera channel 4.
 void StartWithDesktop()
 {
     StartLibrary();
-    STRUCT_ChanInfo astBlock[2] = {MakeBlock(0, "desktop"), MakeBlock(4, "camera")};
-    astBlock[0].iCameraWidth = 1920;
-    astBlock[0].iCameraHeight = 1080;
-    astBlock[1].iCollectType = 1;
+    STRUCT_ChanInfo astBlock[3] = {MakeBlock(0, "desktop"), MakeBlock(1, "other desktop"),
+                                   MakeBlock(4, "camera")};
+    for (int i = 0; i < 2; ++i) {
+        astBlock[i].iCameraWidth = 1920;
+        astBlock[i].iCameraHeight = 1080;
+        astBlock[i].iDeskPosX = 1920 * i;
+    }
+    astBlock[2].iCollectType = 1;
     for (STRUCT_ChanInfo& stBlock : astBlock) {
         stBlock.iVideoWidth = 640;
         stBlock.iVideoHeight = 360;
         stBlock.ucEnable = 1;
     }
-    QCOMPARE(camera_business_set_chan_info(astBlock, 2), 1);
+    QCOMPARE(camera_business_set_chan_info(astBlock, 3), 1);
 }
 
 } // namespace
@@ -159,6 +165,7 @@ private slots:
     void testSecondStart_presentsStoredChoice();
     void testNoCast_otherChannelsServedAndSaidOnce_data();
     void testNoCast_otherChannelsServedAndSaidOnce();
+    void testProgram_onQtWaylandPlatform();
 
 private:
     CLS_MovingWindow m_window;
@@ -171,6 +178,8 @@ void TestWaylandDesktop::initTestCase()
     }
     gst_init(nullptr, nullptr);
     qputenv("CAMERA_BUSINESS_CAMERA_SOURCE", "videotestsrc");
+    // The session has no sound server.
+    qputenv("CAMERA_BUSINESS_AUDIO_SOURCE", "audiotestsrc");
     log_set_path(qPrintable(QCoreApplication::applicationDirPath() + QStringLiteral("/Log/") +
                             QCoreApplication::applicationName()));
     m_window.show();
@@ -201,6 +210,9 @@ void TestWaylandDesktop::testCast_playsWhatIsOnTheScreen()
     QVERIFY(!imageLater.isNull());
     QVERIFY(imageFirst.pixelColor(500, 180) != imageLater.pixelColor(500, 180));
 
+    QCOMPARE(ReadAppLog().mid(iLogStart).count(
+                 "channel 1 not served: the screen 1920x1080 at 1920,0 was not shared"),
+             1);
     const QJsonObject qjsonSettings = Settings();
     QVERIFY(!qjsonSettings.value(g_acTokenKey).toString().isEmpty());
     QCOMPARE(qjsonSettings.value("hostInfo").toObject().value("user").toString(), QStringLiteral("YWRtaW4="));
@@ -245,6 +257,37 @@ void TestWaylandDesktop::testNoCast_otherChannelsServedAndSaidOnce()
     QCOMPARE(ChooserRuns(), iChooserRuns + (blCancel ? 1 : 0));
     QFile::remove(qstrCancel);
     qputenv("DBUS_SESSION_BUS_ADDRESS", baBus);
+}
+
+// The program itself, its window on Qt's Wayland platform and no X display at all. Last: its
+// window covers the test's.
+void TestWaylandDesktop::testProgram_onQtWaylandPlatform()
+{
+    QTemporaryDir qtempApp;
+    const QString qstrName = QString("Lc%1").arg(QCoreApplication::applicationPid());
+    QVERIFY(CopyBuiltProgram(qEnvironmentVariable("LUMACAST_APP_DIR"), qtempApp.path(), qstrName));
+    QFile qfileSettings(qtempApp.filePath("LumacastFile/Resource/config/lumacast.json"));
+    QVERIFY(qfileSettings.open(QIODevice::WriteOnly) &&
+            qfileSettings.write(
+                R"({"hostInfo":{"port":0,"user":"YWRtaW4=","password":"c2VjcmV0"},"chInfo":[]})") > 0);
+    qfileSettings.close();
+    QProcess qprocess;
+    qprocess.start(qtempApp.filePath(qstrName), QStringList());
+    QFile qfileLog(qtempApp.filePath(QString("Log/%1/%1.log").arg(qstrName)));
+    const QRegularExpression qregServed("channel 0 served at rtsp://127.0.0.1:(\\d+)/ch0");
+    QRegularExpressionMatch qmatch;
+    QTRY_VERIFY_WITH_TIMEOUT((qfileLog.open(QIODevice::ReadOnly),
+                              qmatch = qregServed.match(qfileLog.readAll()), qfileLog.close(),
+                              qmatch.hasMatch()),
+                             30000);
+    const bool blPlayed = !CLS_Player(0, qmatch.captured(1).toInt()).Next().isNull();
+    qprocess.kill();
+    qprocess.waitForFinished();
+    QVERIFY(blPlayed);
+    QVERIFY(qfileSettings.open(QIODevice::ReadOnly));
+    const QJsonObject qjsonSettings = QJsonDocument::fromJson(qfileSettings.readAll()).object();
+    QVERIFY(!qjsonSettings.value(g_acTokenKey).toString().isEmpty());
+    QCOMPARE(qjsonSettings.value("chInfo").toArray().first().toObject().value("collectDevType").toInt(-1), 0);
 }
 
 QTEST_MAIN(TestWaylandDesktop)
