@@ -163,6 +163,8 @@ private slots:
 
     void testCast_playsWhatIsOnTheScreen();
     void testSecondStart_presentsStoredChoice();
+    void testUnknownToken_askedAgain_data();
+    void testUnknownToken_askedAgain();
     void testNoCast_otherChannelsServedAndSaidOnce_data();
     void testNoCast_otherChannelsServedAndSaidOnce();
     void testProgram_onQtWaylandPlatform();
@@ -227,6 +229,30 @@ void TestWaylandDesktop::testSecondStart_presentsStoredChoice()
     QVERIFY(!CLS_Player(0).Next().isNull());
     QCOMPARE(ChooserRuns(), 1);
     QVERIFY(!Settings().value(g_acTokenKey).toString().isEmpty());
+}
+
+// A token the portal does not know (revoked, or from another desktop): the user is asked again
+// and the new choice is kept.
+void TestWaylandDesktop::testUnknownToken_askedAgain_data()
+{
+    QTest::addColumn<QString>("qstrToken");
+    QTest::newRow("unknown") << "0f60b819-190a-4589-bd79-57f856ad30ad";
+    QTest::newRow("refused as no token at all") << "no-such-token";
+}
+
+void TestWaylandDesktop::testUnknownToken_askedAgain()
+{
+    QFETCH(QString, qstrToken);
+    QJsonObject qjsonSettings = Settings();
+    qjsonSettings.insert(g_acTokenKey, qstrToken);
+    WriteSettings(qjsonSettings);
+    const int iChooserRuns = ChooserRuns();
+    const int iLogStart = ReadAppLog().size();
+    StartWithDesktop();
+    QTRY_VERIFY(ReadAppLog().mid(iLogStart).contains("channel 0 served"));
+    QCOMPARE(ChooserRuns(), iChooserRuns + 1);
+    const QString qstrStored = Settings().value(g_acTokenKey).toString();
+    QVERIFY2(!qstrStored.isEmpty() && qstrStored != qstrToken, qPrintable(qstrStored));
 }
 
 void TestWaylandDesktop::testNoCast_otherChannelsServedAndSaidOnce_data()

@@ -31,6 +31,7 @@ struct STRUCT_PortalHandshake : std::enable_shared_from_this<STRUCT_PortalHandsh
     void Connect();
     void Request(const char* _pcMethod, GVariant* _pArgs, Step _next);
     void CreateSession();
+    bool AskWithoutToken();
     void Fail(const std::string& _strError, bool _blCancelled = false);
     void Succeed();
     void EndSession();
@@ -102,12 +103,7 @@ void OnResponse(GDBusConnection*, const gchar*, const gchar*, const gchar*, cons
         next(handshake, pResults);
     } else if (uiCode == g_uiResponseCancelled) {
         handshake.Fail("the user did not share the screens", true);
-    } else if (!handshake.strToken.empty()) {
-        // A token the portal no longer knows: ask the user instead.
-        handshake.strToken.clear();
-        handshake.EndSession();
-        handshake.CreateSession();
-    } else {
+    } else if (!handshake.AskWithoutToken()) {
         handshake.Fail("the portal refused the screen cast");
     }
     g_variant_unref(pResults);
@@ -123,7 +119,10 @@ void OnRequestCalled(GObject* _pSource, GAsyncResult* _pResult, gpointer _pData)
         g_variant_unref(pReply);
     }
     if (pHandshake != nullptr && pReply == nullptr) {
-        pHandshake->Fail(ErrorText(pError));
+        const std::string strError = ErrorText(pError);
+        if (!pHandshake->AskWithoutToken()) {
+            pHandshake->Fail(strError);
+        }
         return;
     }
     g_clear_error(&pError);
@@ -329,6 +328,19 @@ void STRUCT_PortalHandshake::CreateSession()
     GVariantBuilder builder = Options(strToken);
     g_variant_builder_add(&builder, "{sv}", "session_handle_token", g_variant_new_string(strToken.c_str()));
     Request("CreateSession", g_variant_new("(a{sv})", &builder), OnSessionCreated);
+}
+
+// A token that the portal refuses (revoked, of another desktop, not one at all): the user is
+// asked instead, once. False when no token was presented.
+bool STRUCT_PortalHandshake::AskWithoutToken()
+{
+    if (strToken.empty()) {
+        return false;
+    }
+    strToken.clear();
+    EndSession();
+    CreateSession();
+    return true;
 }
 
 void STRUCT_PortalHandshake::Succeed()

@@ -23,7 +23,7 @@ QString SettingsPath()
 
 // The whole file, or false when it exists but is not a JSON object: such a file is the
 // program's to keep aside, never the library's to overwrite.
-bool ReadSettings(const QString& _qstrPath, QJsonObject& _qjsonSettings)
+bool ReadSettings(const QString& _qstrPath, QByteArray& _qbaText, QJsonObject& _qjsonSettings)
 {
     QFile qfile(_qstrPath);
     if (!qfile.exists()) {
@@ -32,8 +32,9 @@ bool ReadSettings(const QString& _qstrPath, QJsonObject& _qjsonSettings)
     if (!qfile.open(QIODevice::ReadOnly)) {
         return false;
     }
+    _qbaText = qfile.readAll();
     QJsonParseError qjsonError;
-    const QJsonDocument qjsonDoc = QJsonDocument::fromJson(qfile.readAll(), &qjsonError);
+    const QJsonDocument qjsonDoc = QJsonDocument::fromJson(_qbaText, &qjsonError);
     _qjsonSettings = qjsonDoc.object();
     return qjsonError.error == QJsonParseError::NoError && qjsonDoc.isObject();
 }
@@ -42,38 +43,59 @@ bool ReadSettings(const QString& _qstrPath, QJsonObject& _qjsonSettings)
 
 std::string StoredCastToken()
 {
+    QByteArray qbaText;
     QJsonObject qjsonSettings;
-    ReadSettings(SettingsPath(), qjsonSettings);
+    ReadSettings(SettingsPath(), qbaText, qjsonSettings);
     return qjsonSettings.value(QLatin1String(g_acKey)).toString().toStdString();
 }
 
 bool StoreCastToken(const std::string& _strToken)
 {
     const QString qstrPath = SettingsPath();
-    QJsonObject qjsonSettings;
-    if (!ReadSettings(qstrPath, qjsonSettings)) {
-        LOG_EX(LOG_FAIL, "CameraBusiness screen choice not kept: %s is not readable settings",
-               qUtf8Printable(qstrPath));
-        return false;
-    }
     const QString qstrToken = QString::fromStdString(_strToken);
-    if (qjsonSettings.value(QLatin1String(g_acKey)).toString() == qstrToken) {
-        return true;
-    }
-    qjsonSettings.insert(QLatin1String(g_acKey), qstrToken);
-    // Renamed over the old file as the program writes it, so that neither ever reads half a file.
     if (!QDir().mkpath(QFileInfo(qstrPath).absolutePath())) {
         LOG_EX(LOG_FAIL, "CameraBusiness screen choice not kept: cannot make the folder of %s",
                qUtf8Printable(qstrPath));
         return false;
     }
-    QSaveFile qfile(qstrPath);
-    const QByteArray qbaJson = QJsonDocument(qjsonSettings).toJson(QJsonDocument::Indented);
-    if (!qfile.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || qfile.write(qbaJson) != qbaJson.size() ||
-        !qfile.commit()) {
-        LOG_EX(LOG_FAIL, "CameraBusiness screen choice not kept in %s: %s", qUtf8Printable(qstrPath),
-               qUtf8Printable(qfile.errorString()));
-        return false;
+    // The program reads, changes and writes the same file on its own thread, without a lock the
+    // library could take: the file is read again just before it is replaced, and a change the
+    // program made meanwhile is read into it rather than lost.
+    for (int iTry = 0; iTry < 3; ++iTry) {
+        QByteArray qbaText;
+        QJsonObject qjsonSettings;
+        if (!ReadSettings(qstrPath, qbaText, qjsonSettings)) {
+            LOG_EX(LOG_FAIL, "CameraBusiness screen choice not kept: %s is not readable settings",
+                   qUtf8Printable(qstrPath));
+            return false;
+        }
+        if (qjsonSettings.value(QLatin1String(g_acKey)).toString() == qstrToken) {
+            return true;
+        }
+        qjsonSettings.insert(QLatin1String(g_acKey), qstrToken);
+        const QByteArray qbaJson = QJsonDocument(qjsonSettings).toJson(QJsonDocument::Indented);
+        // Renamed over the old file as the program writes it, so that neither reads half a file.
+        QSaveFile qfile(qstrPath);
+        if (!qfile.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+            qfile.write(qbaJson) != qbaJson.size()) {
+            LOG_EX(LOG_FAIL, "CameraBusiness screen choice not kept in %s: %s", qUtf8Printable(qstrPath),
+                   qUtf8Printable(qfile.errorString()));
+            return false;
+        }
+        QByteArray qbaNow;
+        QJsonObject qjsonNow;
+        ReadSettings(qstrPath, qbaNow, qjsonNow);
+        if (qbaNow != qbaText) {
+            qfile.cancelWriting();
+            continue;
+        }
+        if (!qfile.commit()) {
+            LOG_EX(LOG_FAIL, "CameraBusiness screen choice not kept in %s: %s", qUtf8Printable(qstrPath),
+                   qUtf8Printable(qfile.errorString()));
+            return false;
+        }
+        return true;
     }
-    return true;
+    LOG_EX(LOG_FAIL, "CameraBusiness screen choice not kept: %s keeps changing", qUtf8Printable(qstrPath));
+    return false;
 }
