@@ -7,8 +7,9 @@ LUMACAST_PACKAGES=(
     libspdlog-dev libx11-dev libasound2-dev
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libgstrtspserver-1.0-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-plugins-bad
-    gstreamer1.0-libav trayer
+    gstreamer1.0-libav gstreamer1.0-alsa gstreamer1.0-pulseaudio trayer
     xvfb xauth fonts-wqy-microhei
+    pulseaudio pulseaudio-utils
     gstreamer1.0-pipewire qtwayland5 gstreamer1.0-tools gstreamer1.0-x
     # the headless Wayland session of the tests (scripts/wayland-session.sh) and the screen-cast
     # back end it builds from Debian's source

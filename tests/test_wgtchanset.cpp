@@ -107,7 +107,7 @@ private slots:
         // Desktop 0 keeps the user's values and its input, at the size of today's screen.
         QCOMPARE(stState.aChannels[0].block.iVideoBitRate, 4096);
         QCOMPARE(int(stState.aChannels[0].block.ucEnableAudio), 1);
-        QCOMPARE(stState.aChannels[0].block.iCameraWidth, 800);
+        QCOMPARE(stState.aChannels[0].block.iCameraWidth, 1920);
         // Desktop 1 is new and takes the first free input.
         QCOMPARE(QByteArray(stState.aChannels[1].block.szAudioName), QByteArray("Mic B"));
         QCOMPARE(int(stState.aChannels[1].block.ucEnableAudio), 1);

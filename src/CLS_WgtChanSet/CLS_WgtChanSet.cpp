@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
 
 #include <algorithm>
 
@@ -192,8 +193,8 @@ void CLS_WgtChanSet::LoadChannels()
         QJsonObject qjsonRecord;
         if (iFound >= 0) {
             qjsonRecord = qJsonArrStored.at(iFound).toObject();
-            qjsonRecord.insert(QStringLiteral("resolutionRatio"),
-                               CLS_ChanRecord::ResolutionArray({m_vecScreen.at(i).rect.size()}));
+            // The monitor may have changed since the record was stored.
+            CLS_ChanRecord::FollowScreen(qjsonRecord, m_vecScreen.at(i));
             CLS_ChanRecord::JsonToChanInfo(qjsonRecord, arrChanInfo[i]);
             ClaimStoredAudio(i, arrChanInfo[i]);
         } else {
@@ -409,45 +410,63 @@ void CLS_WgtChanSet::SlotDeviceChanged(QVariant _variantData, QStringList _qstrl
 
 void CLS_WgtChanSet::SlotScreenChanged(QVariant _variantData)
 {
-    const QJsonArray qJsonArrStored = StoredChannels();
+    QJsonArray qJsonArrChInfo = StoredChannels();
     // Cameras keep their numbers, also those below a raised desktop count; the next load gives a
     // camera another number where a desktop needs its own.
     QList<int> lstCameraChNo;
-    for (const QJsonValue& qjsonValue : qJsonArrStored) {
+    for (const QJsonValue& qjsonValue : qAsConst(qJsonArrChInfo)) {
         if (!CLS_ChanRecord::IsDesktopRecord(qjsonValue.toObject())) {
             lstCameraChNo.append(qjsonValue.toObject().value(QStringLiteral("chNo")).toInt(-1));
         }
     }
-    for (int i = 0; i < DesktopSlots(); ++i) {
-        if (!lstCameraChNo.contains(i)) {
-            camera_delete_collector_fd(i);
-        }
-    }
     m_vecScreen = _variantData.value<QVector<STRUCT_Screen>>();
-    QList<int> lstOldDesktop;
-    QJsonArray qJsonArrChInfo = CLS_ChanRecord::TakeDesktopRecords(qJsonArrStored, lstOldDesktop);
-    for (int i = 0; i < DesktopSlots(); ++i) {
-        if (lstCameraChNo.contains(i)) {
-            LOG_EX(LOG_TRACE, "desktop %d: the number belongs to a camera", i);
+    // Each desktop record follows its screen; one whose screen did not change is left alone, and so
+    // are its viewers. A record whose screen went keeps the user's settings for its return.
+    QSet<int> setPlaced;
+    for (int iIndex = 0; iIndex < qJsonArrChInfo.size(); ++iIndex) {
+        QJsonObject qjsonRecord = qJsonArrChInfo.at(iIndex).toObject();
+        const int iChNo = qjsonRecord.value(QStringLiteral("chNo")).toInt(-1);
+        if (!CLS_ChanRecord::IsDesktopRecord(qjsonRecord) || !CLS_ChanRecord::IsValidChNo(iChNo) ||
+            setPlaced.contains(iChNo)) {
             continue;
         }
-        // The channel keeps the input it holds, so that it never holds two.
+        const bool blEnabled = qjsonRecord.value(QStringLiteral("enable")).toBool();
+        if (iChNo >= DesktopSlots() || lstCameraChNo.contains(iChNo)) {
+            if (blEnabled) {
+                qjsonRecord.insert(QStringLiteral("enable"), false);
+                qJsonArrChInfo.replace(iIndex, qjsonRecord);
+                camera_business_set_disable(iChNo);
+                App()->ReleaseAudioDevByChannel(iChNo);
+            }
+            continue;
+        }
+        setPlaced.insert(iChNo);
+        if (!CLS_ChanRecord::FollowScreen(qjsonRecord, m_vecScreen.at(iChNo)) && blEnabled) {
+            continue;
+        }
+        qjsonRecord.insert(QStringLiteral("enable"), true);
+        qJsonArrChInfo.replace(iIndex, qjsonRecord);
+        STRUCT_ChanInfo structChanInfo;
+        CLS_ChanRecord::JsonToChanInfo(qjsonRecord, structChanInfo);
         STRUCT_Audio structAudio;
-        if (!App()->FindAudioDevByChannel(i, QString(), structAudio)) {
-            structAudio = ClaimFreeAudio(i);
+        if (!App()->FindAudioDevByChannel(iChNo, QString::fromUtf8(structChanInfo.szAudioName),
+                                          structAudio)) {
+            ClaimStoredAudio(iChNo, structChanInfo);
+        }
+        camera_delete_collector_fd(iChNo);
+        camera_business_add_chan_info(&structChanInfo);
+    }
+    for (int i = 0; i < DesktopSlots(); ++i) {
+        if (setPlaced.contains(i) || lstCameraChNo.contains(i)) {
+            if (lstCameraChNo.contains(i)) {
+                LOG_EX(LOG_TRACE, "desktop %d: the number belongs to a camera", i);
+            }
+            continue;
         }
         STRUCT_ChanInfo structChanInfo;
         qJsonArrChInfo.append(
-            CLS_ChanRecord::MakeDesktopChannel(m_vecScreen.at(i), structAudio, i, structChanInfo));
+            CLS_ChanRecord::MakeDesktopChannel(m_vecScreen.at(i), ClaimFreeAudio(i), i, structChanInfo));
         camera_business_add_chan_info(&structChanInfo);
-        lstOldDesktop.removeAll(i);
-    }
-    // Desktop channels whose screen went away stop publishing and free their input.
-    for (int iChNo : qAsConst(lstOldDesktop)) {
-        if (CLS_ChanRecord::IsValidChNo(iChNo)) {
-            camera_business_set_disable(iChNo);
-            App()->ReleaseAudioDevByChannel(iChNo);
-        }
     }
     SaveChannels(qJsonArrChInfo);
 }

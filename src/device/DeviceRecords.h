@@ -25,6 +25,16 @@ struct STRUCT_Screen
     QString qstrName;
 };
 
+inline bool operator==(const STRUCT_Screen& _structLeft, const STRUCT_Screen& _structRight)
+{
+    return _structLeft.iIndex == _structRight.iIndex && _structLeft.rect == _structRight.rect &&
+           _structLeft.qstrName == _structRight.qstrName;
+}
+inline bool operator!=(const STRUCT_Screen& _structLeft, const STRUCT_Screen& _structRight)
+{
+    return !(_structLeft == _structRight);
+}
+
 // One audio input and the channel that holds it.
 struct STRUCT_Audio
 {
