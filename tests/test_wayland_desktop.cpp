@@ -180,8 +180,6 @@ void TestWaylandDesktop::initTestCase()
     }
     gst_init(nullptr, nullptr);
     qputenv("CAMERA_BUSINESS_CAMERA_SOURCE", "videotestsrc");
-    // The session has no sound server.
-    qputenv("CAMERA_BUSINESS_AUDIO_SOURCE", "audiotestsrc");
     log_set_path(qPrintable(QCoreApplication::applicationDirPath() + QStringLiteral("/Log/") +
                             QCoreApplication::applicationName()));
     m_window.show();
