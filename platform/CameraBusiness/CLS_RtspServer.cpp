@@ -139,6 +139,7 @@ struct STRUCT_ServerShared : std::enable_shared_from_this<STRUCT_ServerShared>
         int iChNo = 0;
         bool blAudio = false;
         bool blPrepared = false;
+        bool blFailed = false; // its failure is reported already
         gulong ulPrepared = 0;
         gulong ulUnprepared = 0;
         gulong ulMessage = 0;
@@ -261,6 +262,7 @@ gboolean OnMediaMessage(GstRTSPMedia* _pMedia, GstMessage* _pMessage, gpointer _
         const auto it = shared.mapTrack.find(_pMedia);
         if (it != shared.mapTrack.end()) {
             iChNo = it->second.iChNo;
+            it->second.blFailed = true;
         }
     }
     LOG_EX(LOG_FAIL, "CameraBusiness channel %d stream failed: %s", iChNo,
@@ -575,7 +577,7 @@ void STRUCT_ServerShared::Forget(GstRTSPMedia* _pMedia)
         Post([pShared = shared_from_this(), iChNo = stTrack.iChNo] { pShared->LeaveAudio(iChNo); });
     }
     // A pipeline that never got going failed on its device before its bus could say so.
-    if (!stTrack.blPrepared) {
+    if (!stTrack.blPrepared && !stTrack.blFailed) {
         LOG_EX(LOG_FAIL, "CameraBusiness channel %d stream could not start", stTrack.iChNo);
         Post([pShared = shared_from_this(), iChNo = stTrack.iChNo] {
             pShared->Report(CAMERA_BUSINESS_MSG_CHANNEL_FAILED, iChNo);
