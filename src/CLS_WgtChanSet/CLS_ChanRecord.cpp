@@ -214,6 +214,15 @@ QJsonObject CLS_ChanRecord::MakeUsbChannel(const STRUCT_Usb& _structUsb, const S
         info.iCameraWidth = lstResolution.at(iTaken).width();
         info.iCameraHeight = lstResolution.at(iTaken).height();
     }
+    // Raw where the camera gives the size raw, else MJPEG where it has it: a webcam whose raw modes
+    // stop at 640x480 gives 720p as MJPEG only.
+    const QSize qsizeCapture(info.iCameraWidth, info.iCameraHeight);
+    const bool blRaw =
+        _structUsb.lstCollectType.contains(1) &&
+        (_structUsb.lstRawResolution.isEmpty() || _structUsb.lstRawResolution.contains(qsizeCapture));
+    if (!blRaw && _structUsb.lstCollectType.contains(0)) {
+        info.iCollectType = 0;
+    }
 
     QJsonObject qjsonRecord;
     ChanInfoToJson(info, qjsonRecord);
