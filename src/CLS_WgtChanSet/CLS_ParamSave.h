@@ -25,8 +25,10 @@ public:
     static void Notify(const QString& _qstrText);
 
 private:
+    bool HoldsChannel(const QJsonArray& _qJsonArrChInfo) const;
+
     int m_iIndex = -1;
-    QJsonObject m_qjsonConfig;
+    int m_iChNo = -1;
     QJsonArray m_qJsonArrChInfo;
     QJsonObject m_qjsonRecord;
 };
