@@ -13,6 +13,9 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <functional>
 #include <memory>
 
@@ -245,6 +248,31 @@ inline QList<int> ChannelNumbers(const QJsonArray& _qJsonArr)
     }
     return lstChNo;
 }
+
+// While it lives, files of the process cannot grow past 64 bytes: the settings file can be read,
+// not written (also as root).
+class WritesRefused
+{
+public:
+    WritesRefused()
+    {
+        getrlimit(RLIMIT_FSIZE, &m_limitOld);
+        m_pOldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limitSmall{64, m_limitOld.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limitSmall);
+    }
+    ~WritesRefused()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_limitOld);
+        std::signal(SIGXFSZ, m_pOldHandler);
+    }
+    WritesRefused(const WritesRefused&) = delete;
+    WritesRefused& operator=(const WritesRefused&) = delete;
+
+private:
+    rlimit m_limitOld{};
+    void (*m_pOldHandler)(int) = nullptr;
+};
 
 // Plays the user at every message box: notes its text and clicks its first button.
 class BoxAnswerer : public QObject

@@ -10,10 +10,6 @@
 #include <QSpinBox>
 #include <QTreeWidget>
 
-#include <sys/resource.h>
-
-#include <csignal>
-
 namespace {
 
 CLS_ComboBox* Box(QWidget* _pPage, const char* _pcName)
@@ -113,6 +109,28 @@ private slots:
         QFETCH(bool, cameraRows);
         QCOMPARE(Box(&page, "comboBox_Equipment")->isHidden(), !cameraRows);
         QCOMPARE(Box(&page, "comboBox_DesktopNum")->isHidden(), cameraRows);
+    }
+
+    // Hand-edited values the library would refuse show as their defaults.
+    void show_refusedValuesAsDefaults_data()
+    {
+        QTest::addColumn<QJsonObject>("record");
+        QTest::newRow("too high") << QJsonObject{
+            {"videoQuality", 9}, {"videoFrameRate", 31}, {"videoBitRate", 99999999999.0}};
+        QTest::newRow("too low") << QJsonObject{
+            {"videoQuality", -3}, {"videoFrameRate", 0}, {"videoBitRate", 0}};
+    }
+    void show_refusedValuesAsDefaults()
+    {
+        QFETCH(QJsonObject, record);
+        CLS_WgtVideoParamSet page;
+        page.SetChannelInfo(0, record);
+        auto* pFrameRate = page.findChild<QSpinBox*>("spinBox_FrameRate");
+        QCOMPARE((QList<int>{Box(&page, "comboBox_VideoQuality")->currentIndex(), pFrameRate->value(),
+                             page.findChild<QSpinBox*>("spinBox_BitRate")->value()}),
+                 (QList<int>{0, 10, 2048}));
+        pFrameRate->setValue(0);
+        QCOMPARE(pFrameRate->value(), 1);
     }
 
     void tree_oneSectionOpen()
@@ -217,6 +235,9 @@ private slots:
             << QList<QSize>{{640, 480}, {1280, 720}, {1920, 1080}, {2560, 1440}}
             << QList<QVideoFrame::PixelFormat>{QVideoFrame::Format_Jpeg, QVideoFrame::Format_YUYV} << "MJPEG"
             << QSize(2560, 1440) << QSize(1920, 1080) << 0;
+        QTest::newRow("largest first: 2560*1440 captured at 1920*1080")
+            << QList<QSize>{{3840, 2160}, {2560, 1440}, {1920, 1080}, {1280, 720}}
+            << QList<QVideoFrame::PixelFormat>() << "YUV" << QSize(2560, 1440) << QSize(1920, 1080) << 1;
         QTest::newRow("only 3840*2160, no formats known")
             << QList<QSize>{{3840, 2160}} << QList<QVideoFrame::PixelFormat>() << "YUV" << QSize(3840, 2160)
             << QSize(3840, 2160) << 1;
@@ -273,16 +294,56 @@ private slots:
         QCOMPARE(m_pPage->GetChannelChooser()->GetCurrentData().toJsonObject(), qjsonRecord);
     }
 
+    // Nothing the library refuses is stored; a size it cannot take is not even offered to it.
+    void videoSave_refused_data()
+    {
+        QTest::addColumn<QList<QSize>>("resolutions");
+        QTest::addColumn<QString>("added"); // a hand-edited entry of the resolution list
+        QTest::addColumn<QString>("notice");
+        QTest::addColumn<int>("calls");
+        QTest::newRow("camera without resolutions") << QList<QSize>() << ""
+                                                    << "保存失败：分辨率0*0" << 0;
+        QTest::newRow("size beyond the library") << QList<QSize>{{1280, 720}} << "9000*5000"
+                                                 << "保存失败：分辨率9000*5000" << 6;
+    }
+    void videoSave_refused()
+    {
+        QFETCH(QList<QSize>, resolutions);
+        QFETCH(QString, added);
+        QFETCH(int, calls);
+        m_cameras.m_vecCamera = {{{"Cam A", "camA", resolutions, {}}, {}}};
+        WriteConfig({});
+        StartPage();
+        m_pPage->GetChannelChooser()->setCurrentIndex(1);
+        CLS_WgtVideoParamSet* pVideo = Video();
+        pVideo->findChild<QSpinBox*>("spinBox_FrameRate")->setValue(25);
+        if (!added.isEmpty()) {
+            Box(pVideo, "comboBox_ResolutionRatio")->addItem(added);
+            Pick(Box(pVideo, "comboBox_ResolutionRatio"), added);
+        }
+        QJsonObject qjsonExpected = RecordOf(StoredChannels(), 4);
+        const int iFrom = camera_business_inspect_journal_size();
+        Save(pVideo);
+        QTEST(m_answerer.Take().join('|'), "notice");
+        QCOMPARE(LibraryCalls(iFrom).size(), calls);
+        if (calls > 0) {
+            qjsonExpected.insert("videoFrameRate", 25);
+        }
+        QCOMPARE(RecordOf(StoredChannels(), 4), qjsonExpected);
+    }
+
     void audioSave_oneInputPerChannel()
     {
-        m_vecAudioInput = {
-            {"Mic A", {44100, 48000}, {2}}, {"Mic B", {44100, 48000}, {2}}, {"Mic C", {8000}, {1}}};
+        m_vecAudioInput = {{"Mic A", {44100, 48000}, {2}},
+                           {"Mic B", {44100, 48000}, {2}},
+                           {"Mic C", {8000}, {1}},
+                           {"Mic D", {4000}, {1}}};
         WriteConfig({});
         StartPage();
         QCOMPARE(AudioHolders(), (QMap<int, QStringList>{{0, {"Mic A"}}}));
         CLS_WgtAudioParamSet* pAudio = Audio();
         CLS_ComboBox* pInputs = Box(pAudio, "comboBox_EquipmentAudio");
-        QCOMPARE(ItemTexts(pInputs), (QStringList{"Mic A", "Mic B", "Mic C"}));
+        QCOMPARE(ItemTexts(pInputs), (QStringList{"Mic A", "Mic B", "Mic C", "Mic D"}));
 
         // Ten saves of another input: the channel moves to it and holds it alone.
         for (int i = 0; i < 10; ++i) {
@@ -305,6 +366,8 @@ private slots:
         STRUCT_Audio structAudio;
         QVERIFY(App()->ClaimAudioDev(7, "Mic C", true, structAudio));
         Pick(pInputs, "Mic C");
+        // Only the rates of the chosen input are offered.
+        QCOMPARE(ItemTexts(Box(pAudio, "comboBox_AudioFrameRate")), QStringList{"8000"});
         const QString qstrFile = FileText();
         int iFrom = camera_business_inspect_journal_size();
         Save(pAudio);
@@ -313,18 +376,39 @@ private slots:
         QCOMPARE(FileText(), qstrFile);
         QCOMPARE(AudioHolders(), (QMap<int, QStringList>{{0, {"Mic B"}}, {7, {"Mic C"}}}));
 
-        // Sound off frees the input.
+        // A rate the library refuses is reported and neither stored nor bound.
+        Pick(pInputs, "Mic D");
+        Save(pAudio);
+        QCOMPARE(m_answerer.Take(), QStringList{"保存失败：音频设备Mic D，采样率4000"});
+        QCOMPARE(FileText(), qstrFile);
+        QCOMPARE(AudioHolders(), (QMap<int, QStringList>{{0, {"Mic B"}}, {7, {"Mic C"}}}));
+
+        // An input unplugged since the list was shown is named as gone.
+        QVector<STRUCT_Audio> vecAudio = App()->GetAudioDevs();
+        vecAudio.removeLast();
+        App()->SetAudioDevs(vecAudio);
+        Save(pAudio);
+        QCOMPARE(m_answerer.Take(), QStringList{"所选音频设备已拔出，请重新选择"});
+
+        // With only its own input left, the channel may switch sound off and on again.
+        QVERIFY(App()->ClaimAudioDev(8, "Mic A", true, structAudio));
+        Pick(pInputs, "Mic B");
         auto* pSound = pAudio->findChild<QCheckBox*>("checkBox_OpenAudio");
+        pSound->click();
+        pSound->click();
+        QCOMPARE(m_answerer.Take(), QStringList());
+        QVERIFY(pSound->isChecked());
+
+        // Sound off frees the input.
         pSound->click();
         QVERIFY(!pSound->isChecked());
         Save(pAudio);
         QCOMPARE(m_answerer.Take(), QStringList{"保存成功"});
-        QCOMPARE(AudioHolders(), (QMap<int, QStringList>{{7, {"Mic C"}}}));
+        QCOMPARE(AudioHolders(), (QMap<int, QStringList>{{7, {"Mic C"}}, {8, {"Mic A"}}}));
         QCOMPARE(RecordOf(StoredChannels(), 0).value("enableAudio").toBool(), false);
         QCOMPARE(int(LibraryState().aChannels[0].audio.ucEnableAudio), 0);
 
         // Sound on again is refused while no input is free.
-        QVERIFY(App()->ClaimAudioDev(8, QString(), true, structAudio));
         QVERIFY(App()->ClaimAudioDev(9, QString(), true, structAudio));
         pSound->click();
         QCOMPARE(m_answerer.Take(), QStringList{"没有可用音频设备，请释放设备或者新增设备"});
@@ -367,16 +451,10 @@ private slots:
         const QMap<int, QStringList> mapHeld = AudioHolders();
         const int iFrom = camera_business_inspect_journal_size();
 
-        rlimit limitOld{};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &limitOld), 0);
-        void (*pOldHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
-        if (unwritable) {
-            const rlimit limitSmall{64, limitOld.rlim_max};
-            QCOMPARE(setrlimit(RLIMIT_FSIZE, &limitSmall), 0);
+        {
+            const auto pRefused = unwritable ? std::make_unique<WritesRefused>() : nullptr;
+            Save(pPage);
         }
-        Save(pPage);
-        setrlimit(RLIMIT_FSIZE, &limitOld);
-        std::signal(SIGXFSZ, pOldHandler);
 
         QFETCH(QString, notice);
         QCOMPARE(m_answerer.Take(), QStringList{notice});

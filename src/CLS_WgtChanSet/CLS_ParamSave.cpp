@@ -13,6 +13,7 @@ bool CLS_ParamSave::Open(int _iIndex, int _iChNo)
     m_qJsonArrChInfo = CLS_Settings::Channels(OrbApplication::Instance()->ReadConfig());
     if (HoldsChannel(m_qJsonArrChInfo)) {
         m_qjsonRecord = m_qJsonArrChInfo.at(_iIndex).toObject();
+        m_qjsonTaken = m_qjsonRecord;
         return true;
     }
     LOG_EX(LOG_TRACE, "save refused: position %d no longer holds channel %d", _iIndex, _iChNo);
@@ -37,6 +38,17 @@ bool CLS_ParamSave::Commit()
     }
     Notify(QCoreApplication::translate("CLS_ParamSave", "保存失败，配置文件无法写入"));
     return false;
+}
+
+void CLS_ParamSave::Restore(const QStringList& _qstrlstKeys)
+{
+    for (const QString& qstrKey : _qstrlstKeys) {
+        if (m_qjsonTaken.contains(qstrKey)) {
+            m_qjsonRecord.insert(qstrKey, m_qjsonTaken.value(qstrKey));
+        } else {
+            m_qjsonRecord.remove(qstrKey);
+        }
+    }
 }
 
 bool CLS_ParamSave::HoldsChannel(const QJsonArray& _qJsonArrChInfo) const
