@@ -294,44 +294,6 @@ private slots:
         QCOMPARE(m_pPage->GetChannelChooser()->GetCurrentData().toJsonObject(), qjsonRecord);
     }
 
-    // Nothing the library refuses is stored; a size it cannot take is not even offered to it.
-    void videoSave_refused_data()
-    {
-        QTest::addColumn<QList<QSize>>("resolutions");
-        QTest::addColumn<QString>("added"); // a hand-edited entry of the resolution list
-        QTest::addColumn<QString>("notice");
-        QTest::addColumn<int>("calls");
-        QTest::newRow("camera without resolutions") << QList<QSize>() << ""
-                                                    << "保存失败：分辨率0*0" << 0;
-        QTest::newRow("size beyond the library") << QList<QSize>{{1280, 720}} << "9000*5000"
-                                                 << "保存失败：分辨率9000*5000" << 6;
-    }
-    void videoSave_refused()
-    {
-        QFETCH(QList<QSize>, resolutions);
-        QFETCH(QString, added);
-        QFETCH(int, calls);
-        m_cameras.m_vecCamera = {{{"Cam A", "camA", resolutions, {}}, {}}};
-        WriteConfig({});
-        StartPage();
-        m_pPage->GetChannelChooser()->setCurrentIndex(1);
-        CLS_WgtVideoParamSet* pVideo = Video();
-        pVideo->findChild<QSpinBox*>("spinBox_FrameRate")->setValue(25);
-        if (!added.isEmpty()) {
-            Box(pVideo, "comboBox_ResolutionRatio")->addItem(added);
-            Pick(Box(pVideo, "comboBox_ResolutionRatio"), added);
-        }
-        QJsonObject qjsonExpected = RecordOf(StoredChannels(), 4);
-        const int iFrom = camera_business_inspect_journal_size();
-        Save(pVideo);
-        QTEST(m_answerer.Take().join('|'), "notice");
-        QCOMPARE(LibraryCalls(iFrom).size(), calls);
-        if (calls > 0) {
-            qjsonExpected.insert("videoFrameRate", 25);
-        }
-        QCOMPARE(RecordOf(StoredChannels(), 4), qjsonExpected);
-    }
-
     void audioSave_oneInputPerChannel()
     {
         m_vecAudioInput = {{"Mic A", {44100, 48000}, {2}},
@@ -415,52 +377,77 @@ private slots:
         QVERIFY(!pSound->isChecked());
     }
 
+    // Nothing is stored that the library refused or that was checked and found wrong before.
     void save_refused_data()
     {
         QTest::addColumn<bool>("audio");
-        QTest::addColumn<bool>("unwritable");
+        QTest::addColumn<QString>("situation");
         QTest::addColumn<QString>("notice");
         for (bool blAudio : {false, true}) {
             const QString qstrPage = blAudio ? "audio: " : "video: ";
             QTest::newRow(qPrintable(qstrPage + "table changed under the page"))
-                << blAudio << false << "通道已变化，请重新选择通道";
+                << blAudio << "moved"
+                << "通道已变化，请重新选择通道";
             QTest::newRow(qPrintable(qstrPage + "settings file cannot be written"))
-                << blAudio << true << "保存失败，配置文件无法写入";
+                << blAudio << "unwritable"
+                << "保存失败，配置文件无法写入";
         }
+        QTest::newRow("video: camera without resolutions") << false << "noResolution"
+                                                           << "保存失败：分辨率0*0";
+        QTest::newRow("video: size beyond the library") << false << "tooLarge"
+                                                        << "保存失败：分辨率9000*5000";
     }
 
     void save_refused()
     {
         QFETCH(bool, audio);
-        QFETCH(bool, unwritable);
-        m_vecAudioInput = {{"Mic A", {44100}, {2}}, {"Mic B", {44100}, {2}}, {"Mic C", {44100}, {2}}};
+        QFETCH(QString, situation);
+        m_vecAudioInput = {{"Mic A", {44100}, {2}},
+                           {"Mic B", {44100}, {2}},
+                           {"Mic C", {44100}, {2}},
+                           {"Mic D", {44100}, {2}}};
         App()->SetScreenSource([] { return Screens(2); });
+        const bool blCamera = situation == "noResolution" || situation == "tooLarge";
+        m_cameras.m_vecCamera = {
+            {{"Cam A", "camA", situation == "noResolution" ? QList<QSize>() : QList<QSize>{{1280, 720}}, {}},
+             {}}};
         WriteConfig({});
         StartPage();
-        m_pPage->GetChannelChooser()->setCurrentIndex(1);
+        const int iChNo = blCamera ? 4 : 1;
+        m_pPage->GetChannelChooser()->setCurrentIndex(blCamera ? 2 : 1);
         QWidget* pPage = audio ? static_cast<QWidget*>(Audio()) : Video();
-        Pick(Box(Audio(), "comboBox_EquipmentAudio"), "Mic C");
-        if (!unwritable) {
+        Pick(Box(Audio(), "comboBox_EquipmentAudio"), "Mic D");
+        Video()->findChild<QSpinBox*>("spinBox_FrameRate")->setValue(25);
+        if (situation == "moved") {
             // A device change reordered the table: position 1 now holds channel 0.
             const QJsonArray qJsonArrChInfo = StoredChannels();
             QJsonObject qjsonConfig = App()->ReadConfig();
             qjsonConfig.insert("chInfo", QJsonArray{qJsonArrChInfo.at(1), qJsonArrChInfo.at(0)});
             QVERIFY(WriteJsonFile(qjsonConfig, App()->GetConfigPath()));
+        } else if (situation == "tooLarge") {
+            Box(Video(), "comboBox_ResolutionRatio")->addItem("9000*5000");
+            Pick(Box(Video(), "comboBox_ResolutionRatio"), "9000*5000");
         }
+        QJsonObject qjsonRecord = RecordOf(StoredChannels(), iChNo);
         const QString qstrFile = FileText();
         const QMap<int, QStringList> mapHeld = AudioHolders();
         const int iFrom = camera_business_inspect_journal_size();
-
         {
-            const auto pRefused = unwritable ? std::make_unique<WritesRefused>() : nullptr;
+            const auto pRefused = situation == "unwritable" ? std::make_unique<WritesRefused>() : nullptr;
             Save(pPage);
         }
 
-        QFETCH(QString, notice);
-        QCOMPARE(m_answerer.Take(), QStringList{notice});
-        QCOMPARE(LibraryCalls(iFrom), QStringList());
-        QCOMPARE(FileText(), qstrFile);
+        QTEST(m_answerer.Take().join('|'), "notice");
         QCOMPARE(AudioHolders(), mapHeld);
+        if (situation != "tooLarge") {
+            QCOMPARE(LibraryCalls(iFrom), QStringList());
+            QCOMPARE(FileText(), qstrFile);
+            return;
+        }
+        // What the library took is stored, the size it refused is not.
+        QCOMPARE(LibraryCalls(iFrom).size(), 6);
+        qjsonRecord.insert("videoFrameRate", 25);
+        QCOMPARE(RecordOf(StoredChannels(), iChNo), qjsonRecord);
     }
 
 private:
