@@ -4,6 +4,7 @@
 
 #include "CLS_WgtChanSet/CLS_WgtChanSet.h"
 #include "CameraBusinessView.h"
+#include "ModalSupport.h"
 #include "TestSupport.h"
 #include "common/PublicCommonFun.h"
 #include "device/CLS_ThreadCheckAddRemoveDev.h"
@@ -272,28 +273,4 @@ public:
 private:
     rlimit m_limitOld{};
     void (*m_pOldHandler)(int) = nullptr;
-};
-
-// Plays the user at every message box: notes its text and clicks its first button.
-class BoxAnswerer : public QObject
-{
-public:
-    BoxAnswerer()
-    {
-        m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto* pBox = qobject_cast<CLS_MessageBox*>(QApplication::activeModalWidget());
-            if (pBox != nullptr && pBox->isVisible()) {
-                m_qstrlstShown.append(pBox->findChild<QLabel*>("label_Show")->text());
-                pBox->findChild<QPushButton*>()->click();
-            }
-        });
-        m_timer.start();
-    }
-    // The texts shown since the last call.
-    QStringList Take() { return std::exchange(m_qstrlstShown, {}); }
-
-private:
-    QTimer m_timer;
-    QStringList m_qstrlstShown;
 };

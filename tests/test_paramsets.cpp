@@ -455,7 +455,7 @@ private:
     CLS_WgtAudioParamSet* Audio() const { return m_pPage->findChild<CLS_WgtAudioParamSet*>(); }
     void Save(QWidget* _pPage) { _pPage->findChild<QPushButton*>("pushButton_SaveParam")->click(); }
 
-    BoxAnswerer m_answerer;
+    CLS_BoxAnswerer m_answerer;
 };
 
 LUMACAST_TEST_MAIN(TestParamSets)

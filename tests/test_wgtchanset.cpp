@@ -267,7 +267,7 @@ private slots:
         }
         const QByteArray qbaFile = JsonToString(App()->ReadConfig()).toUtf8();
         const int iFrom = camera_business_inspect_journal_size();
-        BoxAnswerer answerer;
+        CLS_BoxAnswerer answerer;
         {
             const auto pRefused = situation == "unwritable" ? std::make_unique<WritesRefused>() : nullptr;
             QVERIFY(Invoke("SlotResetCurCh"));
