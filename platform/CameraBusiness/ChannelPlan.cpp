@@ -108,9 +108,9 @@ std::string LaunchLine(const STRUCT_ChannelPlan& _stPlan, const std::string& _st
         const int iTop = std::clamp(_stPlan.iDeskY, 0, g_iMaxCoordinate);
         const int iRight = iLeft + OrDefault(iCaptureWidth, iWidth) - 1;
         const int iBottom = iTop + OrDefault(iCaptureHeight, iHeight) - 1;
-        // Damage tracking costs more than it saves on a screen that changes; a still screen is
-        // found by comparing frames instead.
-        strLine = "ximagesrc name=src use-damage=false show-pointer=true startx=" + std::to_string(iLeft) +
+        // Our own capture, not ximagesrc, which grabs the X server for every frame (DesktopSource.h);
+        // it sends a still screen as one frame every 500 ms.
+        strLine = "lumadesktopsrc name=src show-pointer=true startx=" + std::to_string(iLeft) +
                   " starty=" + std::to_string(iTop) + " endx=" + std::to_string(iRight) +
                   " endy=" + std::to_string(iBottom) + " ! video/x-raw,framerate=" + strRate;
     } else {

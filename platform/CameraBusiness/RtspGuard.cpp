@@ -1,0 +1,223 @@
+#include "RtspGuard.h"
+
+#include "Log.h"
+
+#include <vector>
+
+namespace {
+
+const guint g_uiPauseMs = 250;
+const int64_t g_iRefusalLogUs = 10 * G_USEC_PER_SEC;
+// At most this many connections taken per wake-up, so that a flood cannot starve the clients.
+const int g_iAcceptsPerWake = 16;
+
+GSource* Attach(GSource* _pSource, GSourceFunc _pFunc, gpointer _pData, GMainContext* _pContext)
+{
+    g_source_set_callback(_pSource, _pFunc, _pData, nullptr);
+    g_source_attach(_pSource, _pContext);
+    return _pSource;
+}
+
+void Drop(GSource*& _pSource)
+{
+    if (_pSource != nullptr) {
+        g_source_destroy(_pSource);
+        g_source_unref(_pSource);
+        _pSource = nullptr;
+    }
+}
+
+bool HasSession(GstRTSPClient* _pClient)
+{
+    GList* pSessions = gst_rtsp_client_session_filter(_pClient, nullptr, nullptr);
+    const bool blAny = pSessions != nullptr;
+    g_list_free_full(pSessions, g_object_unref);
+    return blAny;
+}
+
+} // namespace
+
+CLS_RtspGuard::CLS_RtspGuard(GstRTSPServer* _pServer, GMainContext* _pContext)
+    : m_pServer(GST_RTSP_SERVER(g_object_ref(_pServer))), m_pContext(g_main_context_ref(_pContext))
+{
+    gst_rtsp_server_set_content_length_limit(m_pServer, g_uiBodyLimit);
+    m_ulConnected = g_signal_connect(m_pServer, "client-connected", G_CALLBACK(OnConnected), this);
+    m_pTicker = Attach(g_timeout_source_new(1000), OnTick, this, m_pContext);
+}
+
+CLS_RtspGuard::~CLS_RtspGuard()
+{
+    StopListening();
+    Drop(m_pTicker);
+    g_signal_handler_disconnect(m_pServer, m_ulConnected);
+    for (const auto& pair : m_mapClient) {
+        g_signal_handlers_disconnect_by_data(pair.first, this);
+        g_object_unref(pair.first);
+    }
+    g_object_unref(m_pServer);
+    g_main_context_unref(m_pContext);
+}
+
+void CLS_RtspGuard::Listen(GSocket* _pSocket)
+{
+    StopListening();
+    m_pSocket = G_SOCKET(g_object_ref(_pSocket));
+    g_socket_set_blocking(m_pSocket, FALSE);
+    m_pListener = g_socket_create_source(m_pSocket, G_IO_IN, nullptr);
+    Attach(m_pListener, G_SOURCE_FUNC(OnIncoming), this, m_pContext);
+}
+
+void CLS_RtspGuard::StopListening()
+{
+    Drop(m_pListener);
+    Drop(m_pResume);
+    g_clear_object(&m_pSocket);
+}
+
+gboolean CLS_RtspGuard::OnIncoming(GSocket*, GIOCondition, gpointer _pThis)
+{
+    auto* pThis = static_cast<CLS_RtspGuard*>(_pThis);
+    for (int i = 0; i < g_iAcceptsPerWake; ++i) {
+        if (!pThis->Accept()) {
+            break;
+        }
+    }
+    return pThis->m_pListener != nullptr ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+}
+
+// One connection taken; false when there is none now, or accepting failed (then paused).
+bool CLS_RtspGuard::Accept()
+{
+    GError* pError = nullptr;
+    GSocket* pClient = g_socket_accept(m_pSocket, nullptr, &pError);
+    if (pClient == nullptr) {
+        if (!g_error_matches(pError, G_IO_ERROR, G_IO_ERROR_WOULD_BLOCK)) {
+            LOG_EX(LOG_FAIL, "CameraBusiness cannot accept a connection (%s): accepting again in %u ms",
+                   pError != nullptr ? pError->message : "unknown error", g_uiPauseMs);
+            Pause();
+        }
+        g_clear_error(&pError);
+        return false;
+    }
+    GSocketAddress* pAddress = g_socket_get_remote_address(pClient, nullptr);
+    gchar* pcAddress = nullptr;
+    int iPort = 0;
+    if (pAddress != nullptr && G_IS_INET_SOCKET_ADDRESS(pAddress)) {
+        pcAddress =
+            g_inet_address_to_string(g_inet_socket_address_get_address(G_INET_SOCKET_ADDRESS(pAddress)));
+        iPort = g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(pAddress));
+    }
+    g_clear_object(&pAddress);
+    const std::string strAddress = pcAddress != nullptr ? pcAddress : "";
+    if (pcAddress == nullptr || !Admits(strAddress)) {
+        const int64_t iNow = g_get_monotonic_time();
+        if (iNow - m_iLastRefusalLogUs > g_iRefusalLogUs) {
+            m_iLastRefusalLogUs = iNow;
+            LOG_EX(LOG_FAIL,
+                   "CameraBusiness refused a connection from %s: %zu open, at most %d, %d per address",
+                   strAddress.c_str(), m_mapClient.size(), g_iMaxClients, g_iMaxPerAddress);
+        }
+        g_socket_close(pClient, nullptr);
+        g_object_unref(pClient);
+    } else {
+        // Takes the socket; the server then reports the client (OnConnected).
+        gst_rtsp_server_transfer_connection(m_pServer, pClient, pcAddress, iPort, nullptr);
+    }
+    g_free(pcAddress);
+    return true;
+}
+
+bool CLS_RtspGuard::Admits(const std::string& _strAddress) const
+{
+    if (int(m_mapClient.size()) >= g_iMaxClients) {
+        return false;
+    }
+    int iFromAddress = 0;
+    for (const auto& pair : m_mapClient) {
+        iFromAddress += pair.second.strAddress == _strAddress ? 1 : 0;
+    }
+    return iFromAddress < g_iMaxPerAddress;
+}
+
+void CLS_RtspGuard::Pause()
+{
+    Drop(m_pListener);
+    if (m_pResume == nullptr) {
+        m_pResume = Attach(g_timeout_source_new(g_uiPauseMs), OnResume, this, m_pContext);
+    }
+}
+
+gboolean CLS_RtspGuard::OnResume(gpointer _pThis)
+{
+    auto* pThis = static_cast<CLS_RtspGuard*>(_pThis);
+    g_source_unref(pThis->m_pResume);
+    pThis->m_pResume = nullptr;
+    if (pThis->m_pSocket != nullptr) {
+        pThis->m_pListener = g_socket_create_source(pThis->m_pSocket, G_IO_IN, nullptr);
+        Attach(pThis->m_pListener, G_SOURCE_FUNC(OnIncoming), pThis, pThis->m_pContext);
+    }
+    return G_SOURCE_REMOVE;
+}
+
+void CLS_RtspGuard::OnConnected(GstRTSPServer*, GstRTSPClient* _pClient, gpointer _pThis)
+{
+    auto* pThis = static_cast<CLS_RtspGuard*>(_pThis);
+    GstRTSPConnection* pConnection = gst_rtsp_client_get_connection(_pClient);
+    const gchar* pcAddress = pConnection != nullptr ? gst_rtsp_connection_get_ip(pConnection) : nullptr;
+    STRUCT_Client stClient;
+    stClient.strAddress = pcAddress != nullptr ? pcAddress : "";
+    stClient.iLastUs = g_get_monotonic_time();
+    pThis->m_mapClient[GST_RTSP_CLIENT(g_object_ref(_pClient))] = stClient;
+    g_signal_connect(_pClient, "closed", G_CALLBACK(OnClosed), pThis);
+}
+
+void CLS_RtspGuard::OnClosed(GstRTSPClient* _pClient, gpointer _pThis)
+{
+    static_cast<CLS_RtspGuard*>(_pThis)->Forget(_pClient);
+}
+
+void CLS_RtspGuard::Forget(GstRTSPClient* _pClient)
+{
+    const auto it = m_mapClient.find(_pClient);
+    if (it != m_mapClient.end()) {
+        g_signal_handlers_disconnect_by_data(_pClient, this);
+        m_mapClient.erase(it);
+        g_object_unref(_pClient);
+    }
+}
+
+void CLS_RtspGuard::RequestSeen(GstRTSPClient* _pClient)
+{
+    const auto it = m_mapClient.find(_pClient);
+    if (it != m_mapClient.end()) {
+        it->second.iLastUs = g_get_monotonic_time();
+        it->second.blRequested = true;
+    }
+}
+
+gboolean CLS_RtspGuard::OnTick(gpointer _pThis)
+{
+    static_cast<CLS_RtspGuard*>(_pThis)->Tick();
+    return G_SOURCE_CONTINUE;
+}
+
+void CLS_RtspGuard::Tick()
+{
+    GstRTSPSessionPool* pPool = gst_rtsp_server_get_session_pool(m_pServer);
+    gst_rtsp_session_pool_cleanup(pPool);
+    g_object_unref(pPool);
+    const int64_t iNow = g_get_monotonic_time();
+    std::vector<GstRTSPClient*> vecIdle;
+    for (const auto& pair : m_mapClient) {
+        const int64_t iAllowedUs = int64_t(pair.second.blRequested ? g_iIdleMs : g_iFirstRequestMs) * 1000;
+        if (iNow - pair.second.iLastUs > iAllowedUs && !HasSession(pair.first)) {
+            vecIdle.push_back(GST_RTSP_CLIENT(g_object_ref(pair.first)));
+        }
+    }
+    for (GstRTSPClient* pClient : vecIdle) {
+        gst_rtsp_client_close(pClient);
+        // Closed or not, it no longer counts against the limits.
+        Forget(pClient);
+        g_object_unref(pClient);
+    }
+}
