@@ -140,6 +140,10 @@ void SendUnauthorized(GstRTSPAuth* _pAuth, GstRTSPContext* _pContext)
 gboolean Check(GstRTSPAuth* _pAuth, GstRTSPContext* _pContext, const gchar* _pcCheck)
 {
     if (std::strcmp(_pcCheck, GST_RTSP_AUTH_CHECK_URL) == 0) {
+        // A whole request came, answered or not: the connection is not idle.
+        if (Extra(_pAuth).requestSeen) {
+            Extra(_pAuth).requestSeen(_pContext->client);
+        }
         if (_pContext->method != GST_RTSP_OPTIONS) {
             if (_pContext->token == nullptr) {
                 Authenticate(_pAuth, _pContext);
@@ -148,9 +152,6 @@ gboolean Check(GstRTSPAuth* _pAuth, GstRTSPContext* _pContext, const gchar* _pcC
                 SendUnauthorized(_pAuth, _pContext);
                 return FALSE;
             }
-        }
-        if (Extra(_pAuth).requestSeen) {
-            Extra(_pAuth).requestSeen(_pContext->client);
         }
     }
     return GST_RTSP_AUTH_CLASS(server_auth_parent_class)->check(_pAuth, _pContext, _pcCheck);

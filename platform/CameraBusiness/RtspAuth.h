@@ -5,7 +5,7 @@
 //   answer from the header's uri alone, so a header made for another path was accepted.
 // - An address that fails CLS_AuthFailures::g_iFree times in a row is refused unheard for a while,
 //   1 s doubled per further failure up to 60 s, then heard again.
-// - Every authenticated request is reported to the guard (a client that completes requests is alive).
+// - Every whole request is reported to the guard (a client that completes requests is alive).
 #pragma once
 
 #include <gst/rtsp-server/rtsp-server.h>

@@ -2,6 +2,8 @@
 
 #include "Log.h"
 
+#include <malloc.h>
+
 #include <vector>
 
 namespace {
@@ -41,6 +43,8 @@ CLS_RtspGuard::CLS_RtspGuard(GstRTSPServer* _pServer, GMainContext* _pContext)
     : m_pServer(GST_RTSP_SERVER(g_object_ref(_pServer))), m_pContext(g_main_context_ref(_pContext))
 {
     gst_rtsp_server_set_content_length_limit(m_pServer, g_uiBodyLimit);
+    // Room for a burst of clients (20 viewers starting at once) in the kernel's queue.
+    gst_rtsp_server_set_backlog(m_pServer, 64);
     m_ulConnected = g_signal_connect(m_pServer, "client-connected", G_CALLBACK(OnConnected), this);
     m_pTicker = Attach(g_timeout_source_new(1000), OnTick, this, m_pContext);
 }
@@ -92,8 +96,10 @@ bool CLS_RtspGuard::Accept()
     GSocket* pClient = g_socket_accept(m_pSocket, nullptr, &pError);
     if (pClient == nullptr) {
         if (!g_error_matches(pError, G_IO_ERROR, G_IO_ERROR_WOULD_BLOCK)) {
-            LOG_EX(LOG_FAIL, "CameraBusiness cannot accept a connection (%s): accepting again in %u ms",
-                   pError != nullptr ? pError->message : "unknown error", g_uiPauseMs);
+            if (LogDue()) {
+                LOG_EX(LOG_FAIL, "CameraBusiness cannot accept a connection (%s): accepting again in %u ms",
+                       pError != nullptr ? pError->message : "unknown error", g_uiPauseMs);
+            }
             Pause();
         }
         g_clear_error(&pError);
@@ -110,9 +116,7 @@ bool CLS_RtspGuard::Accept()
     g_clear_object(&pAddress);
     const std::string strAddress = pcAddress != nullptr ? pcAddress : "";
     if (pcAddress == nullptr || !Admits(strAddress)) {
-        const int64_t iNow = g_get_monotonic_time();
-        if (iNow - m_iLastRefusalLogUs > g_iRefusalLogUs) {
-            m_iLastRefusalLogUs = iNow;
+        if (LogDue()) {
             LOG_EX(LOG_FAIL,
                    "CameraBusiness refused a connection from %s: %zu open, at most %d, %d per address",
                    strAddress.c_str(), m_mapClient.size(), g_iMaxClients, g_iMaxPerAddress);
@@ -124,6 +128,17 @@ bool CLS_RtspGuard::Accept()
         gst_rtsp_server_transfer_connection(m_pServer, pClient, pcAddress, iPort, nullptr);
     }
     g_free(pcAddress);
+    return true;
+}
+
+// One line per 10 s at most for refusals and failed accepts: a flood must not fill the log.
+bool CLS_RtspGuard::LogDue()
+{
+    const int64_t iNow = g_get_monotonic_time();
+    if (iNow - m_iLastLogUs < g_iRefusalLogUs) {
+        return false;
+    }
+    m_iLastLogUs = iNow;
     return true;
 }
 
@@ -183,6 +198,7 @@ void CLS_RtspGuard::Forget(GstRTSPClient* _pClient)
         g_signal_handlers_disconnect_by_data(_pClient, this);
         m_mapClient.erase(it);
         g_object_unref(_pClient);
+        m_blTrimDue = true;
     }
 }
 
@@ -206,6 +222,10 @@ void CLS_RtspGuard::Tick()
     GstRTSPSessionPool* pPool = gst_rtsp_server_get_session_pool(m_pServer);
     gst_rtsp_session_pool_cleanup(pPool);
     g_object_unref(pPool);
+    if (++m_iTicks % 5 == 0 && m_blTrimDue) {
+        m_blTrimDue = false;
+        malloc_trim(0);
+    }
     const int64_t iNow = g_get_monotonic_time();
     std::vector<GstRTSPClient*> vecIdle;
     for (const auto& pair : m_mapClient) {

@@ -8,7 +8,8 @@
 // - request bodies over g_uiBodyLimit bytes are refused before they are read (before
 //   authentication): the server needs none;
 // - the session pool is cleaned every second, so that sessions of vanished clients expire and
-//   their pipelines stop.
+//   their pipelines stop; a few seconds after clients have gone, the heap's free pages go back to
+//   the system (a pipeline's frames are many megabytes, freed in the middle of the heap).
 #pragma once
 
 #include "RtspAuth.h"
@@ -56,6 +57,7 @@ private:
     static void OnClosed(GstRTSPClient* _pClient, gpointer _pThis);
     bool Accept();
     bool Admits(const std::string& _strAddress) const;
+    bool LogDue();
     void Pause();
     void Tick();
     void Forget(GstRTSPClient* _pClient);
@@ -67,7 +69,9 @@ private:
     GSource* m_pResume = nullptr;
     GSource* m_pTicker = nullptr;
     gulong m_ulConnected = 0;
-    int64_t m_iLastRefusalLogUs = 0;
+    int64_t m_iLastLogUs = INT64_MIN / 2;
+    bool m_blTrimDue = false;
+    int m_iTicks = 0;
     std::map<GstRTSPClient*, STRUCT_Client> m_mapClient;
     std::shared_ptr<CLS_AuthFailures> m_pFailures = std::make_shared<CLS_AuthFailures>();
 };
