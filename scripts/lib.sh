@@ -8,7 +8,7 @@ LUMACAST_PACKAGES=(
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libgstrtspserver-1.0-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-plugins-bad
     gstreamer1.0-libav trayer
-    xvfb xauth fonts-wqy-microhei
+    xvfb xauth fonts-wqy-microhei python3
 )
 
 # Installs the Debian packages of LUMACAST_PACKAGES (and any given) that are not installed yet.

@@ -3,6 +3,8 @@
 #include "Log.h"
 
 #include <malloc.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <vector>
 
@@ -12,6 +14,10 @@ const guint g_uiPauseMs = 250;
 const int64_t g_iRefusalLogUs = 10 * G_USEC_PER_SEC;
 // At most this many connections taken per wake-up, so that a flood cannot starve the clients.
 const int g_iAcceptsPerWake = 16;
+const int g_iReceiveBuffer = 64 * 1024;
+const int g_iWatchMs = 500;
+// The tick comes every second: this long without one, the server thread is held.
+const int g_iStalledMs = 2500;
 
 GSource* Attach(GSource* _pSource, GSourceFunc _pFunc, gpointer _pData, GMainContext* _pContext)
 {
@@ -27,6 +33,23 @@ void Drop(GSource*& _pSource)
         g_source_unref(_pSource);
         _pSource = nullptr;
     }
+}
+
+// The remote port of socket _iFd, 0 when it is none (any more).
+int PeerPort(int _iFd)
+{
+    sockaddr_storage stAddress{};
+    socklen_t uiSize = sizeof(stAddress);
+    if (_iFd < 0 || getpeername(_iFd, reinterpret_cast<sockaddr*>(&stAddress), &uiSize) != 0) {
+        return 0;
+    }
+    if (stAddress.ss_family == AF_INET) {
+        return ntohs(reinterpret_cast<sockaddr_in*>(&stAddress)->sin_port);
+    }
+    if (stAddress.ss_family == AF_INET6) {
+        return ntohs(reinterpret_cast<sockaddr_in6*>(&stAddress)->sin6_port);
+    }
+    return 0;
 }
 
 bool HasSession(GstRTSPClient* _pClient)
@@ -47,10 +70,17 @@ CLS_RtspGuard::CLS_RtspGuard(GstRTSPServer* _pServer, GMainContext* _pContext)
     gst_rtsp_server_set_backlog(m_pServer, 64);
     m_ulConnected = g_signal_connect(m_pServer, "client-connected", G_CALLBACK(OnConnected), this);
     m_pTicker = Attach(g_timeout_source_new(1000), OnTick, this, m_pContext);
+    m_threadWatch = std::thread([this] { Watch(); });
 }
 
 CLS_RtspGuard::~CLS_RtspGuard()
 {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_blStop = true;
+    }
+    m_condStop.notify_all();
+    m_threadWatch.join();
     StopListening();
     Drop(m_pTicker);
     g_signal_handler_disconnect(m_pServer, m_ulConnected);
@@ -124,6 +154,9 @@ bool CLS_RtspGuard::Accept()
         g_socket_close(pClient, nullptr);
         g_object_unref(pClient);
     } else {
+        // gst-rtsp-server reads a request's head one byte per call: what a client may have queued
+        // unread is bounded, so that a flood of header lines costs the server little after it ends.
+        g_socket_set_option(pClient, SOL_SOCKET, SO_RCVBUF, g_iReceiveBuffer, nullptr);
         // Takes the socket; the server then reports the client (OnConnected).
         gst_rtsp_server_transfer_connection(m_pServer, pClient, pcAddress, iPort, nullptr);
     }
@@ -181,7 +214,13 @@ void CLS_RtspGuard::OnConnected(GstRTSPServer*, GstRTSPClient* _pClient, gpointe
     const gchar* pcAddress = pConnection != nullptr ? gst_rtsp_connection_get_ip(pConnection) : nullptr;
     STRUCT_Client stClient;
     stClient.strAddress = pcAddress != nullptr ? pcAddress : "";
+    if (GSocket* pSocket =
+            pConnection != nullptr ? gst_rtsp_connection_get_read_socket(pConnection) : nullptr) {
+        stClient.iFd = g_socket_get_fd(pSocket);
+        stClient.iPort = PeerPort(stClient.iFd);
+    }
     stClient.iLastUs = g_get_monotonic_time();
+    std::lock_guard<std::mutex> lock(pThis->m_mutex);
     pThis->m_mapClient[GST_RTSP_CLIENT(g_object_ref(_pClient))] = stClient;
     g_signal_connect(_pClient, "closed", G_CALLBACK(OnClosed), pThis);
 }
@@ -193,6 +232,7 @@ void CLS_RtspGuard::OnClosed(GstRTSPClient* _pClient, gpointer _pThis)
 
 void CLS_RtspGuard::Forget(GstRTSPClient* _pClient)
 {
+    std::lock_guard<std::mutex> lock(m_mutex);
     const auto it = m_mapClient.find(_pClient);
     if (it != m_mapClient.end()) {
         g_signal_handlers_disconnect_by_data(_pClient, this);
@@ -204,6 +244,7 @@ void CLS_RtspGuard::Forget(GstRTSPClient* _pClient)
 
 void CLS_RtspGuard::RequestSeen(GstRTSPClient* _pClient)
 {
+    std::lock_guard<std::mutex> lock(m_mutex);
     const auto it = m_mapClient.find(_pClient);
     if (it != m_mapClient.end()) {
         it->second.iLastUs = g_get_monotonic_time();
@@ -227,11 +268,17 @@ void CLS_RtspGuard::Tick()
         malloc_trim(0);
     }
     const int64_t iNow = g_get_monotonic_time();
+    m_iTickUs = iNow;
     std::vector<GstRTSPClient*> vecIdle;
-    for (const auto& pair : m_mapClient) {
-        const int64_t iAllowedUs = int64_t(pair.second.blRequested ? g_iIdleMs : g_iFirstRequestMs) * 1000;
-        if (iNow - pair.second.iLastUs > iAllowedUs && !HasSession(pair.first)) {
-            vecIdle.push_back(GST_RTSP_CLIENT(g_object_ref(pair.first)));
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (auto& pair : m_mapClient) {
+            const int64_t iAllowedUs =
+                int64_t(pair.second.blRequested ? g_iIdleMs : g_iFirstRequestMs) * 1000;
+            pair.second.blSession = HasSession(pair.first);
+            if (iNow - pair.second.iLastUs > iAllowedUs && !pair.second.blSession) {
+                vecIdle.push_back(GST_RTSP_CLIENT(g_object_ref(pair.first)));
+            }
         }
     }
     for (GstRTSPClient* pClient : vecIdle) {
@@ -239,5 +286,32 @@ void CLS_RtspGuard::Tick()
         // Closed or not, it no longer counts against the limits.
         Forget(pClient);
         g_object_unref(pClient);
+    }
+}
+
+// On a thread of its own: when the server's tick has stopped (a client holds the server thread with
+// an endless request head), the sockets of clients with no session and no request in the last
+// second are shut, which ends that reading. The port check keeps a descriptor number that was
+// closed and reused meanwhile from being touched.
+void CLS_RtspGuard::Watch()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (!m_condStop.wait_for(lock, std::chrono::milliseconds(g_iWatchMs), [this] { return m_blStop; })) {
+        const int64_t iNow = g_get_monotonic_time();
+        if (iNow - m_iTickUs < int64_t(g_iStalledMs) * 1000) {
+            continue;
+        }
+        for (auto& pair : m_mapClient) {
+            STRUCT_Client& stClient = pair.second;
+            if (!stClient.blSession && stClient.iFd >= 0 && iNow - stClient.iLastUs > G_USEC_PER_SEC &&
+                stClient.iPort != 0 && PeerPort(stClient.iFd) == stClient.iPort) {
+                shutdown(stClient.iFd, SHUT_RDWR);
+                stClient.iFd = -1;
+                if (LogDue()) {
+                    LOG_EX(LOG_FAIL, "CameraBusiness server thread held for %lld ms: connection from %s shut",
+                           static_cast<long long>((iNow - m_iTickUs) / 1000), stClient.strAddress.c_str());
+                }
+            }
+        }
     }
 }

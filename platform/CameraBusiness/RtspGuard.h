@@ -7,6 +7,10 @@
 //   completes none for g_iIdleMs, is closed;
 // - request bodies over g_uiBodyLimit bytes are refused before they are read (before
 //   authentication): the server needs none;
+// - gst-rtsp-server reads a request's head one byte per call until the head is whole, on the one
+//   server thread: a client that streams header lines holds that thread. A watchdog thread sees
+//   the server's tick stop and shuts the sockets of clients with no session and no recent request,
+//   so the thread comes back within a few seconds;
 // - the session pool is cleaned every second, so that sessions of vanished clients expire and
 //   their pipelines stop; a few seconds after clients have gone, the heap's free pages go back to
 //   the system (a pipeline's frames are many megabytes, freed in the middle of the heap).
@@ -16,10 +20,14 @@
 
 #include <gst/rtsp-server/rtsp-server.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 class CLS_RtspGuard
 {
@@ -46,8 +54,11 @@ private:
     struct STRUCT_Client
     {
         std::string strAddress;
+        int iPort = 0;
+        int iFd = -1;
         int64_t iLastUs = 0; // connected, or the last request completed
         bool blRequested = false;
+        bool blSession = false;
     };
 
     static gboolean OnIncoming(GSocket* _pSocket, GIOCondition, gpointer _pThis);
@@ -61,6 +72,7 @@ private:
     void Pause();
     void Tick();
     void Forget(GstRTSPClient* _pClient);
+    void Watch();
 
     GstRTSPServer* m_pServer;
     GMainContext* m_pContext;
@@ -69,9 +81,14 @@ private:
     GSource* m_pResume = nullptr;
     GSource* m_pTicker = nullptr;
     gulong m_ulConnected = 0;
-    int64_t m_iLastLogUs = INT64_MIN / 2;
+    std::atomic<int64_t> m_iLastLogUs{INT64_MIN / 2};
     bool m_blTrimDue = false;
     int m_iTicks = 0;
+    std::mutex m_mutex; // guards m_mapClient, which the watchdog reads
     std::map<GstRTSPClient*, STRUCT_Client> m_mapClient;
+    std::atomic<int64_t> m_iTickUs{g_get_monotonic_time()};
+    std::condition_variable m_condStop;
+    bool m_blStop = false; // under m_mutex
+    std::thread m_threadWatch;
     std::shared_ptr<CLS_AuthFailures> m_pFailures = std::make_shared<CLS_AuthFailures>();
 };
