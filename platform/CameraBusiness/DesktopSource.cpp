@@ -14,9 +14,6 @@
 
 namespace {
 
-// A screen that does not change is sent as one frame every so often, not at the full rate: the
-// encoder then costs next to nothing, and a client that joins still gets a picture soon.
-const GstClockTime g_uiStillRepeat = 500 * GST_MSECOND;
 const int g_iMaxSide = 32767;
 
 struct STRUCT_DesktopSrc
@@ -35,8 +32,6 @@ struct STRUCT_DesktopSrc
     xcb_shm_seg_t uiSegment;
     guint8* pShared;
     guint64 uiLastFrame;
-    GstBuffer* pLast;
-    GstClockTime uiLastPassed;
     GMutex mutexClock; // guards pClockId: unlock() comes from another thread
     GstClockID pClockId;
     bool blFlushing;
@@ -253,7 +248,6 @@ gboolean Start(GstBaseSrc* _pSrc)
     pSelf->blXFixes = pFixes != nullptr;
     free(pFixes);
     pSelf->uiLastFrame = G_MAXUINT64;
-    pSelf->uiLastPassed = GST_CLOCK_TIME_NONE;
     pSelf->blFlushing = false;
     return TRUE;
 }
@@ -261,7 +255,6 @@ gboolean Start(GstBaseSrc* _pSrc)
 gboolean Stop(GstBaseSrc* _pSrc)
 {
     STRUCT_DesktopSrc* pSelf = DESKTOP_SRC(_pSrc);
-    gst_clear_buffer(&pSelf->pLast);
     if (pSelf->pConnection != nullptr) {
         DetachShared(pSelf);
         xcb_disconnect(pSelf->pConnection);
@@ -426,23 +419,6 @@ bool Capture(STRUCT_DesktopSrc* _pSelf, guint8* _pFrame)
     return true;
 }
 
-bool SameContent(GstBuffer* _pFirst, GstBuffer* _pSecond)
-{
-    GstMapInfo mapFirst;
-    GstMapInfo mapSecond;
-    if (gst_buffer_get_size(_pFirst) != gst_buffer_get_size(_pSecond) ||
-        !gst_buffer_map(_pFirst, &mapFirst, GST_MAP_READ)) {
-        return false;
-    }
-    bool blSame = false;
-    if (gst_buffer_map(_pSecond, &mapSecond, GST_MAP_READ)) {
-        blSame = std::memcmp(mapFirst.data, mapSecond.data, mapFirst.size) == 0;
-        gst_buffer_unmap(_pSecond, &mapSecond);
-    }
-    gst_buffer_unmap(_pFirst, &mapFirst);
-    return blSame;
-}
-
 GstFlowReturn Create(GstPushSrc* _pSrc, GstBuffer** _ppBuffer)
 {
     STRUCT_DesktopSrc* pSelf = DESKTOP_SRC(_pSrc);
@@ -451,36 +427,25 @@ GstFlowReturn Create(GstPushSrc* _pSrc, GstBuffer** _ppBuffer)
     }
     const GstClockTime uiDuration =
         gst_util_uint64_scale(GST_SECOND, guint64(pSelf->iRateD), guint64(pSelf->iRateN));
-    for (;;) {
-        const GstClockTime uiPts = WaitForFrame(pSelf);
-        if (!GST_CLOCK_TIME_IS_VALID(uiPts)) {
-            return GST_FLOW_FLUSHING;
-        }
-        GstBuffer* pBuffer =
-            gst_buffer_new_allocate(nullptr, size_t(pSelf->iWidth) * size_t(pSelf->iHeight) * 4, nullptr);
-        GstMapInfo map;
-        gst_buffer_map(pBuffer, &map, GST_MAP_WRITE);
-        const bool blRead = Capture(pSelf, map.data);
-        gst_buffer_unmap(pBuffer, &map);
-        if (!blRead) {
-            gst_buffer_unref(pBuffer);
-            GST_ELEMENT_ERROR(pSelf, RESOURCE, READ, ("the X display %s went away", pSelf->pcDisplay),
-                              (nullptr));
-            return GST_FLOW_ERROR;
-        }
-        // An unchanged screen: one frame every g_uiStillRepeat.
-        if (pSelf->pLast != nullptr && GST_CLOCK_TIME_IS_VALID(pSelf->uiLastPassed) &&
-            uiPts < pSelf->uiLastPassed + g_uiStillRepeat && SameContent(pSelf->pLast, pBuffer)) {
-            gst_buffer_unref(pBuffer);
-            continue;
-        }
-        gst_buffer_replace(&pSelf->pLast, pBuffer);
-        pSelf->uiLastPassed = uiPts;
-        GST_BUFFER_PTS(pBuffer) = uiPts;
-        GST_BUFFER_DURATION(pBuffer) = uiDuration;
-        *_ppBuffer = pBuffer;
-        return GST_FLOW_OK;
+    const GstClockTime uiPts = WaitForFrame(pSelf);
+    if (!GST_CLOCK_TIME_IS_VALID(uiPts)) {
+        return GST_FLOW_FLUSHING;
     }
+    GstBuffer* pBuffer =
+        gst_buffer_new_allocate(nullptr, size_t(pSelf->iWidth) * size_t(pSelf->iHeight) * 4, nullptr);
+    GstMapInfo map;
+    gst_buffer_map(pBuffer, &map, GST_MAP_WRITE);
+    const bool blRead = Capture(pSelf, map.data);
+    gst_buffer_unmap(pBuffer, &map);
+    if (!blRead) {
+        gst_buffer_unref(pBuffer);
+        GST_ELEMENT_ERROR(pSelf, RESOURCE, READ, ("the X display %s went away", pSelf->pcDisplay), (nullptr));
+        return GST_FLOW_ERROR;
+    }
+    GST_BUFFER_PTS(pBuffer) = uiPts;
+    GST_BUFFER_DURATION(pBuffer) = uiDuration;
+    *_ppBuffer = pBuffer;
+    return GST_FLOW_OK;
 }
 
 void SetProperty(GObject* _pObject, guint _uiId, const GValue* _pValue, GParamSpec* _pSpec)

@@ -8,8 +8,9 @@
 // grabbed server never sends: a second ximagesrc opening its display (a DESCRIBE, a new channel)
 // while the first captures froze the whole X server. This one talks XCB: no server grab, no
 // process-wide lock, errors returned per request instead of a process-wide error handler. Frames
-// are copied out of one shared-memory segment per source, removed as soon as it is attached, so
-// nothing outlives the source.
+// are copied out of one shared-memory segment per source, removed as soon as it is attached, into
+// buffers of ordinary memory: a buffer held after the source stops (the still-frame filter keeps
+// the last one) no longer keeps a segment attached.
 #pragma once
 
 // Registers the element with GStreamer (once; after gst_init). False when it cannot be.
