@@ -149,7 +149,7 @@ bool CLS_RtspGuard::Accept()
         if (LogDue()) {
             LOG_EX(LOG_FAIL,
                    "CameraBusiness refused a connection from %s: %zu open, at most %d, %d per address",
-                   strAddress.c_str(), m_mapClient.size(), g_iMaxClients, g_iMaxPerAddress);
+                   strAddress.c_str(), ClientCount(), g_iMaxClients, g_iMaxPerAddress);
         }
         g_socket_close(pClient, nullptr);
         g_object_unref(pClient);
@@ -164,6 +164,12 @@ bool CLS_RtspGuard::Accept()
     return true;
 }
 
+size_t CLS_RtspGuard::ClientCount()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_mapClient.size();
+}
+
 // One line per 10 s at most for refusals and failed accepts: a flood must not fill the log.
 bool CLS_RtspGuard::LogDue()
 {
@@ -175,16 +181,38 @@ bool CLS_RtspGuard::LogDue()
     return true;
 }
 
-bool CLS_RtspGuard::Admits(const std::string& _strAddress) const
+// Within the limit per address; when all places are taken, the oldest connection that has completed
+// no request and holds no session gives its place up, so that a flood of idle connections cannot
+// keep a real client out.
+bool CLS_RtspGuard::Admits(const std::string& _strAddress)
 {
-    if (int(m_mapClient.size()) >= g_iMaxClients) {
-        return false;
-    }
+    GstRTSPClient* pOldestIdle = nullptr;
+    int64_t iOldestUs = INT64_MAX;
     int iFromAddress = 0;
-    for (const auto& pair : m_mapClient) {
-        iFromAddress += pair.second.strAddress == _strAddress ? 1 : 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (const auto& pair : m_mapClient) {
+            iFromAddress += pair.second.strAddress == _strAddress ? 1 : 0;
+            if (!pair.second.blRequested && !pair.second.blSession && pair.second.iLastUs < iOldestUs) {
+                pOldestIdle = pair.first;
+                iOldestUs = pair.second.iLastUs;
+            }
+        }
+        if (iFromAddress >= g_iMaxPerAddress) {
+            return false;
+        }
+        if (int(m_mapClient.size()) < g_iMaxClients) {
+            return true;
+        }
+        if (pOldestIdle == nullptr) {
+            return false;
+        }
+        g_object_ref(pOldestIdle);
     }
-    return iFromAddress < g_iMaxPerAddress;
+    gst_rtsp_client_close(pOldestIdle);
+    Forget(pOldestIdle);
+    g_object_unref(pOldestIdle);
+    return true;
 }
 
 void CLS_RtspGuard::Pause()

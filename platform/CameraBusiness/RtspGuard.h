@@ -1,6 +1,7 @@
 // What keeps one RTSP server usable under hostile and heavy clients, on the server's own thread:
 // - connections are accepted here, not by gst_rtsp_server_io_func: at most g_iMaxClients in all and
-//   g_iMaxPerAddress from one address (more are closed at once), and a failed accept (out of
+//   g_iMaxPerAddress from one address (more are closed at once; with all places taken, the oldest
+//   connection that has completed no request gives its place up), and a failed accept (out of
 //   descriptors) pauses accepting for a moment instead of spinning on a listener that stays
 //   readable;
 // - a connection that completes no request within g_iFirstRequestMs, or holds no session and
@@ -67,7 +68,8 @@ private:
     static void OnConnected(GstRTSPServer*, GstRTSPClient* _pClient, gpointer _pThis);
     static void OnClosed(GstRTSPClient* _pClient, gpointer _pThis);
     bool Accept();
-    bool Admits(const std::string& _strAddress) const;
+    bool Admits(const std::string& _strAddress);
+    size_t ClientCount();
     bool LogDue();
     void Pause();
     void Tick();
