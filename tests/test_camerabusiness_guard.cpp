@@ -240,7 +240,9 @@ void TestCameraBusinessGuard::testTwoDesktops_describeChurnAndFastChanges_displa
 }
 
 // Fault 2. Sessions of a desktop channel, one after the other: no shared-memory segment stays
-// mapped, and memory after 24 more sessions is within 16 MB of where it was after the first.
+// mapped, and after five sessions to settle, twenty more cost on average less than a quarter of one
+// frame each (the fault kept a whole frame per session; the test's own clients count too, so the
+// strict figure is the hostile-client script's, measured outside).
 void TestCameraBusinessGuard::testDesktopSessions_leaveNoSegmentNorMemory()
 {
     if (qEnvironmentVariableIsEmpty("DISPLAY") || !DisplayAnswers()) {
@@ -249,21 +251,26 @@ void TestCameraBusinessGuard::testDesktopSessions_leaveNoSegmentNorMemory()
     StartLibrary();
     STRUCT_ChanInfo stDesk = Channel(0, 0, 0, 1280, 720);
     QCOMPARE(camera_business_add_chan_info(&stDesk), 1);
-    qint64 iFirstKiB = 0;
+    const qint64 iFrameKiB = 1280 * 720 * 4 / 1024;
+    qint64 iSettledKiB = 0;
     for (int i = 0; i < 25; ++i) {
         {
             CLS_Viewer viewer(0, "admin", "secret");
-            QVERIFY(viewer.Plays());
+            QVERIFY2(viewer.Plays(20000), qPrintable(QString("session %1").arg(i)));
         }
         // The pipeline stops once its last client has gone.
         QTRY_COMPARE_WITH_TIMEOUT(SharedSegments(), 0, 10000);
-        if (i == 0) {
-            iFirstKiB = ResidentKiB();
+        if (i == 4) {
+            // The heap is trimmed a few seconds after clients have gone.
+            QTest::qWait(6000);
+            iSettledKiB = ResidentKiB();
         }
     }
-    const qint64 iGrowthKiB = ResidentKiB() - iFirstKiB;
-    qInfo("resident memory after 25 sessions: %lld KiB more than after the first", iGrowthKiB);
-    QVERIFY2(iGrowthKiB < 16 * 1024, qPrintable(QString::number(iGrowthKiB)));
+    QTest::qWait(6000);
+    const qint64 iGrowthKiB = ResidentKiB() - iSettledKiB;
+    qInfo("resident memory after 20 more sessions: %lld KiB more (one frame: %lld KiB)", iGrowthKiB,
+          iFrameKiB);
+    QVERIFY2(iGrowthKiB < 20 * iFrameKiB / 4, qPrintable(QString::number(iGrowthKiB)));
 }
 
 // Fault 3. 300 idle connections from one address (127.0.0.2): the server spins on nothing, a client
