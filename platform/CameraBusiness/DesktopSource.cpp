@@ -395,6 +395,8 @@ bool Capture(STRUCT_DesktopSrc* _pSelf, guint8* _pFrame)
                               uint16_t(iHeight), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, _pSelf->uiSegment, 0),
             nullptr);
         if (pReply == nullptr) {
+            // The screen changed under the request: a black frame this time.
+            std::memset(_pFrame, 0, size_t(_pSelf->iWidth) * size_t(_pSelf->iHeight) * 4);
             return !xcb_connection_has_error(pConnection);
         }
         free(pReply);
@@ -406,6 +408,8 @@ bool Capture(STRUCT_DesktopSrc* _pSelf, guint8* _pFrame)
                           uint16_t(iWidth), uint16_t(iHeight), ~0u),
             nullptr);
         if (pReply == nullptr) {
+            // The screen changed under the request: a black frame this time.
+            std::memset(_pFrame, 0, size_t(_pSelf->iWidth) * size_t(_pSelf->iHeight) * 4);
             return !xcb_connection_has_error(pConnection);
         }
         if (xcb_get_image_data_length(pReply) >= iWidth * iHeight * 4) {
