@@ -157,6 +157,9 @@ bool CLS_RtspGuard::Accept()
         // gst-rtsp-server reads a request's head one byte per call: what a client may have queued
         // unread is bounded, so that a flood of header lines costs the server little after it ends.
         g_socket_set_option(pClient, SOL_SOCKET, SO_RCVBUF, g_iReceiveBuffer, nullptr);
+        // As gst_rtsp_connection_accept leaves its sockets: a client that never reads must not
+        // block the server thread in a write.
+        g_socket_set_blocking(pClient, FALSE);
         // Takes the socket; the server then reports the client (OnConnected).
         gst_rtsp_server_transfer_connection(m_pServer, pClient, pcAddress, iPort, nullptr);
     }

@@ -311,6 +311,21 @@ def main():
         for sock in many:
             sock.close()
 
+        # A client that starts playing and never reads again must not stall the others.
+        sleeper = Rtsp(port, ATTACKERS[7])
+        try:
+            code, head, body = sleeper.authorised("DESCRIBE", sleeper.url("/ch4"), ["Accept: application/sdp"])
+            base = re.search(r"(?im)^content-base:\s*(\S+)", head).group(1)
+            code, head, _ = sleeper.authorised("SETUP", base + "stream=0",
+                                               ["Transport: RTP/AVP/TCP;unicast;interleaved=0-1"])
+            sleeper.session = re.search(r"(?im)^session:\s*([^;\r\n]+)", head).group(1)
+            sleeper.authorised("PLAY", base, ["Range: npt=0-"])
+        except (OSError, ConnectionError, AttributeError):
+            pass
+        time.sleep(5)
+        figures["normal client packets beside one that never reads"] = play(port, "/ch4")
+        sleeper.close()
+
         # Wrong passwords: 200 from one address, as fast as they go.
         guesser = Rtsp(port, ATTACKERS[0])
         t0 = time.monotonic()
@@ -359,6 +374,8 @@ def main():
             failures.append("the server died")
         if any(count < 10 for count in end_packets.values()):
             failures.append("a normal client did not play afterwards")
+        if figures["normal client packets beside one that never reads"] < 10:
+            failures.append("a client that never reads stalled another")
         if figures["normal client packets during the flood"] < 10:
             failures.append("a normal client did not play during the connection flood")
         if abs(end_kib - start_kib) > MEMORY_SLACK_KIB:
