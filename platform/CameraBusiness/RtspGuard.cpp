@@ -321,9 +321,10 @@ void CLS_RtspGuard::Tick()
 }
 
 // On a thread of its own: when the server's tick has stopped (a client holds the server thread with
-// an endless request head), the sockets of clients with no session and no request in the last
-// second are shut, which ends that reading. The port check keeps a descriptor number that was
-// closed and reused meanwhile from being touched.
+// an endless request head), the sockets of clients that have completed no request within
+// g_iFirstRequestMs are shut, the rule the tick would apply, which ends that reading. Only such
+// clients: they hold no session, so no stream is cut. The port check keeps a descriptor number that
+// was closed and reused meanwhile from being touched.
 void CLS_RtspGuard::Watch()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
@@ -334,8 +335,9 @@ void CLS_RtspGuard::Watch()
         }
         for (auto& pair : m_mapClient) {
             STRUCT_Client& stClient = pair.second;
-            if (!stClient.blSession && stClient.iFd >= 0 && iNow - stClient.iLastUs > G_USEC_PER_SEC &&
-                stClient.iPort != 0 && PeerPort(stClient.iFd) == stClient.iPort) {
+            if (!stClient.blRequested && stClient.iFd >= 0 &&
+                iNow - stClient.iLastUs > int64_t(g_iFirstRequestMs) * 1000 && stClient.iPort != 0 &&
+                PeerPort(stClient.iFd) == stClient.iPort) {
                 shutdown(stClient.iFd, SHUT_RDWR);
                 stClient.iFd = -1;
                 if (LogDue()) {

@@ -10,8 +10,8 @@
 //   authentication): the server needs none;
 // - gst-rtsp-server reads a request's head one byte per call until the head is whole, on the one
 //   server thread: a client that streams header lines holds that thread. A watchdog thread sees
-//   the server's tick stop and shuts the sockets of clients with no session and no recent request,
-//   so the thread comes back within a few seconds;
+//   the server's tick stop and applies the first-request rule itself (shuts the sockets of clients
+//   that completed no request within g_iFirstRequestMs), so the thread comes back;
 // - the session pool is cleaned every second, so that sessions of vanished clients expire and
 //   their pipelines stop; a few seconds after clients have gone, the heap's free pages go back to
 //   the system (a pipeline's frames are many megabytes, freed in the middle of the heap).
