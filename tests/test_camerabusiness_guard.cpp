@@ -278,7 +278,10 @@ void TestCameraBusinessGuard::testDesktopSessions_leaveNoSegmentNorMemory()
     const qint64 iGrowthKiB = ResidentKiB() - iSettledKiB;
     qInfo("resident memory after 20 more sessions: %lld KiB more (one frame: %lld KiB)", iGrowthKiB,
           iFrameKiB);
+#ifndef LUMACAST_SANITIZED
+    // (AddressSanitizer keeps freed memory in quarantine: there the figure says nothing.)
     QVERIFY2(iGrowthKiB < 20 * iFrameKiB / 4, qPrintable(QString::number(iGrowthKiB)));
+#endif
 }
 
 // Fault 3. 300 idle connections from one address (127.0.0.2): the server spins on nothing, a client
