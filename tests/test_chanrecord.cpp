@@ -98,8 +98,11 @@ private slots:
             << QSize(2560, 1440) << qJsonArrThree << QJsonValue(true) << QSize(1920, 1080);
         QTest::newRow("exactly 2000 steps, number as flag")
             << QSize(2000, 1000) << Sizes({{800, 600}, {2000, 1000}}) << QJsonValue(1) << QSize(800, 600);
-        QTest::newRow("all wide: last tried") << QSize(4096, 2160) << Sizes({{3840, 2160}, {2560, 1440}})
-                                              << QJsonValue(QJsonValue::Undefined) << QSize(3840, 2160);
+        QTest::newRow("all wide: the smallest") << QSize(4096, 2160) << Sizes({{3840, 2160}, {2560, 1440}})
+                                                << QJsonValue(QJsonValue::Undefined) << QSize(2560, 1440);
+        QTest::newRow("largest first: the largest below the limit")
+            << QSize(2560, 1440) << Sizes({{3840, 2160}, {2560, 1440}, {1920, 1080}, {1280, 720}})
+            << QJsonValue(QJsonValue::Undefined) << QSize(1920, 1080);
     }
     void jsonToChanInfo_captureSizeAndFlags()
     {

@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 #include "common/PublicCommonFun.h"
 
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <cstring>
@@ -200,6 +201,7 @@ private slots:
                 (qfileConfig.open(QIODevice::WriteOnly) && qfileConfig.write(config.toUtf8()) > 0));
         qfileConfig.close();
         const LogTail logTail;
+        QSignalSpy spyStored(m_fixture.Link(), &CLS_WebSocketWidget::SignUserChanged);
         m_fixture.Peer().Send(R"({"cmd":2003,"platform":"pl","token":"tk","communicationId":"c9")" + param +
                               "}");
         QVERIFY(m_fixture.Peer().WaitFrames(1));
@@ -210,6 +212,8 @@ private slots:
                            R"("recvSocketID":"","sender":"%2","token":"tk"})")
                        .arg(expected.isNull() ? 1 : 0)
                        .arg(App()->GetAppBaseName())));
+        // Only a stored user refreshes the service page.
+        QCOMPARE(spyStored.count(), expected.isNull() ? 0 : 1);
         QVERIFY(expected.isNull() ? logTail.NewText().contains("L3 PublicCommonFun.cpp:")
                                   : ReadJsonFile(App()->GetConfigPath()) == JsonOf(expected));
         // The frame is logged, its password only by length.

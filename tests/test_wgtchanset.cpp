@@ -232,6 +232,7 @@ private slots:
         QTest::newRow("desktop number without a screen") << "noScreen";
         QTest::newRow("camera unplugged") << "cameraGone";
         QTest::newRow("chooser out of step with the file") << "stale";
+        QTest::newRow("settings file not writable") << "unwritable";
     }
 
     void resetCurrent_withoutTarget_changesNothing()
@@ -266,9 +267,13 @@ private slots:
         }
         const QByteArray qbaFile = JsonToString(App()->ReadConfig()).toUtf8();
         const int iFrom = camera_business_inspect_journal_size();
-
-        QVERIFY(Invoke("SlotResetCurCh"));
-
+        CLS_BoxAnswerer answerer;
+        {
+            const auto pRefused = situation == "unwritable" ? std::make_unique<WritesRefused>() : nullptr;
+            QVERIFY(Invoke("SlotResetCurCh"));
+        }
+        QCOMPARE(answerer.Take(),
+                 situation == "unwritable" ? QStringList{"重置失败，配置文件无法写入"} : QStringList());
         QCOMPARE(LibraryCalls(iFrom), QStringList());
         QCOMPARE(JsonToString(App()->ReadConfig()).toUtf8(), qbaFile);
         QCOMPARE(m_pPage->GetChannelChooser()->currentIndex(), situation == "empty" ? -1 : iSelect);

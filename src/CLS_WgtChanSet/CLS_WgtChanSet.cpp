@@ -1,5 +1,6 @@
 #include "CLS_WgtChanSet.h"
 
+#include "CLS_ParamSave.h"
 #include "CLS_UiChanSet.h"
 #include "CLS_WgtExportSet.h"
 
@@ -44,13 +45,12 @@ int DesktopNeedChNo()
 
 QJsonArray StoredChannels()
 {
-    return App()->ReadConfig().value(QStringLiteral("chInfo")).toArray();
+    return CLS_Settings::Channels(App()->ReadConfig());
 }
 
 int ConfiguredPort()
 {
-    const QJsonObject qjsonHost = App()->ReadConfig().value(QStringLiteral("hostInfo")).toObject();
-    return qjsonHost.value(QStringLiteral("port")).toInt(0);
+    return CLS_Settings::HostInfo(App()->ReadConfig()).iPort;
 }
 
 } // namespace
@@ -113,15 +113,13 @@ bool CLS_WgtChanSet::InitChanSet()
             &CLS_WgtChanSet::SlotVideoParamChanged);
     connect(m_pUi->tab, &CLS_WgtExportSet::SigResetCurCh, this, &CLS_WgtChanSet::SlotResetCurCh);
 
-    const QJsonObject qjsonHost = App()->ReadConfig().value(QStringLiteral("hostInfo")).toObject();
+    const STRUCT_HostInfo structHost = CLS_Settings::HostInfo(App()->ReadConfig());
     char acUser[g_iCredentialSize] = {};
     char acPassword[g_iCredentialSize] = {};
-    if (!Base64Decode(qjsonHost.value(QStringLiteral("user")).toString().toUtf8().constData(), acUser,
-                      sizeof(acUser))) {
+    if (!Base64Decode(structHost.qstrUser.toUtf8().constData(), acUser, sizeof(acUser))) {
         LOG_EX(LOG_FAIL, "stored user name longer than %d bytes: registered empty", g_iCredentialSize - 1);
     }
-    if (!Base64Decode(qjsonHost.value(QStringLiteral("password")).toString().toUtf8().constData(), acPassword,
-                      sizeof(acPassword))) {
+    if (!Base64Decode(structHost.qstrPassword.toUtf8().constData(), acPassword, sizeof(acPassword))) {
         LOG_EX(LOG_FAIL, "stored password longer than %d bytes: registered empty", g_iCredentialSize - 1);
     }
     if (camera_business_register_user(acUser, acPassword) == 0) {
@@ -137,7 +135,7 @@ bool CLS_WgtChanSet::InitChanSet()
     if (camera_business_enable_send_stream(1) == 0) {
         LOG_EX(LOG_FAIL, "camera_business_control_send_stream");
     }
-    const int iPort = qjsonHost.value(QStringLiteral("port")).toInt(0);
+    const int iPort = structHost.iPort;
     if (camera_business_startup(iPort, CLS_ChanRecord::s_iChannelCount) == 0) {
         LOG_EX(LOG_FAIL, "!camera_business_startup(%d)", iPort);
     }
@@ -323,11 +321,15 @@ void CLS_WgtChanSet::on_pushButton_ResetAllChs_clicked()
     m_pUi->comboBox_ChooseCh->setCurrentIndex(0);
 }
 
-void CLS_WgtChanSet::SaveChannels(const QJsonArray& _qJsonArrChInfo)
+bool CLS_WgtChanSet::SaveChannels(const QJsonArray& _qJsonArrChInfo)
 {
-    QJsonObject qjsonConfig = App()->ReadConfig();
-    qjsonConfig.insert(QStringLiteral("chInfo"), _qJsonArrChInfo);
-    WriteJsonFile(qjsonConfig, App()->GetConfigPath());
+    const bool blStored = App()->Settings().StoreChannels(_qJsonArrChInfo);
+    ShowChannels(_qJsonArrChInfo);
+    return blStored;
+}
+
+void CLS_WgtChanSet::ShowChannels(const QJsonArray& _qJsonArrChInfo)
+{
     m_pUi->comboBox_ChooseCh->clear();
     m_pUi->comboBox_ChooseCh->AddItems(CLS_ChanRecord::MakeComboItems(_qJsonArrChInfo));
 }
@@ -348,10 +350,15 @@ void CLS_WgtChanSet::SlotResetCurCh()
     if (!BuildCurrentChannel(iChNo, qJsonArrChInfo.at(iIndex).toObject(), qjsonRecord, structChanInfo)) {
         return;
     }
+    qJsonArrChInfo.replace(iIndex, qjsonRecord);
+    // The library is changed only when the table that says so is stored.
+    if (!App()->Settings().StoreChannels(qJsonArrChInfo)) {
+        CLS_ParamSave::Notify(tr("重置失败，配置文件无法写入"));
+        return;
+    }
     camera_delete_collector_fd(iChNo);
     camera_business_add_chan_info(&structChanInfo);
-    qJsonArrChInfo.replace(iIndex, qjsonRecord);
-    SaveChannels(qJsonArrChInfo);
+    ShowChannels(qJsonArrChInfo);
     m_pUi->comboBox_ChooseCh->setCurrentIndex(iIndex);
 }
 

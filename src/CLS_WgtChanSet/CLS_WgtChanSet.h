@@ -36,7 +36,9 @@ public:
     // Builds all channels from the stored table; records of absent cameras are dropped.
     void LoadChannels();
     // Stores the table and lists its channels in the chooser.
-    void SaveChannels(const QJsonArray& _qJsonArrChInfo);
+    bool SaveChannels(const QJsonArray& _qJsonArrChInfo);
+    // Lists the channels in the chooser; choosing one is left to the caller.
+    void ShowChannels(const QJsonArray& _qJsonArrChInfo);
     // Library message callback; the user value must be non-zero.
     static int MessCallback(intptr_t _iMsg, intptr_t _iParam1, intptr_t _iParam2, intptr_t _iUser);
 
