@@ -1,4 +1,4 @@
-// The publishing back end under hostile and heavy clients (issue 19): the X display and the other
+// The publishing back end under hostile and heavy clients: the X display and the other
 // channels keep going, memory and descriptors come back, and nothing is given away without the
 // password. Desktops are the X screens of DISPLAY (the test runs on an Xvfb of its own with two).
 #include "CameraBusinessTestSupport.h"
@@ -182,7 +182,7 @@ void TestCameraBusinessGuard::testTwoDesktops_describeChurnAndFastChanges_displa
 {
 #ifdef LUMACAST_SANITIZED
     // Seen there only, twice: pipelines built ten times slower, and gst-rtsp-server's server thread
-    // stuck in gst_rtsp_client_close of a leaving viewer (no X involved); open, see issue 19's note.
+    // stuck in gst_rtsp_client_close of a leaving viewer (no X involved); open.
     QSKIP("under the sanitizers gst-rtsp-server was seen stuck closing a leaving viewer; open");
 #endif
     if (qEnvironmentVariableIsEmpty("DISPLAY") || !DisplayAnswers()) {

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Hostile and heavy RTSP clients against the streaming library (issue 19).
+"""Hostile and heavy RTSP clients against the streaming library.
 
 Starts rtsp_serve (the library on its own), plays once as a normal client, then sends malformed
 requests, huge headers and bodies, slow and many connections, wrong passwords and request churn,
