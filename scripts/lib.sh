@@ -7,8 +7,9 @@ LUMACAST_PACKAGES=(
     libspdlog-dev libx11-dev libxtst-dev libasound2-dev
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libgstrtspserver-1.0-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-plugins-bad
-    gstreamer1.0-libav trayer openbox
+    gstreamer1.0-libav gstreamer1.0-alsa gstreamer1.0-pulseaudio trayer openbox
     xvfb xauth fonts-wqy-microhei
+    pulseaudio pulseaudio-utils
 )
 
 # Installs the Debian packages of LUMACAST_PACKAGES (and any given) that are not installed yet.

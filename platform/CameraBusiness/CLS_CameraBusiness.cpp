@@ -1,6 +1,7 @@
 #include "CLS_CameraBusiness.h"
 
 #include "Log.h"
+#include "XScreen.h"
 
 CLS_CameraBusiness& CLS_CameraBusiness::Instance()
 {
@@ -36,8 +37,19 @@ void CLS_CameraBusiness::TakeBlock(int _iChNo)
 {
     const CB_ChannelState& stChannel = m_clsState.State().aChannels[_iChNo];
     const int iGeneration = m_aPlan[_iChNo].iGeneration;
-    m_aPlan[_iChNo] = stChannel.ucHasBlock != 0 ? PlanFromBlock(stChannel.block) : STRUCT_ChannelPlan();
-    m_aPlan[_iChNo].iGeneration = iGeneration;
+    STRUCT_ChannelPlan& stPlan = m_aPlan[_iChNo];
+    stPlan = stChannel.ucHasBlock != 0 ? PlanFromBlock(stChannel.block) : STRUCT_ChannelPlan();
+    stPlan.iGeneration = iGeneration;
+    if (stPlan.blServed && stPlan.iDevType == 0) {
+        // Asked now, when the program hands over a screen it has seen change.
+        const STRUCT_XScreen stScreen = XScreenOf(XScreenNumber(stPlan.strDevice));
+        stPlan.strDisplay = stScreen.strDisplay;
+        stPlan.iScreenWidth = stScreen.iWidth;
+        stPlan.iScreenHeight = stScreen.iHeight;
+        LOG_EX(LOG_TRACE, "CameraBusiness channel %d captures the X screen of %s (%dx%d)", _iChNo,
+               stScreen.strDisplay.empty() ? "of DISPLAY" : stScreen.strDisplay.c_str(), stScreen.iWidth,
+               stScreen.iHeight);
+    }
     Publish(_iChNo);
 }
 

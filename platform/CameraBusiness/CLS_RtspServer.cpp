@@ -1,11 +1,12 @@
 #include "CLS_RtspServer.h"
 
-#include "CameraBusinessView.h"
+#include "CLS_AudioCapture.h"
 #include "Log.h"
 
 #include <gst/rtsp-server/rtsp-server.h>
 #include <gst/video/video.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -64,8 +65,11 @@ GstPadProbeReturn AnswerNotSeekable(GstPad*, GstPadProbeInfo* _pInfo, gpointer)
 }
 
 // A screen that does not change is sent as one frame every so often, not at the full rate: the
-// encoder then costs next to nothing, and a client that joins still gets a picture soon.
+// encoder then costs next to nothing. For a while after a viewer joins, every frame goes, repeated
+// ones too, so that the viewer learns the stream at once.
 const GstClockTime g_uiStillRepeat = 500 * GST_MSECOND;
+const int g_iJoinFrames = 60;
+const char g_acStillFilterKey[] = "lumacast-still-filter";
 
 struct STRUCT_StillFilter
 {
@@ -77,6 +81,7 @@ struct STRUCT_StillFilter
     }
     GstBuffer* pLast = nullptr;
     GstClockTime uiLastPassed = GST_CLOCK_TIME_NONE;
+    std::atomic<int> iJoinFrames{g_iJoinFrames};
 };
 
 bool SameContent(GstBuffer* _pFirst, GstBuffer* _pSecond)
@@ -89,7 +94,9 @@ bool SameContent(GstBuffer* _pFirst, GstBuffer* _pSecond)
     }
     bool blSame = false;
     if (gst_buffer_map(_pSecond, &mapSecond, GST_MAP_READ)) {
-        blSame = std::memcmp(mapFirst.data, mapSecond.data, mapFirst.size) == 0;
+        // A frame the rate adapter repeated shares its memory with the last one.
+        blSame =
+            mapFirst.data == mapSecond.data || std::memcmp(mapFirst.data, mapSecond.data, mapFirst.size) == 0;
         gst_buffer_unmap(_pSecond, &mapSecond);
     }
     gst_buffer_unmap(_pFirst, &mapFirst);
@@ -101,10 +108,14 @@ GstPadProbeReturn DropRepeatedFrame(GstPad*, GstPadProbeInfo* _pInfo, gpointer _
     auto* pFilter = static_cast<STRUCT_StillFilter*>(_pData);
     GstBuffer* pBuffer = GST_PAD_PROBE_INFO_BUFFER(_pInfo);
     const GstClockTime uiPts = GST_BUFFER_PTS(pBuffer);
-    if (pFilter->pLast != nullptr && GST_CLOCK_TIME_IS_VALID(uiPts) &&
+    const bool blJoining = pFilter->iJoinFrames.load() > 0;
+    if (!blJoining && pFilter->pLast != nullptr && GST_CLOCK_TIME_IS_VALID(uiPts) &&
         GST_CLOCK_TIME_IS_VALID(pFilter->uiLastPassed) && uiPts < pFilter->uiLastPassed + g_uiStillRepeat &&
         SameContent(pFilter->pLast, pBuffer)) {
         return GST_PAD_PROBE_DROP;
+    }
+    if (blJoining) {
+        --pFilter->iJoinFrames;
     }
     gst_buffer_replace(&pFilter->pLast, pBuffer);
     pFilter->uiLastPassed = uiPts;
@@ -125,6 +136,7 @@ struct STRUCT_ServerShared : std::enable_shared_from_this<STRUCT_ServerShared>
     struct STRUCT_Track
     {
         int iChNo = 0;
+        bool blAudio = false;
         bool blPrepared = false;
         gulong ulPrepared = 0;
         gulong ulUnprepared = 0;
@@ -133,7 +145,9 @@ struct STRUCT_ServerShared : std::enable_shared_from_this<STRUCT_ServerShared>
 
     ~STRUCT_ServerShared();
     void Post(Task _task);
-    void Report(int _iChNo);
+    void Report(int _iMessage, int _iChNo);
+    void UseAudio(int _iChNo, const std::string& _strInput);
+    void LeaveAudio(int _iChNo);
     void EndClients(int _iChNo);
     void Apply(int _iChNo, const STRUCT_ChannelPlan& _stPlan);
     void SetBitRate(int _iChNo, int _iBitRate);
@@ -156,8 +170,17 @@ struct STRUCT_ServerShared : std::enable_shared_from_this<STRUCT_ServerShared>
     int iPort = 0;
     bool blLoopbackOnly = true;
     std::string strCameraSource = Variable("CAMERA_BUSINESS_CAMERA_SOURCE", "v4l2src");
-    std::string strAudioSource = Variable("CAMERA_BUSINESS_AUDIO_SOURCE", "pulsesrc");
+    // Inputs are listed by their ALSA names, so they are captured by the same names.
+    std::string strAudioSource = Variable("CAMERA_BUSINESS_AUDIO_SOURCE", "alsasrc");
     STRUCT_ChannelPlan aPlan[CAMERA_BUSINESS_MAX_CHANNELS];
+    // Server thread only: each channel's audio capture and how many of its media listen to it.
+    struct STRUCT_AudioUse
+    {
+        int iUsers = 0;
+        std::unique_ptr<CLS_AudioCapture> pCapture;
+    };
+    std::map<int, STRUCT_AudioUse> mapAudio;
+    bool blStopping = false;
 
     std::mutex mutex; // guards what follows: media threads and the host reach it
     std::map<GstRTSPMedia*, STRUCT_Track> mapTrack;
@@ -200,10 +223,19 @@ void ReleaseFactoryData(gpointer _pData, GClosure*)
 void OnPrepared(GstRTSPMedia* _pMedia, gpointer _pData)
 {
     STRUCT_ServerShared& shared = **static_cast<Shared*>(_pData);
-    std::lock_guard<std::mutex> lock(shared.mutex);
-    const auto it = shared.mapTrack.find(_pMedia);
-    if (it != shared.mapTrack.end()) {
-        it->second.blPrepared = true;
+    int iChNo = -1;
+    {
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        const auto it = shared.mapTrack.find(_pMedia);
+        if (it != shared.mapTrack.end()) {
+            it->second.blPrepared = true;
+            iChNo = it->second.iChNo;
+        }
+    }
+    if (iChNo >= 0) {
+        shared.Post([pShared = *static_cast<Shared*>(_pData), iChNo] {
+            pShared->Report(CAMERA_BUSINESS_MSG_CHANNEL_STARTED, iChNo);
+        });
     }
 }
 
@@ -234,7 +266,7 @@ gboolean OnMediaMessage(GstRTSPMedia* _pMedia, GstMessage* _pMessage, gpointer _
     if (iChNo >= 0) {
         shared.Post([pShared = *static_cast<Shared*>(_pData), iChNo] {
             pShared->EndClients(iChNo);
-            pShared->Report(iChNo);
+            pShared->Report(CAMERA_BUSINESS_MSG_CHANNEL_FAILED, iChNo);
         });
     }
     return FALSE;
@@ -255,7 +287,12 @@ void OnPlayRequest(GstRTSPClient*, GstRTSPContext* _pContext, gpointer)
     if (_pContext->sessmedia == nullptr) {
         return;
     }
-    GstElement* pEncoder = ChildElement(gst_rtsp_session_media_get_media(_pContext->sessmedia), "enc");
+    GstRTSPMedia* pMedia = gst_rtsp_session_media_get_media(_pContext->sessmedia);
+    if (auto* pFilter =
+            static_cast<STRUCT_StillFilter*>(g_object_get_data(G_OBJECT(pMedia), g_acStillFilterKey))) {
+        pFilter->iJoinFrames = g_iJoinFrames;
+    }
+    GstElement* pEncoder = ChildElement(pMedia, "enc");
     if (pEncoder != nullptr) {
         gst_element_send_event(pEncoder,
                                gst_video_event_new_upstream_force_key_unit(GST_CLOCK_TIME_NONE, TRUE, 0));
@@ -360,7 +397,7 @@ void STRUCT_ServerShared::Post(Task _task)
     g_source_unref(pSource);
 }
 
-void STRUCT_ServerShared::Report(int _iChNo)
+void STRUCT_ServerShared::Report(int _iMessage, int _iChNo)
 {
     CameraMessCallback pReceiver = nullptr;
     intptr_t iUser = 0;
@@ -370,7 +407,40 @@ void STRUCT_ServerShared::Report(int _iChNo)
         iUser = iCallbackUser;
     }
     if (pReceiver != nullptr) {
-        pReceiver(CAMERA_BUSINESS_MSG_CHANNEL_FAILED, _iChNo, 0, iUser);
+        pReceiver(_iMessage, _iChNo, 0, iUser);
+    }
+}
+
+// The first media of a channel starts its capture, the last one to go ends it; a new input
+// replaces the old capture for the media still listening.
+void STRUCT_ServerShared::UseAudio(int _iChNo, const std::string& _strInput)
+{
+    if (blStopping) {
+        return;
+    }
+    STRUCT_AudioUse& stUse = mapAudio[_iChNo];
+    ++stUse.iUsers;
+    if (stUse.pCapture != nullptr && stUse.pCapture->Input() == _strInput) {
+        return;
+    }
+    stUse.pCapture.reset();
+    std::weak_ptr<STRUCT_ServerShared> pWeak = shared_from_this();
+    stUse.pCapture = std::make_unique<CLS_AudioCapture>(
+        pContext, _iChNo, strAudioSource, _strInput, CLS_AudioCapture::InterChannel(this, _iChNo),
+        [pWeak, _iChNo](bool _blCapturing) {
+            if (auto pShared = pWeak.lock()) {
+                pShared->Report(_blCapturing ? CAMERA_BUSINESS_MSG_AUDIO_RESTORED
+                                             : CAMERA_BUSINESS_MSG_AUDIO_FAILED,
+                                _iChNo);
+            }
+        });
+}
+
+void STRUCT_ServerShared::LeaveAudio(int _iChNo)
+{
+    const auto it = mapAudio.find(_iChNo);
+    if (it != mapAudio.end() && --it->second.iUsers <= 0) {
+        mapAudio.erase(it);
     }
 }
 
@@ -416,7 +486,7 @@ void STRUCT_ServerShared::SetBitRate(int _iChNo, int _iBitRate)
 GstRTSPMediaFactory* STRUCT_ServerShared::MakeFactory(int _iChNo, const STRUCT_ChannelPlan& _stPlan)
 {
     GstRTSPMediaFactory* pFactory = gst_rtsp_media_factory_new();
-    gst_rtsp_media_factory_set_launch(pFactory, LaunchLine(_stPlan, strCameraSource, strAudioSource).c_str());
+    gst_rtsp_media_factory_set_launch(pFactory, LaunchLine(_stPlan, strCameraSource).c_str());
     gst_rtsp_media_factory_set_shared(pFactory, TRUE);
     // Without a role the mount answers 401 even to the right password.
     gst_rtsp_media_factory_add_role(pFactory, g_acRole, GST_RTSP_PERM_MEDIA_FACTORY_ACCESS, G_TYPE_BOOLEAN,
@@ -436,31 +506,41 @@ void STRUCT_ServerShared::Configure(int _iChNo, GstRTSPMedia* _pMedia)
         std::lock_guard<std::mutex> lock(mutex);
         return aPlan[_iChNo];
     }();
-    for (const char* pcName : {"src", "asrc"}) {
-        GstElement* pSource = ChildElement(_pMedia, pcName);
-        if (pSource == nullptr) {
-            continue;
-        }
-        const bool blAudio = pcName[0] == 'a';
-        const std::string& strDevice = blAudio ? stPlan.strAudioName : stPlan.strDevice;
-        if ((blAudio || stPlan.iDevType != 0) && !strDevice.empty() &&
-            HasProperty(G_OBJECT(pSource), "device")) {
-            g_object_set(pSource, "device", strDevice.c_str(), nullptr);
+    if (GstElement* pSource = ChildElement(_pMedia, "src")) {
+        if (stPlan.iDevType != 0 && !stPlan.strDevice.empty() && HasProperty(G_OBJECT(pSource), "device")) {
+            g_object_set(pSource, "device", stPlan.strDevice.c_str(), nullptr);
         }
         if (HasProperty(G_OBJECT(pSource), "is-live")) {
             g_object_set(pSource, "is-live", TRUE, nullptr);
         }
         GstPad* pPad = gst_element_get_static_pad(pSource, "src");
         gst_pad_add_probe(pPad, GST_PAD_PROBE_TYPE_QUERY_UPSTREAM, AnswerNotSeekable, nullptr, nullptr);
-        if (!blAudio && stPlan.iDevType == 0) {
-            gst_pad_add_probe(pPad, GST_PAD_PROBE_TYPE_BUFFER, DropRepeatedFrame, new STRUCT_StillFilter(),
-                              ReleaseStillFilter);
-        }
         gst_object_unref(pPad);
         gst_object_unref(pSource);
     }
+    if (GstElement* pRate = ChildElement(_pMedia, "rate")) {
+        // The media, and with it the pipeline that owns the filter, outlives every client.
+        auto* pFilter = new STRUCT_StillFilter();
+        g_object_set_data(G_OBJECT(_pMedia), g_acStillFilterKey, pFilter);
+        GstPad* pPad = gst_element_get_static_pad(pRate, "src");
+        gst_pad_add_probe(pPad, GST_PAD_PROBE_TYPE_BUFFER, DropRepeatedFrame, pFilter, ReleaseStillFilter);
+        gst_object_unref(pPad);
+        gst_object_unref(pRate);
+    }
+    const bool blAudio = stPlan.blAudio;
+    if (GstElement* pAudio = ChildElement(_pMedia, "asrc")) {
+        g_object_set(pAudio, "channel", CLS_AudioCapture::InterChannel(this, _iChNo).c_str(), "latency-time",
+                     static_cast<guint64>(20 * GST_MSECOND), "period-time",
+                     static_cast<guint64>(20 * GST_MSECOND), "buffer-time",
+                     static_cast<guint64>(200 * GST_MSECOND), nullptr);
+        gst_object_unref(pAudio);
+        Post([pShared = shared_from_this(), _iChNo, strInput = stPlan.strAudioName] {
+            pShared->UseAudio(_iChNo, strInput);
+        });
+    }
     STRUCT_Track stTrack;
     stTrack.iChNo = _iChNo;
+    stTrack.blAudio = blAudio;
     stTrack.ulPrepared =
         g_signal_connect_data(_pMedia, "prepared", G_CALLBACK(OnPrepared), HandlerData(shared_from_this()),
                               ReleaseHandlerData, GConnectFlags(0));
@@ -487,10 +567,15 @@ void STRUCT_ServerShared::Forget(GstRTSPMedia* _pMedia)
         mapTrack.erase(it);
     }
     Disconnect(_pMedia, stTrack);
+    if (stTrack.blAudio) {
+        Post([pShared = shared_from_this(), iChNo = stTrack.iChNo] { pShared->LeaveAudio(iChNo); });
+    }
     // A pipeline that never got going failed on its device before its bus could say so.
     if (!stTrack.blPrepared) {
         LOG_EX(LOG_FAIL, "CameraBusiness channel %d stream could not start", stTrack.iChNo);
-        Post([pShared = shared_from_this(), iChNo = stTrack.iChNo] { pShared->Report(iChNo); });
+        Post([pShared = shared_from_this(), iChNo = stTrack.iChNo] {
+            pShared->Report(CAMERA_BUSINESS_MSG_CHANNEL_FAILED, iChNo);
+        });
     }
 }
 
@@ -524,8 +609,7 @@ void STRUCT_ServerShared::Apply(int _iChNo, const STRUCT_ChannelPlan& _stPlan)
     } else if (_stPlan.blServed && stOld.iBitRate != _stPlan.iBitRate) {
         GstRTSPMediaFactory* pFactory = gst_rtsp_mount_points_match(pMounts, strPath.c_str(), nullptr);
         if (pFactory != nullptr) {
-            gst_rtsp_media_factory_set_launch(pFactory,
-                                              LaunchLine(_stPlan, strCameraSource, strAudioSource).c_str());
+            gst_rtsp_media_factory_set_launch(pFactory, LaunchLine(_stPlan, strCameraSource).c_str());
             g_object_unref(pFactory);
         }
         SetBitRate(_iChNo, EncoderBitRate(_stPlan));
@@ -596,6 +680,8 @@ void STRUCT_ServerShared::Shutdown()
     CloseListener();
     EndClients(-1);
     gst_rtsp_server_client_filter(pServer, RemoveClient, nullptr);
+    blStopping = true;
+    mapAudio.clear();
     g_main_loop_quit(pLoop);
 }
 

@@ -10,9 +10,6 @@
 #define CAMERA_BUSINESS_INSPECT_API
 #endif
 
-// Library message: channel param1 stopped streaming because its device failed.
-#define CAMERA_BUSINESS_MSG_CHANNEL_FAILED 1
-
 // Per-channel setter values; -1 (or iSet 0) until the setter was accepted once.
 typedef struct CB_AudioCollectInfo
 {

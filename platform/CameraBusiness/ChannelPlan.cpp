@@ -16,6 +16,10 @@ const int g_iMaxSize = 8192;
 const int g_iMaxCoordinate = 32767;
 const int g_iMaxFrameRate = 60;
 const int g_iMaxEncoderBitRate = 2048000;
+// A desktop's frames are repeated up to this rate: the repeats of a still screen cost nothing and are
+// dropped, but a viewer that joins needs many frames at once to learn the stream. The stream still
+// says the channel's own rate.
+const int g_iDesktopJoinRate = 60;
 
 std::string Text(const char (&_acField)[CAMERA_BUSINESS_TEXT_SIZE])
 {
@@ -49,12 +53,39 @@ std::string Caps(const char* _pcMedia, int _iWidth, int _iHeight)
 
 auto PipelineKey(const STRUCT_ChannelPlan& _st)
 {
-    return std::tie(_st.blServed, _st.iDevType, _st.strDevice, _st.iDeskX, _st.iDeskY, _st.iCaptureWidth,
-                    _st.iCaptureHeight, _st.iWidth, _st.iHeight, _st.iFrameRate, _st.iKeyInterval,
-                    _st.iCollectType, _st.blAudio, _st.strAudioName, _st.iGeneration);
+    return std::tie(_st.blServed, _st.iDevType, _st.strDevice, _st.iDeskX, _st.iDeskY, _st.strDisplay,
+                    _st.iScreenWidth, _st.iScreenHeight, _st.iCaptureWidth, _st.iCaptureHeight, _st.iWidth,
+                    _st.iHeight, _st.iFrameRate, _st.iKeyInterval, _st.iCollectType, _st.blAudio,
+                    _st.strAudioName, _st.iGeneration);
 }
 
 } // namespace
+
+int XScreenNumber(const std::string& _strDevID)
+{
+    const size_t uiAt = _strDevID.rfind('@');
+    if (uiAt == std::string::npos || uiAt + 1 == _strDevID.size() || _strDevID.size() - uiAt > 3) {
+        return 0;
+    }
+    int iScreen = 0;
+    for (size_t i = uiAt + 1; i < _strDevID.size(); ++i) {
+        if (_strDevID[i] < '0' || _strDevID[i] > '9') {
+            return 0;
+        }
+        iScreen = iScreen * 10 + (_strDevID[i] - '0');
+    }
+    return iScreen;
+}
+
+std::string ScreenDisplayName(const std::string& _strDisplay, int _iScreen)
+{
+    if (_strDisplay.empty()) {
+        return _strDisplay;
+    }
+    const size_t uiColon = _strDisplay.rfind(':');
+    const size_t uiDot = _strDisplay.find('.', uiColon == std::string::npos ? 0 : uiColon);
+    return _strDisplay.substr(0, uiDot) + "." + std::to_string(_iScreen);
+}
 
 STRUCT_ChannelPlan PlanFromBlock(const STRUCT_ChanInfo& _stBlock)
 {
@@ -90,8 +121,22 @@ bool NeedsNewPipeline(const STRUCT_ChannelPlan& _stOld, const STRUCT_ChannelPlan
     return PipelineKey(_stOld) != PipelineKey(_stNew);
 }
 
-std::string LaunchLine(const STRUCT_ChannelPlan& _stPlan, const std::string& _strCameraSource,
-                       const std::string& _strAudioSource)
+STRUCT_Area DesktopArea(const STRUCT_ChannelPlan& _stPlan)
+{
+    const int iWidth = Size(OrDefault(_stPlan.iCaptureWidth, OrDefault(_stPlan.iWidth, g_iFallbackWidth)));
+    const int iHeight =
+        Size(OrDefault(_stPlan.iCaptureHeight, OrDefault(_stPlan.iHeight, g_iFallbackHeight)));
+    const int iScreenRight = _stPlan.iScreenWidth > 0 ? _stPlan.iScreenWidth - 1 : g_iMaxCoordinate;
+    const int iScreenBottom = _stPlan.iScreenHeight > 0 ? _stPlan.iScreenHeight - 1 : g_iMaxCoordinate;
+    STRUCT_Area stArea;
+    stArea.iLeft = std::clamp(_stPlan.iDeskX, 0, iScreenRight);
+    stArea.iTop = std::clamp(_stPlan.iDeskY, 0, iScreenBottom);
+    stArea.iRight = std::min(stArea.iLeft + iWidth - 1, iScreenRight);
+    stArea.iBottom = std::min(stArea.iTop + iHeight - 1, iScreenBottom);
+    return stArea;
+}
+
+std::string LaunchLine(const STRUCT_ChannelPlan& _stPlan, const std::string& _strCameraSource)
 {
     // A block may carry zeros where the page had no value: fall back to the capture size, then to
     // the library's defaults, rather than refuse to serve.
@@ -104,15 +149,24 @@ std::string LaunchLine(const STRUCT_ChannelPlan& _stPlan, const std::string& _st
 
     std::string strLine;
     if (_stPlan.iDevType == 0) {
-        const int iLeft = std::clamp(_stPlan.iDeskX, 0, g_iMaxCoordinate);
-        const int iTop = std::clamp(_stPlan.iDeskY, 0, g_iMaxCoordinate);
-        const int iRight = iLeft + OrDefault(iCaptureWidth, iWidth) - 1;
-        const int iBottom = iTop + OrDefault(iCaptureHeight, iHeight) - 1;
+        const STRUCT_Area stArea = DesktopArea(_stPlan);
         // Damage tracking costs more than it saves on a screen that changes; a still screen is
         // found by comparing frames instead.
-        strLine = "ximagesrc name=src use-damage=false show-pointer=true startx=" + std::to_string(iLeft) +
-                  " starty=" + std::to_string(iTop) + " endx=" + std::to_string(iRight) +
-                  " endy=" + std::to_string(iBottom) + " ! video/x-raw,framerate=" + strRate;
+        // The display goes into the line, not in as a property later: linking the line asks the
+        // source for its caps, which opens the display named by then. It is a DISPLAY value with
+        // a screen number, and only such characters pass.
+        const bool blOwnDisplay =
+            !_stPlan.strDisplay.empty() &&
+            _stPlan.strDisplay.find_first_not_of(
+                "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.:-_/") == std::string::npos;
+        strLine = std::string("ximagesrc name=src") +
+                  (blOwnDisplay ? " display-name=" + _stPlan.strDisplay : "") +
+                  " use-damage=false show-pointer=true startx=" + std::to_string(stArea.iLeft) +
+                  " starty=" + std::to_string(stArea.iTop) + " endx=" + std::to_string(stArea.iRight) +
+                  " endy=" + std::to_string(stArea.iBottom) + " ! video/x-raw,framerate=" + strRate +
+                  " ! videorate name=rate ! video/x-raw,framerate=" +
+                  std::to_string(std::max(iFrameRate, g_iDesktopJoinRate)) +
+                  "/1 ! capssetter caps=\"video/x-raw,framerate=" + strRate + "\"";
     } else {
         strLine = _strCameraSource + " name=src ! ";
         switch (_stPlan.iCollectType) {
@@ -138,9 +192,9 @@ std::string LaunchLine(const STRUCT_ChannelPlan& _stPlan, const std::string& _st
                " ! video/x-h264,profile=constrained-baseline ! h264parse config-interval=-1"
                " ! rtph264pay name=pay0 pt=96 config-interval=0";
     if (_stPlan.blAudio) {
-        strLine += " " + _strAudioSource +
-                   " name=asrc ! queue ! audioconvert ! audioresample ! audio/x-raw,rate=8000,channels=1"
-                   " ! alawenc ! rtppcmapay name=pay1 pt=8";
+        strLine +=
+            " interaudiosrc name=asrc ! audioconvert ! audioresample ! audio/x-raw,rate=8000,channels=1"
+            " ! alawenc ! rtppcmapay name=pay1 pt=8";
     }
     return "( " + strLine + " )";
 }

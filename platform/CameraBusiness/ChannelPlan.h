@@ -13,6 +13,10 @@ struct STRUCT_ChannelPlan
     std::string strDevice; // the camera's device identity
     int iDeskX = 0;
     int iDeskY = 0;
+    // A desktop's X screen: the display to open and its size when the block came (0 x 0 unknown).
+    std::string strDisplay;
+    int iScreenWidth = 0;
+    int iScreenHeight = 0;
     int iCaptureWidth = 0;
     int iCaptureHeight = 0;
     int iWidth = 0;
@@ -35,8 +39,26 @@ int EncoderBitRate(const STRUCT_ChannelPlan& _stPlan);
 // True when going from _stOld to _stNew needs another pipeline; a bit rate alone does not.
 bool NeedsNewPipeline(const STRUCT_ChannelPlan& _stOld, const STRUCT_ChannelPlan& _stNew);
 
+// The X screen a desktop block names: its device identity ends in "@N" for X screen N > 0, as
+// separate X screens without Xinerama are told apart; otherwise the screen DISPLAY names.
+int XScreenNumber(const std::string& _strDevID);
+
+// _strDisplay (a DISPLAY value) pointed at X screen _iScreen; empty stays empty (the default).
+std::string ScreenDisplayName(const std::string& _strDisplay, int _iScreen);
+
+// The desktop rectangle to capture as left, top, right, bottom (inclusive), inside the X screen
+// when its size is known: a rectangle past its edge would make the capture take the whole screen.
+struct STRUCT_Area
+{
+    int iLeft = 0;
+    int iTop = 0;
+    int iRight = 0;
+    int iBottom = 0;
+};
+STRUCT_Area DesktopArea(const STRUCT_ChannelPlan& _stPlan);
+
 // The GStreamer launch line of a served channel. Only numbers and fixed names go into it; the
 // device names are set as properties of the elements named "src" and "asrc" once they exist.
-// _strCameraSource and _strAudioSource name the source elements (v4l2src and pulsesrc normally).
-std::string LaunchLine(const STRUCT_ChannelPlan& _stPlan, const std::string& _strCameraSource,
-                       const std::string& _strAudioSource);
+// _strCameraSource names the camera's source element (v4l2src normally). The audio, captured
+// apart, comes in through "asrc", an interaudiosrc.
+std::string LaunchLine(const STRUCT_ChannelPlan& _stPlan, const std::string& _strCameraSource);

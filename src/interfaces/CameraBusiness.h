@@ -70,6 +70,13 @@ static_assert(offsetof(STRUCT_ChanInfo, iCameraWidth) == 1120, "capture width of
 static_assert(offsetof(STRUCT_ChanInfo, iCameraHeight) == 1124, "capture height offset");
 #endif
 
+// Library messages, the first callback argument; the second is the channel number. They come from
+// the library's own thread.
+#define CAMERA_BUSINESS_MSG_CHANNEL_FAILED 1  // the channel's device failed: nothing is served
+#define CAMERA_BUSINESS_MSG_AUDIO_FAILED 2    // the audio input failed: the video goes on without it
+#define CAMERA_BUSINESS_MSG_AUDIO_RESTORED 3  // the audio input is heard again
+#define CAMERA_BUSINESS_MSG_CHANNEL_STARTED 4 // the channel's pipeline runs
+
 // Library messages; the fourth argument is the user value given with the callback.
 typedef int (*CameraMessCallback)(intptr_t _iMsg, intptr_t _iParam1, intptr_t _iParam2, intptr_t _iUser);
 
