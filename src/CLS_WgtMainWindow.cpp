@@ -225,10 +225,11 @@ void CLS_WgtMainWindow::SlotRestart()
         return;
     }
     // Nothing will end this copy: it must go on serving as before.
-    m_pChanSet->ResumeChannels();
+    const bool blResumed = m_pChanSet->ResumeChannels();
     m_trayIcon.setVisible(blTray);
     CLS_MessageBox::ShowMsgBox(CLS_MessageBox::KIND_INFORMATION, nullptr, tr("提示"),
-                               tr("重启失败，程序继续运行"), {tr("确定")}, 0, QStringLiteral("default"));
+                               blResumed ? tr("重启失败，程序继续运行") : tr("重启失败，视频服务未能恢复"),
+                               {tr("确定")}, 0, QStringLiteral("default"));
 }
 
 void CLS_WgtMainWindow::SlotShowSystemSet()

@@ -1,8 +1,7 @@
 // The widget kit's windows with the installed style sheets and icons: message boxes rendered in
 // both skins into <test folder>/looks/*.png and told apart from unstyled ones, what the sheets do
-// to title buttons, sections and dialog rows, and whether the installation data is complete.
+// to title buttons and dialog rows, and whether the installation data is complete.
 #include "CLS_WgtChanSet/CLS_WgtChanSet.h"
-#include "CLS_WgtChanSet/CLS_WgtExportSet.h"
 #include "CLS_WgtSystemSet/CLS_WgtModifyPassword.h"
 #include "LookSupport.h"
 #include "ProgramCopy.h"
@@ -11,14 +10,11 @@
 #include "widgets/CLS_MessageBox.h"
 #include "widgets/CLS_WgtBase.h"
 
-#include <QAbstractItemView>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QToolButton>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -194,65 +190,6 @@ private slots:
                                     .arg(pairField.first)
                                     .arg(pairField.second)));
         }
-    }
-
-    void outputTab_sectionOpensWhole_data()
-    {
-        QTest::addColumn<QString>("skin");
-        QTest::addColumn<bool>("camera");
-        QTest::addColumn<int>("section");
-        for (const char* pcSkin : {"skinOne", "skinTwo"}) {
-            for (const char* pcChannel : {"desktop", "camera"}) {
-                for (int iSection : {0, 1}) {
-                    QTest::newRow(qPrintable(
-                        QString("%1_output_%2_%3").arg(pcSkin, pcChannel, iSection ? "audio" : "video")))
-                        << pcSkin << (pcChannel == QLatin1String("camera")) << iSection;
-                }
-            }
-        }
-    }
-
-    void outputTab_sectionOpensWhole()
-    {
-        QFETCH(QString, skin);
-        QFETCH(bool, camera);
-        QFETCH(int, section);
-        ApplyLook(skin);
-        OrbApplication::Instance()->SetAudioDevs(
-            {{QStringLiteral("麦克风 (USB Audio Device)"), {}, 2, {44100, 48000}, 1, -1, 44100},
-             {QStringLiteral("线路输入"), {}, 2, {44100}, 1, -1, 44100}});
-        STRUCT_ChanInfo structChanInfo;
-        const STRUCT_Audio structMic = OrbApplication::Instance()->GetAudioDevs().at(0);
-        const QJsonObject qjsonRecord =
-            camera
-                ? CLS_ChanRecord::MakeUsbChannel({QStringLiteral("HD Pro Webcam C920"),
-                                                  QStringLiteral("usb-cam"),
-                                                  {QSize(640, 480), QSize(1280, 720), QSize(1920, 1080)},
-                                                  {0, 1, 2}},
-                                                 structMic, 4, structChanInfo)
-                : CLS_ChanRecord::MakeDesktopChannel({0, QRect(0, 0, 1920, 1080), QStringLiteral("HDMI-1")},
-                                                     structMic, 0, structChanInfo);
-        CLS_WgtBase wgt;
-        auto* pOutput = ShowChannelWindow(wgt, QSize(760, 640))->findChild<CLS_WgtExportSet*>();
-        pOutput->SetChannelInfo(camera ? 2 : 0, qjsonRecord);
-        auto* pTree = pOutput->findChild<QTreeWidget*>();
-        QCoreApplication::processEvents();
-        // Opened by the user after the window is up.
-        if (!pTree->topLevelItem(section)->isExpanded()) {
-            QTest::mouseClick(pTree->viewport(), Qt::LeftButton, {},
-                              pTree->visualItemRect(pTree->topLevelItem(section)).center());
-        }
-        QVERIFY(pTree->topLevelItem(section)->isExpanded() &&
-                !pTree->topLevelItem(1 - section)->isExpanded());
-        QCoreApplication::processEvents();
-        // The open section shows whole, down to its save button.
-        QTreeWidgetItem* pRow = pTree->topLevelItem(section)->child(0);
-        auto* pSave =
-            pTree->itemWidget(pRow, 0)->findChild<QPushButton*>(QStringLiteral("pushButton_SaveParam"));
-        const QRect qrectSave(pSave->mapTo(pTree->viewport(), QPoint(0, 0)), pSave->size());
-        QVERIFY(pSave->isVisible());
-        QVERIFY(pTree->visualItemRect(pRow).contains(qrectSave));
-        QVERIFY(pTree->viewport()->rect().contains(qrectSave));
     }
 };
 
