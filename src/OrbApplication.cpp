@@ -18,18 +18,42 @@
 #include <QRegularExpression>
 #include <QScreen>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 const char* const g_pcConfigFile = "LumacastFile/Resource/config/lumacast.json";
+
+// The X screen DISPLAY names (":0.1" names screen 1).
+int DefaultXScreen()
+{
+    const QString qstrDisplay = qEnvironmentVariable("DISPLAY");
+    const int iDot = qstrDisplay.indexOf(QLatin1Char('.'), qstrDisplay.lastIndexOf(QLatin1Char(':')));
+    return iDot < 0 ? 0 : qstrDisplay.mid(iDot + 1).toInt();
+}
 
 QVector<STRUCT_ScreenFacts> ReadQtScreens()
 {
     QVector<STRUCT_ScreenFacts> vecFacts;
     const QScreen* pPrimary = QGuiApplication::primaryScreen();
     const QList<QScreen*> lstScreens = QGuiApplication::screens();
-    for (const QScreen* pScreen : lstScreens) {
-        vecFacts.append(
-            {pScreen->geometry(), pScreen->devicePixelRatio(), pScreen->name(), pScreen == pPrimary});
+    // Separate X screens are separate virtual desktops to Qt, listed in X screen order after the
+    // one DISPLAY names, which holds the primary screen.
+    QList<QList<QScreen*>> lstDesktops;
+    const int iDefault = DefaultXScreen();
+    for (QScreen* pScreen : lstScreens) {
+        auto itDesktop =
+            std::find_if(lstDesktops.cbegin(), lstDesktops.cend(),
+                         [pScreen](const QList<QScreen*>& _lst) { return _lst.contains(pScreen); });
+        if (itDesktop == lstDesktops.cend()) {
+            lstDesktops.append(pScreen->virtualSiblings());
+            itDesktop = std::prev(lstDesktops.cend());
+        }
+        const int iDesktop = static_cast<int>(itDesktop - lstDesktops.cbegin());
+        const int iXScreen = iDesktop == 0 ? iDefault : (iDesktop - 1 < iDefault ? iDesktop - 1 : iDesktop);
+        vecFacts.append({pScreen->geometry(), pScreen->devicePixelRatio(), pScreen->name(),
+                         pScreen == pPrimary, iXScreen});
     }
     return vecFacts;
 }
@@ -297,7 +321,11 @@ QVector<STRUCT_Screen> OrbApplication::MakeScreenRecords(const QVector<STRUCT_Sc
             QRect(structFacts.geometry.topLeft(),
                   QSize(static_cast<int>(structFacts.geometry.width() * structFacts.dRatio),
                         static_cast<int>(structFacts.geometry.height() * structFacts.dRatio)));
-        structScreen.qstrName = structFacts.qstrName;
+        // Separate X screens report the same output names: the screen number tells them apart, and
+        // tells the streaming library which one to capture.
+        structScreen.qstrName = structFacts.iXScreen > 0 ? structFacts.qstrName + QLatin1Char('@') +
+                                                               QString::number(structFacts.iXScreen)
+                                                         : structFacts.qstrName;
         vecScreen.append(structScreen);
     }
     return vecScreen;

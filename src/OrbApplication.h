@@ -30,6 +30,7 @@ struct STRUCT_ScreenFacts
     qreal dRatio = 1.0;
     QString qstrName;
     bool blPrimary = false;
+    int iXScreen = 0; // X screen number, when the X server has several and no Xinerama
 };
 
 Q_DECLARE_METATYPE(STRUCT_ScreenFacts)

@@ -37,12 +37,13 @@ public:
         }
         return vecUsb;
     }
-    void ProbeCamera(int _iIndex, QList<QVideoFrame::PixelFormat>& _lstFormat,
-                     QList<QSize>& _lstResolution) override
+    void ProbeCamera(int _iIndex, QList<QVideoFrame::PixelFormat>& _lstFormat, QList<QSize>& _lstResolution,
+                     QList<QSize>& _lstRawResolution) override
     {
         ++m_iProbes;
         _lstFormat = m_vecCamera.at(_iIndex).lstFormat;
         _lstResolution = m_vecCamera.at(_iIndex).structUsb.lstResolution;
+        _lstRawResolution = m_vecCamera.at(_iIndex).structUsb.lstRawResolution;
     }
 
     QVector<STRUCT_Camera> m_vecCamera;

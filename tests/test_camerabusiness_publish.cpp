@@ -4,6 +4,7 @@
 #include "CameraBusinessTestSupport.h"
 
 #include "ProgramCopy.h"
+#include "device/CLS_DeviceProbe.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -271,6 +272,7 @@ private slots:
     void testAudio_failingInputLeavesVideo();
     void testAudio_heardByItsListedName();
     void testAudio_inputComesBack();
+    void testAudioInputs_onlyThoseThatCapture();
     void testDesktop_staysOnItsScreen_data();
     void testDesktop_staysOnItsScreen();
     void testMissingCamera_reportedNotFatal();
@@ -429,6 +431,17 @@ void TestCameraBusinessPublish::testAudio_inputComesBack()
     QTRY_COMPARE_WITH_TIMEOUT(Messages(CAMERA_BUSINESS_MSG_AUDIO_RESTORED, 4), 1, 10000);
     QProcess::execute("pactl", {"unload-module", qstrModule});
     QVERIFY(!client.Next().isEmpty());
+}
+
+// ALSA's plugin entries are no inputs; with a sound server its default input is one.
+void TestCameraBusinessPublish::testAudioInputs_onlyThoseThatCapture()
+{
+    const QStringList qstrlstListed = CLS_DeviceProbe::SystemAudioSource().ListInputs();
+    for (const char* pcPlugin :
+         {"lavrate", "samplerate", "speexrate", "jack", "oss", "speex", "upmix", "vdownmix"}) {
+        QVERIFY2(!qstrlstListed.contains(pcPlugin), qPrintable(qstrlstListed.join(',')));
+    }
+    QCOMPARE(qstrlstListed.contains("default"), !qEnvironmentVariableIsEmpty("PULSE_SERVER"));
 }
 
 void TestCameraBusinessPublish::testDesktop_staysOnItsScreen_data()

@@ -7,6 +7,8 @@
 
 #include <atomic>
 
+Q_DECLARE_METATYPE(QVector<STRUCT_ScreenFacts>)
+
 namespace {
 
 QVariant Reported(const QVector<STRUCT_Usb>& _vecUsb)
@@ -119,7 +121,7 @@ private slots:
         m_pPage->GetDevWatcher()->RunCycle();
         QCOMPARE(m_cameras.m_iProbes, 2);
         QCOMPARE(LibraryCalls(iFrom), QStringList{"add_chan_info(5)"});
-        QCOMPARE(RecordOf(StoredChannels(), 5).value("videoFormat").toArray().size(), 3);
+        QCOMPARE(RecordOf(StoredChannels(), 5).value("videoFormat").toArray().size(), 2);
         m_cameras.m_vecCamera.removeFirst();
         m_pPage->GetDevWatcher()->RunCycle();
         QCOMPARE(m_cameras.m_iProbes, 2);
@@ -150,50 +152,63 @@ private slots:
         QCOMPARE(vecAudio.at(0).iHolderChNo * 10 + vecAudio.at(1).iHolderChNo, -1); // Mic kept by 0
     }
 
-    void screenChange_desktopRecordsRebuilt_data()
+    // Desktop records follow their screens and keep the user's values; the library hears only of
+    // the screens that changed, so the viewers of the others stay.
+    void screenChange_followedScreenByScreen_data()
     {
-        QTest::addColumn<QString>("prefix");
-        QTest::addColumn<int>("after");
+        QTest::addColumn<int>("before");
+        QTest::addColumn<QVector<STRUCT_ScreenFacts>>("after");
         QTest::addColumn<int>("desktops");
         QTest::addColumn<QStringList>("calls");
-        // Every desktop record goes and is built again, after the camera; while there is one
-        // screen the camera holds the second input.
-        const QStringList qstrlstAdded{"delete_collector_fd(0)", "add_chan_info(0)", "add_chan_info(1)"};
-        QTest::newRow("added, X11 names") << "HDMI-" << 2 << 4 << qstrlstAdded;
-        QTest::newRow("added, Windows names") << "\\\\.\\DISPLAY" << 2 << 4 << qstrlstAdded;
+        QTest::addColumn<QList<int>>("enabled");
+        QTest::newRow("added") << 1 << Screens(2) << 4 << QStringList{"add_chan_info(1)"}
+                               << QList<int>{0, 4, 1};
         // Raised from 4 to 6 after the camera took 4: it stays a camera.
-        QTest::newRow("added, desktop count raised") << "HDMI-" << 2 << 6 << qstrlstAdded;
-        QTest::newRow("removed") << "HDMI-" << 1 << 4
-                                 << QStringList{"delete_collector_fd(0)", "delete_collector_fd(1)",
-                                                "add_chan_info(0)", "set_disable(1)"};
+        QTest::newRow("added, desktop count raised")
+            << 1 << Screens(2) << 6 << QStringList{"add_chan_info(1)"} << QList<int>{0, 4, 1};
+        QTest::newRow("removed") << 2 << Screens(1) << 4 << QStringList{"set_disable(1)"} << QList<int>{0, 4};
+        QVector<STRUCT_ScreenFacts> vecResized = Screens(2);
+        vecResized[1].geometry = QRect(1920, 0, 1280, 1024);
+        QTest::newRow("second resized")
+            << 2 << vecResized << 4 << QStringList{"delete_collector_fd(1)", "add_chan_info(1)"}
+            << QList<int>{0, 1, 4};
     }
-    void screenChange_desktopRecordsRebuilt()
+    void screenChange_followedScreenByScreen()
     {
-        QFETCH(QString, prefix);
-        QFETCH(int, after);
+        QFETCH(int, before);
+        QFETCH(QVector<STRUCT_ScreenFacts>, after);
         QFETCH(int, desktops);
         QFETCH(QStringList, calls);
-        App()->SetScreenSource([prefix, after] { return Screens(3 - after, prefix); });
+        QFETCH(QList<int>, enabled);
+        App()->SetScreenSource([before] { return Screens(before); });
         m_cameras.m_vecCamera = {Camera("camA")};
-        m_vecAudioInput = {{"Mic 1", {}, {2}}, {"Mic 2", {}, {2}}};
+        m_vecAudioInput = {{"Mic 1", {}, {2}}, {"Mic 2", {}, {2}}, {"Mic 3", {}, {2}}};
         StartPage();
         QVERIFY(EditStored(0, "videoBitRate", 640));
+        QVERIFY(EditStored(before - 1, "videoFrameRate", 25));
         WriteConfig({{"desktopNeedChNo", desktops}, {"chInfo", StoredChannels()}});
         const int iFrom = camera_business_inspect_journal_size();
-        QVERIFY(Invoke(
-            "SlotScreenChanged",
-            Q_ARG(QVariant, QVariant::fromValue(OrbApplication::MakeScreenRecords(Screens(after, prefix))))));
+        const QVector<STRUCT_Screen> vecAfter = OrbApplication::MakeScreenRecords(after);
+        QVERIFY(Invoke("SlotScreenChanged", Q_ARG(QVariant, QVariant::fromValue(vecAfter))));
         QCOMPARE(LibraryCalls(iFrom), calls);
         const QJsonArray qJsonArrAfter = StoredChannels();
-        QCOMPARE(ChannelNumbers(qJsonArrAfter), after == 2 ? (QList<int>{4, 0, 1}) : (QList<int>{4, 0}));
-        QCOMPARE(RecordOf(qJsonArrAfter, 4).value("enable").toBool(), true);
-        QCOMPARE(RecordOf(qJsonArrAfter, 0).value("videoBitRate").toInt(), 2048);
-        QCOMPARE(RecordOf(qJsonArrAfter, after - 1).value("devID").toString(),
-                 prefix + QString::number(after));
-        // Desktop 0 keeps its input rather than taking a second one; a removed desktop frees its own.
+        QList<int> lstEnabled;
+        for (const QJsonValue& qjsonValue : qJsonArrAfter) {
+            if (qjsonValue.toObject().value("enable").toBool()) {
+                lstEnabled.append(qjsonValue.toObject().value("chNo").toInt());
+            }
+        }
+        QCOMPARE(lstEnabled, enabled);
+        QCOMPARE(RecordOf(qJsonArrAfter, 0).value("videoBitRate").toInt(), 640);
+        QCOMPARE(RecordOf(qJsonArrAfter, before - 1).value("videoFrameRate").toInt(), 25);
+        const QJsonObject qjsonLast = RecordOf(qJsonArrAfter, after.size() - 1);
+        QCOMPARE(QRect(qjsonLast.value("deskPosX").toInt(), 0, qjsonLast.value("videoWidth").toInt(),
+                       qjsonLast.value("videoHeight").toInt()),
+                 vecAfter.last().rect);
+        // Desktop 0 keeps its input rather than taking another; a removed desktop frees its own.
         QCOMPARE(AudioHolders().value(0), QStringList{"Mic 1"});
         STRUCT_Audio structAudio;
-        QCOMPARE(App()->ClaimAudioDev(9, "Mic 2", false, structAudio), after == 1);
+        QCOMPARE(App()->ClaimAudioDev(9, "Mic 2", false, structAudio), after.size() < before);
     }
 
     void destroyPage_whileWatcherCycleRuns()

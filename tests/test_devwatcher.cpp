@@ -31,7 +31,7 @@ private slots:
     }
 
     // Each cycle polls the devices of one entry of "present" (cameras and audio inputs alike, the
-    // screen list unchanged but for widths); each change is written "added|removed".
+    // screen one pixel wider each time); each change is written "added|removed".
     void cycles_data()
     {
         QTest::addColumn<QStringList>("seeded");
@@ -84,7 +84,8 @@ private slots:
         }
         QCOMPARE(qstrlstUsb, reported);
         QCOMPARE(spyAudio.count(), reported.size());
-        QCOMPARE(spyScreen.count(), 0);
+        // A monitor that changes size with the count unchanged is reported too.
+        QCOMPARE(spyScreen.count(), present.size() - 1);
     }
 
     // The link under by-id that points to the camera's node, so that it keeps its channel across

@@ -221,13 +221,14 @@ private slots:
         QVERIFY(!NeedHighDpiScaling(QSize(2560, 1080)));
     }
     // Through the application's screen list, which appends to what the caller holds. The primary
-    // screen is index 0 wherever it stands; the ratio scales the size (truncated), not the position.
+    // screen is index 0 wherever it stands; the ratio scales the size (truncated), not the position;
+    // a screen of a second X screen carries its number.
     void screenIndexRule()
     {
         App()->SetScreenSource([] {
             return QVector<STRUCT_ScreenFacts>{{QRect(0, 0, 1920, 1080), 1.0, "A", false},
                                                {QRect(1920, 0, 1366, 768), 1.25, "B", true},
-                                               {QRect(-1280, 100, 1280, 1024), 1.0, "C", false}};
+                                               {QRect(-1280, 100, 1280, 1024), 1.0, "C", false, 1}};
         });
         QVector<STRUCT_Screen> vecScreen(1);
         App()->GetScreenList(vecScreen);
@@ -243,7 +244,7 @@ private slots:
                                .arg(qrect.height());
         }
         QCOMPARE(qstrlstRead,
-                 (QStringList{"1 A 0,0 1920x1080", "0 B 1920,0 1707x960", "2 C -1280,100 1280x1024"}));
+                 (QStringList{"1 A 0,0 1920x1080", "0 B 1920,0 1707x960", "2 C@1 -1280,100 1280x1024"}));
     }
     void audioRegistry_claimFindRelease()
     {

@@ -215,8 +215,8 @@ private slots:
             << QSize(1920, 1080) << -1;
         QTest::newRow("2560*1440 of four: captured one place earlier")
             << QList<QSize>{{640, 480}, {1280, 720}, {1920, 1080}, {2560, 1440}}
-            << QList<QVideoFrame::PixelFormat>{QVideoFrame::Format_Jpeg, QVideoFrame::Format_YUYV} << "H264"
-            << QSize(2560, 1440) << QSize(1920, 1080) << 2;
+            << QList<QVideoFrame::PixelFormat>{QVideoFrame::Format_Jpeg, QVideoFrame::Format_YUYV} << "MJPEG"
+            << QSize(2560, 1440) << QSize(1920, 1080) << 0;
         QTest::newRow("only 3840*2160, no formats known")
             << QList<QSize>{{3840, 2160}} << QList<QVideoFrame::PixelFormat>() << "YUV" << QSize(3840, 2160)
             << QSize(3840, 2160) << 1;

@@ -1,11 +1,13 @@
 // The channel page: its frame, the library start, loading and resetting the channel table.
 #include "ChanSetTestSupport.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTcpServer>
 
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -89,6 +91,18 @@ private slots:
         QVERIFY(!m_pPage->InitChanSet());
         QCOMPARE(camera_business_inspect_journal_size(), iCalls);
         // The library's messages reach the page through the user value it registered; zero is a fault.
+        // What they say of the chosen channel shows on the page, also when it comes from another thread.
+        QLabel* pState = m_pPage->findChild<QLabel*>("label_ChState");
+        QVERIFY(pState->isHidden());
+        for (const int iMsg : {CAMERA_BUSINESS_MSG_CHANNEL_STARTED, CAMERA_BUSINESS_MSG_AUDIO_FAILED,
+                               CAMERA_BUSINESS_MSG_CHANNEL_STARTED, CAMERA_BUSINESS_MSG_CHANNEL_FAILED}) {
+            std::thread([iMsg] { camera_business_inspect_send_message(iMsg, 0, 0); }).join();
+            QCoreApplication::processEvents();
+        }
+        QVERIFY(!pState->isHidden());
+        QVERIFY2(pState->text().contains(QString::fromUtf8("设备无法采集")), qPrintable(pState->text()));
+        m_pPage->GetChannelChooser()->setCurrentIndex(1);
+        QVERIFY(pState->isHidden());
         QCOMPARE(camera_business_inspect_send_message(5, 6, 7), 0);
         QCOMPARE(CLS_WgtChanSet::MessCallback(1, 2, 3, 0), -1);
     }
@@ -107,7 +121,7 @@ private slots:
         // Desktop 0 keeps the user's values and its input, at the size of today's screen.
         QCOMPARE(stState.aChannels[0].block.iVideoBitRate, 4096);
         QCOMPARE(int(stState.aChannels[0].block.ucEnableAudio), 1);
-        QCOMPARE(stState.aChannels[0].block.iCameraWidth, 800);
+        QCOMPARE(stState.aChannels[0].block.iCameraWidth, 1920);
         // Desktop 1 is new and takes the first free input.
         QCOMPARE(QByteArray(stState.aChannels[1].block.szAudioName), QByteArray("Mic B"));
         QCOMPARE(int(stState.aChannels[1].block.ucEnableAudio), 1);

@@ -138,6 +138,7 @@ struct STRUCT_ServerShared : std::enable_shared_from_this<STRUCT_ServerShared>
         int iChNo = 0;
         bool blAudio = false;
         bool blPrepared = false;
+        bool blFailed = false; // reported once, whatever else its pipeline says
         gulong ulPrepared = 0;
         gulong ulUnprepared = 0;
         gulong ulMessage = 0;
@@ -253,17 +254,20 @@ gboolean OnMediaMessage(GstRTSPMedia* _pMedia, GstMessage* _pMessage, gpointer _
     gst_message_parse_error(_pMessage, &pError, nullptr);
     STRUCT_ServerShared& shared = **static_cast<Shared*>(_pData);
     int iChNo = -1;
+    bool blFirst = false;
     {
         std::lock_guard<std::mutex> lock(shared.mutex);
         const auto it = shared.mapTrack.find(_pMedia);
         if (it != shared.mapTrack.end()) {
             iChNo = it->second.iChNo;
+            blFirst = !it->second.blFailed;
+            it->second.blFailed = true;
         }
     }
     LOG_EX(LOG_FAIL, "CameraBusiness channel %d stream failed: %s", iChNo,
            pError != nullptr ? pError->message : "unknown error");
     g_clear_error(&pError);
-    if (iChNo >= 0) {
+    if (blFirst) {
         shared.Post([pShared = *static_cast<Shared*>(_pData), iChNo] {
             pShared->EndClients(iChNo);
             pShared->Report(CAMERA_BUSINESS_MSG_CHANNEL_FAILED, iChNo);
@@ -571,7 +575,7 @@ void STRUCT_ServerShared::Forget(GstRTSPMedia* _pMedia)
         Post([pShared = shared_from_this(), iChNo = stTrack.iChNo] { pShared->LeaveAudio(iChNo); });
     }
     // A pipeline that never got going failed on its device before its bus could say so.
-    if (!stTrack.blPrepared) {
+    if (!stTrack.blPrepared && !stTrack.blFailed) {
         LOG_EX(LOG_FAIL, "CameraBusiness channel %d stream could not start", stTrack.iChNo);
         Post([pShared = shared_from_this(), iChNo = stTrack.iChNo] {
             pShared->Report(CAMERA_BUSINESS_MSG_CHANNEL_FAILED, iChNo);

@@ -214,6 +214,15 @@ QJsonObject CLS_ChanRecord::MakeUsbChannel(const STRUCT_Usb& _structUsb, const S
         info.iCameraWidth = lstResolution.at(iTaken).width();
         info.iCameraHeight = lstResolution.at(iTaken).height();
     }
+    // Raw where the camera gives the size raw, else MJPEG where it has it: a webcam whose raw modes
+    // stop at 640x480 gives 720p as MJPEG only.
+    const QSize qsizeCapture(info.iCameraWidth, info.iCameraHeight);
+    const bool blRaw =
+        _structUsb.lstCollectType.contains(1) &&
+        (_structUsb.lstRawResolution.isEmpty() || _structUsb.lstRawResolution.contains(qsizeCapture));
+    if (!blRaw && _structUsb.lstCollectType.contains(0)) {
+        info.iCollectType = 0;
+    }
 
     QJsonObject qjsonRecord;
     ChanInfoToJson(info, qjsonRecord);
@@ -289,6 +298,19 @@ bool CLS_ChanRecord::IsDesktopRecord(const QJsonObject& _qjsonRecord)
     return _qjsonRecord.value(QStringLiteral("collectDevType")).toInt(-1) == 0;
 }
 
+bool CLS_ChanRecord::FollowScreen(QJsonObject& _qjsonRecord, const STRUCT_Screen& _structScreen)
+{
+    const QJsonObject qjsonBefore = _qjsonRecord;
+    const QRect& rect = _structScreen.rect;
+    _qjsonRecord.insert(QStringLiteral("devID"), _structScreen.qstrName);
+    _qjsonRecord.insert(QStringLiteral("deskPosX"), rect.x());
+    _qjsonRecord.insert(QStringLiteral("deskPosY"), rect.y());
+    _qjsonRecord.insert(QStringLiteral("videoWidth"), rect.width());
+    _qjsonRecord.insert(QStringLiteral("videoHeight"), rect.height());
+    _qjsonRecord.insert(QStringLiteral("resolutionRatio"), ResolutionArray({rect.size()}));
+    return _qjsonRecord != qjsonBefore;
+}
+
 int CLS_ChanRecord::FindDesktopRecord(const QJsonArray& _qJsonArrChInfo, int _iChNo)
 {
     for (int i = 0; i < _qJsonArrChInfo.size(); ++i) {
@@ -298,20 +320,6 @@ int CLS_ChanRecord::FindDesktopRecord(const QJsonArray& _qJsonArrChInfo, int _iC
         }
     }
     return -1;
-}
-
-QJsonArray CLS_ChanRecord::TakeDesktopRecords(const QJsonArray& _qJsonArrChInfo, QList<int>& _lstDesktopChNo)
-{
-    QJsonArray qJsonArrOther;
-    for (const QJsonValue& qjsonValue : _qJsonArrChInfo) {
-        const QJsonObject qjsonRecord = qjsonValue.toObject();
-        if (IsDesktopRecord(qjsonRecord)) {
-            _lstDesktopChNo.append(qjsonRecord.value(QStringLiteral("chNo")).toInt(0));
-        } else {
-            qJsonArrOther.append(qjsonRecord);
-        }
-    }
-    return qJsonArrOther;
 }
 
 QList<int> CLS_ChanRecord::DisableRecords(QJsonArray& _qJsonArrChInfo, const QString& _qstrDevID)

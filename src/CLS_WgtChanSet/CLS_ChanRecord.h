@@ -50,11 +50,11 @@ public:
     // A desktop record is known by its collect device type alone: a camera's number may lie below
     // the desktop count when that count was raised after the camera was stored.
     static bool IsDesktopRecord(const QJsonObject& _qjsonRecord);
+    // Puts the screen's identity, position and size into a desktop record, keeping everything the
+    // user chose; true when the record changed.
+    static bool FollowScreen(QJsonObject& _qjsonRecord, const STRUCT_Screen& _structScreen);
     // Index of the first desktop record with the number, or -1.
     static int FindDesktopRecord(const QJsonArray& _qJsonArrChInfo, int _iChNo);
-    // Splits the table into desktop records, whose numbers go to _lstDesktopChNo, and the others,
-    // which are returned in order.
-    static QJsonArray TakeDesktopRecords(const QJsonArray& _qJsonArrChInfo, QList<int>& _lstDesktopChNo);
 
     // Marks every record of the device as not enabled; returns their channel numbers.
     static QList<int> DisableRecords(QJsonArray& _qJsonArrChInfo, const QString& _qstrDevID);

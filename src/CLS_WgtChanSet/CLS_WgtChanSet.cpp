@@ -14,8 +14,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
 
 #include <algorithm>
+#include <mutex>
 
 namespace {
 
@@ -24,6 +26,11 @@ const int32_t g_iCallbackUser = 1;
 const int g_iProbeRounds = 100;
 const int g_iProbeRoundMs = 100;
 const int g_iCredentialSize = 64;
+
+// The library calls back on its own thread: the page that hears it is reached under this lock,
+// which its destructor takes before it goes.
+std::mutex g_mutexReceiver;
+CLS_WgtChanSet* g_pReceiver = nullptr;
 
 OrbApplication* App()
 {
@@ -56,10 +63,17 @@ CLS_WgtChanSet::CLS_WgtChanSet(QWidget* parent)
     RegisterDeviceMetaTypes();
     m_pUi->setupUi(this);
     m_pLabelViewfinder->hide();
+    m_pUi->label_ChState->hide();
 }
 
 CLS_WgtChanSet::~CLS_WgtChanSet()
 {
+    {
+        std::lock_guard<std::mutex> lock(g_mutexReceiver);
+        if (g_pReceiver == this) {
+            g_pReceiver = nullptr;
+        }
+    }
     if (m_pDevWatcher != nullptr) {
         m_pDevWatcher->Stop();
         m_pDevWatcher->wait();
@@ -113,6 +127,10 @@ bool CLS_WgtChanSet::InitChanSet()
     if (camera_business_register_user(acUser, acPassword) == 0) {
         LOG_EX(LOG_FAIL, "!camera_business_register_user(m_strUserName, m_strPassword)");
     }
+    {
+        std::lock_guard<std::mutex> lock(g_mutexReceiver);
+        g_pReceiver = this;
+    }
     if (camera_business_set_mess_callback(&CLS_WgtChanSet::MessCallback, g_iCallbackUser) == -1) {
         LOG_EX(LOG_FAIL, "camera_business_set_mess_callback == -1");
     }
@@ -149,13 +167,55 @@ void CLS_WgtChanSet::CreateDevWatcher()
             &CLS_WgtChanSet::SlotAudioDeviceChanged);
 }
 
-int CLS_WgtChanSet::MessCallback(intptr_t, intptr_t, intptr_t, intptr_t _iUser)
+int CLS_WgtChanSet::MessCallback(intptr_t _iMsg, intptr_t _iParam1, intptr_t, intptr_t _iUser)
 {
     if (_iUser == 0) {
         LOG_EX(LOG_FAIL, "pWgt == nullptr");
         return -1;
     }
+    std::lock_guard<std::mutex> lock(g_mutexReceiver);
+    if (g_pReceiver != nullptr && CLS_ChanRecord::IsValidChNo(static_cast<int>(_iParam1))) {
+        QMetaObject::invokeMethod(g_pReceiver, "SlotChannelMessage", Qt::QueuedConnection,
+                                  Q_ARG(int, static_cast<int>(_iMsg)),
+                                  Q_ARG(int, static_cast<int>(_iParam1)));
+    }
     return 0;
+}
+
+void CLS_WgtChanSet::SlotChannelMessage(int _iMsg, int _iChNo)
+{
+    if (_iMsg == CAMERA_BUSINESS_MSG_AUDIO_RESTORED) {
+        _iMsg = CAMERA_BUSINESS_MSG_CHANNEL_STARTED;
+    }
+    // A running pipeline whose audio failed stays marked until the audio comes back.
+    if (_iMsg == CAMERA_BUSINESS_MSG_CHANNEL_STARTED &&
+        m_hashChannelState.value(_iChNo) == CAMERA_BUSINESS_MSG_AUDIO_FAILED) {
+        return;
+    }
+    m_hashChannelState.insert(_iChNo, _iMsg);
+    ShowChannelState();
+}
+
+void CLS_WgtChanSet::ShowChannelState()
+{
+    const QJsonObject qjsonRecord = m_pUi->comboBox_ChooseCh->currentData().toJsonObject();
+    const int iChNo = qjsonRecord.value(QStringLiteral("chNo")).toInt(-1);
+    QString qstrState;
+    switch (m_hashChannelState.value(iChNo)) {
+    case CAMERA_BUSINESS_MSG_CHANNEL_FAILED:
+        qstrState = tr("通道状态：设备无法采集，请检查设备或更换采集格式");
+        break;
+    case CAMERA_BUSINESS_MSG_AUDIO_FAILED:
+        qstrState = tr("通道状态：声音无法采集，仅推送画面");
+        break;
+    case CAMERA_BUSINESS_MSG_CHANNEL_STARTED:
+        qstrState = tr("通道状态：正常");
+        break;
+    default:
+        break;
+    }
+    m_pUi->label_ChState->setText(qstrState);
+    m_pUi->label_ChState->setVisible(!qstrState.isEmpty());
 }
 
 int CLS_WgtChanSet::DesktopSlots() const
@@ -206,8 +266,8 @@ void CLS_WgtChanSet::LoadChannels()
         QJsonObject qjsonRecord;
         if (iFound >= 0) {
             qjsonRecord = qJsonArrStored.at(iFound).toObject();
-            qjsonRecord.insert(QStringLiteral("resolutionRatio"),
-                               CLS_ChanRecord::ResolutionArray({m_vecScreen.at(i).rect.size()}));
+            // The monitor may have changed since the record was stored.
+            CLS_ChanRecord::FollowScreen(qjsonRecord, m_vecScreen.at(i));
             CLS_ChanRecord::JsonToChanInfo(qjsonRecord, arrChanInfo[i]);
             ClaimStoredAudio(i, arrChanInfo[i]);
         } else {
@@ -354,6 +414,7 @@ void CLS_WgtChanSet::SlotChInfoChanged(const STRUCT_ComboBoxItem& _structItem)
     m_pUi->lineEdit_ChName->setText(qjsonRecord.value(QStringLiteral("chName")).toString());
     m_pUi->lineEdit_ChName->setCursorPosition(0);
     m_pUi->tab->SetChannelInfo(m_pUi->comboBox_ChooseCh->currentIndex(), qjsonRecord);
+    ShowChannelState();
 }
 
 void CLS_WgtChanSet::RefreshDevices()
@@ -424,45 +485,63 @@ void CLS_WgtChanSet::SlotDeviceChanged(QVariant _variantData, QStringList _qstrl
 
 void CLS_WgtChanSet::SlotScreenChanged(QVariant _variantData)
 {
-    const QJsonArray qJsonArrStored = StoredChannels();
+    QJsonArray qJsonArrChInfo = StoredChannels();
     // Cameras keep their numbers, also those below a raised desktop count; the next load gives a
     // camera another number where a desktop needs its own.
     QList<int> lstCameraChNo;
-    for (const QJsonValue& qjsonValue : qJsonArrStored) {
+    for (const QJsonValue& qjsonValue : qAsConst(qJsonArrChInfo)) {
         if (!CLS_ChanRecord::IsDesktopRecord(qjsonValue.toObject())) {
             lstCameraChNo.append(qjsonValue.toObject().value(QStringLiteral("chNo")).toInt(-1));
         }
     }
-    for (int i = 0; i < DesktopSlots(); ++i) {
-        if (!lstCameraChNo.contains(i)) {
-            camera_delete_collector_fd(i);
-        }
-    }
     m_vecScreen = _variantData.value<QVector<STRUCT_Screen>>();
-    QList<int> lstOldDesktop;
-    QJsonArray qJsonArrChInfo = CLS_ChanRecord::TakeDesktopRecords(qJsonArrStored, lstOldDesktop);
-    for (int i = 0; i < DesktopSlots(); ++i) {
-        if (lstCameraChNo.contains(i)) {
-            LOG_EX(LOG_TRACE, "desktop %d: the number belongs to a camera", i);
+    // Each desktop record follows its screen; one whose screen did not change is left alone, and so
+    // are its viewers. A record whose screen went keeps the user's settings for its return.
+    QSet<int> setPlaced;
+    for (int iIndex = 0; iIndex < qJsonArrChInfo.size(); ++iIndex) {
+        QJsonObject qjsonRecord = qJsonArrChInfo.at(iIndex).toObject();
+        const int iChNo = qjsonRecord.value(QStringLiteral("chNo")).toInt(-1);
+        if (!CLS_ChanRecord::IsDesktopRecord(qjsonRecord) || !CLS_ChanRecord::IsValidChNo(iChNo) ||
+            setPlaced.contains(iChNo)) {
             continue;
         }
-        // The channel keeps the input it holds, so that it never holds two.
+        const bool blEnabled = qjsonRecord.value(QStringLiteral("enable")).toBool();
+        if (iChNo >= DesktopSlots() || lstCameraChNo.contains(iChNo)) {
+            if (blEnabled) {
+                qjsonRecord.insert(QStringLiteral("enable"), false);
+                qJsonArrChInfo.replace(iIndex, qjsonRecord);
+                camera_business_set_disable(iChNo);
+                App()->ReleaseAudioDevByChannel(iChNo);
+            }
+            continue;
+        }
+        setPlaced.insert(iChNo);
+        if (!CLS_ChanRecord::FollowScreen(qjsonRecord, m_vecScreen.at(iChNo)) && blEnabled) {
+            continue;
+        }
+        qjsonRecord.insert(QStringLiteral("enable"), true);
+        qJsonArrChInfo.replace(iIndex, qjsonRecord);
+        STRUCT_ChanInfo structChanInfo;
+        CLS_ChanRecord::JsonToChanInfo(qjsonRecord, structChanInfo);
         STRUCT_Audio structAudio;
-        if (!App()->FindAudioDevByChannel(i, QString(), structAudio)) {
-            structAudio = ClaimFreeAudio(i);
+        if (!App()->FindAudioDevByChannel(iChNo, QString::fromUtf8(structChanInfo.szAudioName),
+                                          structAudio)) {
+            ClaimStoredAudio(iChNo, structChanInfo);
+        }
+        camera_delete_collector_fd(iChNo);
+        camera_business_add_chan_info(&structChanInfo);
+    }
+    for (int i = 0; i < DesktopSlots(); ++i) {
+        if (setPlaced.contains(i) || lstCameraChNo.contains(i)) {
+            if (lstCameraChNo.contains(i)) {
+                LOG_EX(LOG_TRACE, "desktop %d: the number belongs to a camera", i);
+            }
+            continue;
         }
         STRUCT_ChanInfo structChanInfo;
         qJsonArrChInfo.append(
-            CLS_ChanRecord::MakeDesktopChannel(m_vecScreen.at(i), structAudio, i, structChanInfo));
+            CLS_ChanRecord::MakeDesktopChannel(m_vecScreen.at(i), ClaimFreeAudio(i), i, structChanInfo));
         camera_business_add_chan_info(&structChanInfo);
-        lstOldDesktop.removeAll(i);
-    }
-    // Desktop channels whose screen went away stop publishing and free their input.
-    for (int iChNo : qAsConst(lstOldDesktop)) {
-        if (CLS_ChanRecord::IsValidChNo(iChNo)) {
-            camera_business_set_disable(iChNo);
-            App()->ReleaseAudioDevByChannel(iChNo);
-        }
     }
     SaveChannels(qJsonArrChInfo);
 }
@@ -502,13 +581,14 @@ void CLS_WgtChanSet::SlotGetUsbInfo(QVariant _variantData)
         if (itKnown != vecKnown.cend()) {
             structUsb.lstResolution = itKnown->lstResolution;
             structUsb.lstCollectType = itKnown->lstCollectType;
+            structUsb.lstRawResolution = itKnown->lstRawResolution;
             continue;
         }
         LOG_EX(LOG_TRACE, "i=[%d] usb=[%s]  id=[%s]", i, qUtf8Printable(structUsb.qstrName),
                qUtf8Printable(structUsb.qstrDevID));
         QList<QVideoFrame::PixelFormat> lstFormat;
         QList<QSize> lstResolution;
-        m_pCameraSource->ProbeCamera(i, lstFormat, lstResolution);
+        m_pCameraSource->ProbeCamera(i, lstFormat, lstResolution, structUsb.lstRawResolution);
         structUsb.lstCollectType = CLS_DeviceProbe::CollectTypesFromPixelFormats(lstFormat);
         structUsb.lstResolution = lstResolution;
     }
@@ -523,7 +603,7 @@ QVector<STRUCT_Usb> CLS_WgtChanSet::ListCameras()
 }
 
 void CLS_WgtChanSet::ProbeCamera(int _iIndex, QList<QVideoFrame::PixelFormat>& _lstFormat,
-                                 QList<QSize>& _lstResolution)
+                                 QList<QSize>& _lstResolution, QList<QSize>& _lstRawResolution)
 {
     if (_iIndex < 0 || _iIndex >= m_lstCameraInfo.size()) {
         return;
@@ -543,6 +623,13 @@ void CLS_WgtChanSet::ProbeCamera(int _iIndex, QList<QVideoFrame::PixelFormat>& _
         QCoreApplication::processEvents();
         if (m_blActive) {
             break;
+        }
+    }
+    const QList<QCameraViewfinderSettings> lstSettings = qcamera.supportedViewfinderSettings();
+    for (const QCameraViewfinderSettings& qsettings : lstSettings) {
+        const QList<int> lstType = CLS_DeviceProbe::CollectTypesFromPixelFormats({qsettings.pixelFormat()});
+        if (lstType.contains(1) && !_lstRawResolution.contains(qsettings.resolution())) {
+            _lstRawResolution.append(qsettings.resolution());
         }
     }
     qcamera.stop();

@@ -9,6 +9,7 @@
 
 #include <QCamera>
 #include <QCameraInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QVariant>
 #include <QWidget>
@@ -60,8 +61,11 @@ private slots:
     void SlotGetUsbInfo(QVariant _variantData);
     void SlotGetAudioInfo(QVariant _variantData);
     void SlotAudioDeviceChanged(QVariant _variantDataAdd, QStringList _qstrlstDeviceDel);
+    // A library message about a channel, on this thread.
+    void SlotChannelMessage(int _iMsg, int _iChNo);
 
 private:
+    void ShowChannelState();
     void CreateDevWatcher();
     void RefreshDevices();
     // Desktop channels that can be built: screens below the desktop count, within the 16 blocks.
@@ -73,8 +77,8 @@ private:
     STRUCT_Audio ClaimFreeAudio(int _iChNo);
 
     QVector<STRUCT_Usb> ListCameras() override;
-    void ProbeCamera(int _iIndex, QList<QVideoFrame::PixelFormat>& _lstFormat,
-                     QList<QSize>& _lstResolution) override;
+    void ProbeCamera(int _iIndex, QList<QVideoFrame::PixelFormat>& _lstFormat, QList<QSize>& _lstResolution,
+                     QList<QSize>& _lstRawResolution) override;
 
     std::unique_ptr<CLS_UiChanSet> m_pUi;
     CLS_ThreadCheckAddRemoveDev* m_pDevWatcher = nullptr;
@@ -92,4 +96,6 @@ private:
     // The inputs of the last listing: an unchanged listing leaves the table as it is.
     QStringList m_qstrlstAudioListed;
     bool m_blAudioListed = false;
+    // The last library message of each channel that said how it runs.
+    QHash<int, int> m_hashChannelState;
 };

@@ -3,11 +3,14 @@
 #include "common/Log.h"
 
 #include <QAudioDeviceInfo>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 
 #ifdef Q_OS_LINUX
@@ -32,7 +35,7 @@ QList<int> CLS_DeviceProbe::CollectTypesFromPixelFormats(const QList<QVideoFrame
         lstCollectType.append(0);
     }
     if (blYuv) {
-        lstCollectType << 1 << 2;
+        lstCollectType.append(1);
     }
     return lstCollectType;
 }
@@ -125,13 +128,58 @@ QStringList CLS_DeviceProbe::AudioNames(const QVector<STRUCT_Audio>& _vecAudio)
 
 namespace {
 
+#ifdef Q_OS_LINUX
+// ALSA lists plugins beside the inputs: rate converters, mixers and bridges to other sound
+// systems. None captures by itself, and opening some (jack) talks to servers that are not there.
+bool IsPluginOnly(const char* _pcName)
+{
+    static const QSet<QByteArray> s_setPluginType = {"rate",  "jack",     "oss", "speex",
+                                                     "upmix", "vdownmix", "a52"};
+    snd_config_t* pDefinition = nullptr;
+    if (snd_config_update() < 0 ||
+        snd_config_search_definition(snd_config, "pcm", _pcName, &pDefinition) < 0) {
+        return false;
+    }
+    snd_config_t* pType = nullptr;
+    const char* pcType = nullptr;
+    const bool blPlugin = snd_config_search(pDefinition, "type", &pType) >= 0 &&
+                          snd_config_get_string(pType, &pcType) >= 0 && s_setPluginType.contains(pcType);
+    snd_config_delete(pDefinition);
+    return blPlugin;
+}
+
+// An input in use elsewhere still is one.
+bool CanCapture(const QByteArray& _baName)
+{
+    snd_pcm_t* pPcm = nullptr;
+    const int iResult = snd_pcm_open(&pPcm, _baName.constData(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK);
+    if (iResult == 0) {
+        snd_pcm_close(pPcm);
+    }
+    return iResult == 0 || iResult == -EBUSY;
+}
+#endif
+
 // Qt Multimedia lists audio inputs by asking every backend about every device, and probes each
 // through its own listing again: a hundred times what one query of the system's list costs.
-QStringList ListSystemAudioInputs()
+// Names that cannot capture are left out; they are tried again once a minute, as a sound server
+// may come up later.
+class CLS_SystemAudioSource : public CLS_AudioSource
+{
+public:
+    QStringList ListInputs() override;
+    STRUCT_AudioInput ProbeInput(const QString& _qstrName) override;
+
+private:
+    QSet<QString> m_setCapturing;
+    QHash<QString, QDeadlineTimer> m_hashRefused;
+};
+
+QStringList CLS_SystemAudioSource::ListInputs()
 {
     QStringList qstrlstName;
 #ifdef Q_OS_LINUX
-    // The names, filter and order of Qt's ALSA backend, so that channels keep their stored inputs.
+    // The names and order of Qt's ALSA backend, so that channels keep their stored inputs.
     void** ppHints = nullptr;
     if (snd_device_name_hint(-1, "pcm", &ppHints) < 0) {
         return qstrlstName;
@@ -141,7 +189,7 @@ QStringList ListSystemAudioInputs()
         char* pcDescr = snd_device_name_get_hint(*ppHint, "DESC");
         char* pcIo = snd_device_name_get_hint(*ppHint, "IOID");
         if (pcName != nullptr && qstrcmp(pcName, "null") != 0 && pcDescr != nullptr &&
-            (pcIo == nullptr || qstrcmp(pcIo, "Input") == 0)) {
+            (pcIo == nullptr || qstrcmp(pcIo, "Input") == 0) && !IsPluginOnly(pcName)) {
             qstrlstName.append(QString::fromLocal8Bit(pcName));
         }
         std::free(pcName);
@@ -152,6 +200,27 @@ QStringList ListSystemAudioInputs()
     if (!qstrlstName.isEmpty() && !qstrlstName.contains(QStringLiteral("default"))) {
         qstrlstName.prepend(QStringLiteral("default"));
     }
+    const auto itEnd =
+        std::remove_if(qstrlstName.begin(), qstrlstName.end(), [this](const QString& _qstrName) {
+            if (m_setCapturing.contains(_qstrName)) {
+                return false;
+            }
+            const auto itRefused = m_hashRefused.constFind(_qstrName);
+            if (itRefused != m_hashRefused.cend() && !itRefused->hasExpired()) {
+                return true;
+            }
+            if (CanCapture(_qstrName.toLocal8Bit())) {
+                m_hashRefused.remove(_qstrName);
+                m_setCapturing.insert(_qstrName);
+                return false;
+            }
+            if (itRefused == m_hashRefused.cend()) {
+                LOG_EX(LOG_TRACE, "audio input %s cannot capture: not offered", qUtf8Printable(_qstrName));
+            }
+            m_hashRefused.insert(_qstrName, QDeadlineTimer(60000));
+            return true;
+        });
+    qstrlstName.erase(itEnd, qstrlstName.end());
 #else
     const QList<QAudioDeviceInfo> lstDevices = QAudioDeviceInfo::availableDevices(QAudio::AudioInput);
     for (const QAudioDeviceInfo& qaudioInfo : lstDevices) {
@@ -162,7 +231,7 @@ QStringList ListSystemAudioInputs()
 }
 
 // The rates and channel counts the input accepts, of those Qt's ALSA backend asks about.
-STRUCT_AudioInput ProbeSystemAudioInput(const QString& _qstrName)
+STRUCT_AudioInput CLS_SystemAudioSource::ProbeInput(const QString& _qstrName)
 {
     STRUCT_AudioInput structInput{_qstrName, {}, {}};
 #ifdef Q_OS_LINUX
@@ -197,16 +266,6 @@ STRUCT_AudioInput ProbeSystemAudioInput(const QString& _qstrName)
 #endif
     return structInput;
 }
-
-class CLS_SystemAudioSource : public CLS_AudioSource
-{
-public:
-    QStringList ListInputs() override { return ListSystemAudioInputs(); }
-    STRUCT_AudioInput ProbeInput(const QString& _qstrName) override
-    {
-        return ProbeSystemAudioInput(_qstrName);
-    }
-};
 
 } // namespace
 

@@ -109,7 +109,8 @@ void CLS_ThreadCheckAddRemoveDev::RunCycle()
         CompareDevices(
             m_vecUsb, m_mapUsbDev, [](const STRUCT_Usb& _structUsb) { return _structUsb.qstrDevID; },
             vecUsbAdded, qstrlstUsbDel);
-        blScreenChanged = vecScreen.size() != m_vecScreen.size();
+        // A monitor that moves or changes size with the count unchanged needs its channel too.
+        blScreenChanged = vecScreen != m_vecScreen;
         m_vecScreen = vecScreen;
     }
     if (!vecUsbAdded.isEmpty() || !qstrlstUsbDel.isEmpty()) {
