@@ -2,6 +2,7 @@
 // minimise with and without a tray icon, windows hidden at start, shaped windows where nothing
 // composites, and real copies of the program shown by a second start or started as the README
 // runs it. Some cases run under a real window manager (openbox), which the others must not see.
+#include "CLS_WgtChanSet/CLS_WgtChanSet.h"
 #include "CLS_WgtChanSet/CLS_WgtVideoParamSet.h"
 #include "CLS_WgtMainWindow.h"
 #include "LogReader.h"
@@ -10,6 +11,8 @@
 #include "common/PublicCommonFun.h"
 #include "widgets/CLS_MessageBox.h"
 
+#include <QAbstractItemView>
+#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
@@ -50,6 +53,7 @@ private slots:
     void hiddenStart_neverMapsTheWindow_data();
     void hiddenStart_neverMapsTheWindow();
     void roundWindows_areShapedWhereNothingComposites();
+    void pickOnlyBox_opensOnARealClickOnItsText();
     void outputSections_openAtTheirStyledHeight_data();
     void outputSections_openAtTheirStyledHeight();
 
@@ -265,6 +269,21 @@ void TestMainWindowX11::roundWindows_areShapedWhereNothingComposites()
         QCOMPARE(iNumbers, 1);
     }
     m_xview.ReleaseCompositorSelection();
+}
+
+// The mouse's release reaches the list that its press opened: the list must stay open.
+void TestMainWindowX11::pickOnlyBox_opensOnARealClickOnItsText()
+{
+    StartWith({});
+    CLS_WgtMainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    CLS_ComboBox* pChooser = window.GetChanSet()->GetChannelChooser();
+    m_xview.Click(window.winId(),
+                  pChooser->lineEdit()->mapTo(&window, pChooser->lineEdit()->rect().center()));
+    QTRY_VERIFY(pChooser->view()->isVisible());
+    QTest::qWait(300);
+    QVERIFY(pChooser->view()->isVisible());
 }
 
 void TestMainWindowX11::outputSections_openAtTheirStyledHeight_data()
