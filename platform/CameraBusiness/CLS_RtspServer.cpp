@@ -65,23 +65,27 @@ GstPadProbeReturn AnswerNotSeekable(GstPad*, GstPadProbeInfo* _pInfo, gpointer)
 }
 
 // A screen that does not change is sent as one frame every so often, not at the full rate: the
-// encoder then costs next to nothing. For a while after a viewer joins, every frame goes, repeated
-// ones too, so that the viewer learns the stream at once.
+// encoder then costs next to nothing. For a second after a viewer joins, every frame goes, each
+// with repeats of itself at g_iJoinRate, so that the viewer has the frames it needs to learn the
+// stream at once, whatever the channel's rate.
 const GstClockTime g_uiStillRepeat = 500 * GST_MSECOND;
-const int g_iJoinFrames = 60;
+const int g_iJoinRate = 60;
 const char g_acStillFilterKey[] = "lumacast-still-filter";
 
 struct STRUCT_StillFilter
 {
+    explicit STRUCT_StillFilter(int _iFrameRate) : iFrameRate(_iFrameRate) {}
     ~STRUCT_StillFilter()
     {
         if (pLast != nullptr) {
             gst_buffer_unref(pLast);
         }
     }
+    const int iFrameRate;
     GstBuffer* pLast = nullptr;
     GstClockTime uiLastPassed = GST_CLOCK_TIME_NONE;
-    std::atomic<int> iJoinFrames{g_iJoinFrames};
+    bool blRepeating = false; // streaming thread only
+    std::atomic<int> iJoinFrames{g_iJoinRate};
 };
 
 bool SameContent(GstBuffer* _pFirst, GstBuffer* _pSecond)
@@ -94,18 +98,41 @@ bool SameContent(GstBuffer* _pFirst, GstBuffer* _pSecond)
     }
     bool blSame = false;
     if (gst_buffer_map(_pSecond, &mapSecond, GST_MAP_READ)) {
-        // A frame the rate adapter repeated shares its memory with the last one.
-        blSame =
-            mapFirst.data == mapSecond.data || std::memcmp(mapFirst.data, mapSecond.data, mapFirst.size) == 0;
+        blSame = std::memcmp(mapFirst.data, mapSecond.data, mapFirst.size) == 0;
         gst_buffer_unmap(_pSecond, &mapSecond);
     }
     gst_buffer_unmap(_pFirst, &mapFirst);
     return blSame;
 }
 
-GstPadProbeReturn DropRepeatedFrame(GstPad*, GstPadProbeInfo* _pInfo, gpointer _pData)
+// Pushes copies of _pBuffer stamped in the interval before it, ahead of it.
+void PushRepeats(GstPad* _pPad, GstBuffer* _pBuffer, STRUCT_StillFilter& _filter)
+{
+    const GstClockTime uiPts = GST_BUFFER_PTS(_pBuffer);
+    const GstClockTime uiStep = GST_SECOND / g_iJoinRate;
+    _filter.blRepeating = true;
+    for (int iBefore = g_iJoinRate / _filter.iFrameRate - 1; iBefore > 0; --iBefore) {
+        if (uiPts < iBefore * uiStep) {
+            continue;
+        }
+        GstBuffer* pRepeat = gst_buffer_copy(_pBuffer);
+        GST_BUFFER_PTS(pRepeat) = uiPts - iBefore * uiStep;
+        GST_BUFFER_DTS(pRepeat) = GST_CLOCK_TIME_NONE;
+        GST_BUFFER_DURATION(pRepeat) = uiStep;
+        --_filter.iJoinFrames;
+        if (gst_pad_push(_pPad, pRepeat) != GST_FLOW_OK) {
+            break;
+        }
+    }
+    _filter.blRepeating = false;
+}
+
+GstPadProbeReturn DropRepeatedFrame(GstPad* _pPad, GstPadProbeInfo* _pInfo, gpointer _pData)
 {
     auto* pFilter = static_cast<STRUCT_StillFilter*>(_pData);
+    if (pFilter->blRepeating) {
+        return GST_PAD_PROBE_OK;
+    }
     GstBuffer* pBuffer = GST_PAD_PROBE_INFO_BUFFER(_pInfo);
     const GstClockTime uiPts = GST_BUFFER_PTS(pBuffer);
     const bool blJoining = pFilter->iJoinFrames.load() > 0;
@@ -114,7 +141,8 @@ GstPadProbeReturn DropRepeatedFrame(GstPad*, GstPadProbeInfo* _pInfo, gpointer _
         SameContent(pFilter->pLast, pBuffer)) {
         return GST_PAD_PROBE_DROP;
     }
-    if (blJoining) {
+    if (blJoining && GST_CLOCK_TIME_IS_VALID(uiPts)) {
+        PushRepeats(_pPad, pBuffer, *pFilter);
         --pFilter->iJoinFrames;
     }
     gst_buffer_replace(&pFilter->pLast, pBuffer);
@@ -294,7 +322,7 @@ void OnPlayRequest(GstRTSPClient*, GstRTSPContext* _pContext, gpointer)
     GstRTSPMedia* pMedia = gst_rtsp_session_media_get_media(_pContext->sessmedia);
     if (auto* pFilter =
             static_cast<STRUCT_StillFilter*>(g_object_get_data(G_OBJECT(pMedia), g_acStillFilterKey))) {
-        pFilter->iJoinFrames = g_iJoinFrames;
+        pFilter->iJoinFrames = g_iJoinRate;
     }
     GstElement* pEncoder = ChildElement(pMedia, "enc");
     if (pEncoder != nullptr) {
@@ -519,17 +547,15 @@ void STRUCT_ServerShared::Configure(int _iChNo, GstRTSPMedia* _pMedia)
         }
         GstPad* pPad = gst_element_get_static_pad(pSource, "src");
         gst_pad_add_probe(pPad, GST_PAD_PROBE_TYPE_QUERY_UPSTREAM, AnswerNotSeekable, nullptr, nullptr);
+        if (stPlan.iDevType == 0) {
+            // The media, and with it the pipeline that owns the filter, outlives every client.
+            auto* pFilter = new STRUCT_StillFilter(ServedFrameRate(stPlan));
+            g_object_set_data(G_OBJECT(_pMedia), g_acStillFilterKey, pFilter);
+            gst_pad_add_probe(pPad, GST_PAD_PROBE_TYPE_BUFFER, DropRepeatedFrame, pFilter,
+                              ReleaseStillFilter);
+        }
         gst_object_unref(pPad);
         gst_object_unref(pSource);
-    }
-    if (GstElement* pRate = ChildElement(_pMedia, "rate")) {
-        // The media, and with it the pipeline that owns the filter, outlives every client.
-        auto* pFilter = new STRUCT_StillFilter();
-        g_object_set_data(G_OBJECT(_pMedia), g_acStillFilterKey, pFilter);
-        GstPad* pPad = gst_element_get_static_pad(pRate, "src");
-        gst_pad_add_probe(pPad, GST_PAD_PROBE_TYPE_BUFFER, DropRepeatedFrame, pFilter, ReleaseStillFilter);
-        gst_object_unref(pPad);
-        gst_object_unref(pRate);
     }
     const bool blAudio = stPlan.blAudio;
     if (GstElement* pAudio = ChildElement(_pMedia, "asrc")) {

@@ -16,10 +16,6 @@ const int g_iMaxSize = 8192;
 const int g_iMaxCoordinate = 32767;
 const int g_iMaxFrameRate = 60;
 const int g_iMaxEncoderBitRate = 2048000;
-// A desktop's frames are repeated up to this rate: the repeats of a still screen cost nothing and are
-// dropped, but a viewer that joins needs many frames at once to learn the stream. The stream still
-// says the channel's own rate.
-const int g_iDesktopJoinRate = 60;
 
 std::string Text(const char (&_acField)[CAMERA_BUSINESS_TEXT_SIZE])
 {
@@ -108,6 +104,11 @@ STRUCT_ChannelPlan PlanFromBlock(const STRUCT_ChanInfo& _stBlock)
     return stPlan;
 }
 
+int ServedFrameRate(const STRUCT_ChannelPlan& _stPlan)
+{
+    return std::min(OrDefault(_stPlan.iFrameRate, g_iDefaultFrameRate), g_iMaxFrameRate);
+}
+
 int EncoderBitRate(const STRUCT_ChannelPlan& _stPlan)
 {
     return std::min(OrDefault(_stPlan.iBitRate, g_iDefaultBitRate), g_iMaxEncoderBitRate);
@@ -144,7 +145,7 @@ std::string LaunchLine(const STRUCT_ChannelPlan& _stPlan, const std::string& _st
     const int iCaptureHeight = Size(_stPlan.iCaptureHeight > 0 ? _stPlan.iCaptureHeight : _stPlan.iHeight);
     const int iWidth = Even(Size(OrDefault(_stPlan.iWidth, OrDefault(iCaptureWidth, g_iFallbackWidth))));
     const int iHeight = Even(Size(OrDefault(_stPlan.iHeight, OrDefault(iCaptureHeight, g_iFallbackHeight))));
-    const int iFrameRate = std::min(OrDefault(_stPlan.iFrameRate, g_iDefaultFrameRate), g_iMaxFrameRate);
+    const int iFrameRate = ServedFrameRate(_stPlan);
     const std::string strRate = std::to_string(iFrameRate) + "/1";
 
     std::string strLine;
@@ -163,10 +164,7 @@ std::string LaunchLine(const STRUCT_ChannelPlan& _stPlan, const std::string& _st
                   (blOwnDisplay ? " display-name=" + _stPlan.strDisplay : "") +
                   " use-damage=false show-pointer=true startx=" + std::to_string(stArea.iLeft) +
                   " starty=" + std::to_string(stArea.iTop) + " endx=" + std::to_string(stArea.iRight) +
-                  " endy=" + std::to_string(stArea.iBottom) + " ! video/x-raw,framerate=" + strRate +
-                  " ! videorate name=rate ! video/x-raw,framerate=" +
-                  std::to_string(std::max(iFrameRate, g_iDesktopJoinRate)) +
-                  "/1 ! capssetter caps=\"video/x-raw,framerate=" + strRate + "\"";
+                  " endy=" + std::to_string(stArea.iBottom) + " ! video/x-raw,framerate=" + strRate;
     } else {
         strLine = _strCameraSource + " name=src ! ";
         switch (_stPlan.iCollectType) {
