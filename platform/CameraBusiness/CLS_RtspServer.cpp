@@ -1,7 +1,9 @@
 #include "CLS_RtspServer.h"
 
 #include "CLS_AudioCapture.h"
+#include "DesktopSource.h"
 #include "Log.h"
+#include "RtspGuard.h"
 
 #include <gst/rtsp-server/rtsp-server.h>
 #include <gst/video/video.h>
@@ -195,7 +197,7 @@ struct STRUCT_ServerShared : std::enable_shared_from_this<STRUCT_ServerShared>
     GstRTSPServer* pServer = gst_rtsp_server_new();
     GstRTSPMountPoints* pMounts = gst_rtsp_server_get_mount_points(pServer);
     GSocket* pSocket = nullptr;
-    GSource* pListener = nullptr;
+    std::shared_ptr<CLS_RtspGuard> pGuard = std::make_shared<CLS_RtspGuard>(pServer, pContext);
     int iPort = 0;
     bool blLoopbackOnly = true;
     std::string strCameraSource = Variable("CAMERA_BUSINESS_CAMERA_SOURCE", "v4l2src");
@@ -596,6 +598,11 @@ void STRUCT_ServerShared::Forget(GstRTSPMedia* _pMedia)
         stTrack = it->second;
         mapTrack.erase(it);
     }
+    // The pipeline has stopped: the still-frame filter lets go of the last frame now.
+    if (auto* pFilter =
+            static_cast<STRUCT_StillFilter*>(g_object_get_data(G_OBJECT(_pMedia), g_acStillFilterKey))) {
+        gst_clear_buffer(&pFilter->pLast);
+    }
     Disconnect(_pMedia, stTrack);
     if (stTrack.blAudio) {
         Post([pShared = shared_from_this(), iChNo = stTrack.iChNo] { pShared->LeaveAudio(iChNo); });
@@ -661,10 +668,7 @@ bool STRUCT_ServerShared::Listen(const std::string& _strAddress, int _iPort)
     GSocketAddress* pAddress = g_socket_get_local_address(pSocket, nullptr);
     iPort = pAddress != nullptr ? g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(pAddress)) : _iPort;
     g_clear_object(&pAddress);
-    pListener = g_socket_create_source(pSocket, G_IO_IN, nullptr);
-    g_source_set_callback(pListener, G_SOURCE_FUNC(gst_rtsp_server_io_func), g_object_ref(pServer),
-                          g_object_unref);
-    g_source_attach(pListener, pContext);
+    pGuard->Listen(pSocket);
     blLoopbackOnly = _strAddress == "127.0.0.1";
     LOG_EX(LOG_TRACE, "CameraBusiness serving rtsp://%s:%d/chN", _strAddress.c_str(), iPort);
     return true;
@@ -672,32 +676,23 @@ bool STRUCT_ServerShared::Listen(const std::string& _strAddress, int _iPort)
 
 void STRUCT_ServerShared::CloseListener()
 {
-    if (pListener != nullptr) {
-        g_source_destroy(pListener);
-        g_source_unref(pListener);
-        pListener = nullptr;
-    }
+    pGuard->StopListening();
     if (pSocket != nullptr) {
         g_socket_close(pSocket, nullptr);
         g_clear_object(&pSocket);
     }
 }
 
-// Digest only: Basic would send the password readable. Without a user, the server listens on the
-// loopback interface only and lets every local client in.
+// Without a user, the server listens on the loopback interface only and lets every local client in.
 void STRUCT_ServerShared::SetAuth(const std::string& _strUser, const std::string& _strPassword)
 {
-    GstRTSPAuth* pAuth = gst_rtsp_auth_new();
-    GstRTSPToken* pToken =
-        gst_rtsp_token_new(GST_RTSP_TOKEN_MEDIA_FACTORY_ROLE, G_TYPE_STRING, g_acRole, nullptr);
-    if (_strUser.empty()) {
-        gst_rtsp_auth_set_default_token(pAuth, pToken);
-    } else {
-        gst_rtsp_auth_set_supported_methods(pAuth, GST_RTSP_AUTH_DIGEST);
-        gst_rtsp_auth_set_realm(pAuth, "Lumacast");
-        gst_rtsp_auth_add_digest(pAuth, _strUser.c_str(), _strPassword.c_str(), pToken);
-    }
-    gst_rtsp_token_unref(pToken);
+    GstRTSPAuth* pAuth =
+        NewServerAuth(_strUser, _strPassword, g_acRole, pGuard->Failures(),
+                      [pWeak = std::weak_ptr<CLS_RtspGuard>(pGuard)](GstRTSPClient* _pClient) {
+                          if (const auto pKept = pWeak.lock()) {
+                              pKept->RequestSeen(_pClient);
+                          }
+                      });
     gst_rtsp_server_set_auth(pServer, pAuth);
     g_object_unref(pAuth);
 }
@@ -720,13 +715,14 @@ CLS_RtspServer::~CLS_RtspServer()
     Stop();
 }
 
-int CLS_RtspServer::Start(int _iPort, const std::string& _strUser, const std::string& _strPassword)
+int CLS_RtspServer::Start(int _iPort, const std::string& _strGivenUser, const std::string& _strPassword)
 {
+    const std::string strUser = NetworkUser(_strGivenUser, _strPassword);
     static std::once_flag s_onceInit;
     static bool s_blInit = false;
     std::call_once(s_onceInit, [] {
         GError* pError = nullptr;
-        s_blInit = gst_init_check(nullptr, nullptr, &pError) != FALSE;
+        s_blInit = gst_init_check(nullptr, nullptr, &pError) != FALSE && RegisterDesktopSource();
         if (!s_blInit) {
             LOG_EX(LOG_FAIL, "CameraBusiness !gst_init_check: %s", pError != nullptr ? pError->message : "");
             g_clear_error(&pError);
@@ -741,9 +737,9 @@ int CLS_RtspServer::Start(int _iPort, const std::string& _strUser, const std::st
     gst_rtsp_thread_pool_set_max_threads(pPool, 0);
     g_object_unref(pPool);
     g_signal_connect(pShared->pServer, "client-connected", G_CALLBACK(OnClientConnected), nullptr);
-    pShared->SetAuth(_strUser, _strPassword);
+    pShared->SetAuth(strUser, _strPassword);
     const int iPort = ServicePort(_iPort);
-    if (!pShared->Listen(_strUser.empty() ? "127.0.0.1" : "0.0.0.0", iPort)) {
+    if (!pShared->Listen(strUser.empty() ? "127.0.0.1" : "0.0.0.0", iPort)) {
         return 0;
     }
     if (_iPort == 0) {
@@ -784,21 +780,22 @@ void CLS_RtspServer::Stop()
     m_pShared.reset();
 }
 
-void CLS_RtspServer::SetUser(const std::string& _strUser, const std::string& _strPassword)
+void CLS_RtspServer::SetUser(const std::string& _strGivenUser, const std::string& _strPassword)
 {
+    const std::string strUser = NetworkUser(_strGivenUser, _strPassword);
     if (!Running()) {
         return;
     }
-    m_pShared->Post([pShared = m_pShared, _strUser, _strPassword] {
-        pShared->SetAuth(_strUser, _strPassword);
+    m_pShared->Post([pShared = m_pShared, strUser, _strPassword] {
+        pShared->SetAuth(strUser, _strPassword);
         // A screen is never offered to the network without a password: the listening interface
         // follows the user.
-        if (pShared->blLoopbackOnly != _strUser.empty()) {
+        if (pShared->blLoopbackOnly != strUser.empty()) {
             const int iPort = pShared->iPort;
             pShared->CloseListener();
             pShared->EndClients(-1);
             gst_rtsp_server_client_filter(pShared->pServer, RemoveClient, nullptr);
-            pShared->Listen(_strUser.empty() ? "127.0.0.1" : "0.0.0.0", iPort);
+            pShared->Listen(strUser.empty() ? "127.0.0.1" : "0.0.0.0", iPort);
         }
     });
 }

@@ -151,8 +151,7 @@ std::string LaunchLine(const STRUCT_ChannelPlan& _stPlan, const std::string& _st
     std::string strLine;
     if (_stPlan.iDevType == 0) {
         const STRUCT_Area stArea = DesktopArea(_stPlan);
-        // Damage tracking costs more than it saves on a screen that changes; a still screen is
-        // found by comparing frames instead.
+        // Our own capture, not ximagesrc, which grabs the X server for every frame (DesktopSource.h).
         // The display goes into the line, not in as a property later: linking the line asks the
         // source for its caps, which opens the display named by then. It is a DISPLAY value with
         // a screen number, and only such characters pass.
@@ -160,9 +159,9 @@ std::string LaunchLine(const STRUCT_ChannelPlan& _stPlan, const std::string& _st
             !_stPlan.strDisplay.empty() &&
             _stPlan.strDisplay.find_first_not_of(
                 "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.:-_/") == std::string::npos;
-        strLine = std::string("ximagesrc name=src") +
+        strLine = std::string("lumadesktopsrc name=src") +
                   (blOwnDisplay ? " display-name=" + _stPlan.strDisplay : "") +
-                  " use-damage=false show-pointer=true startx=" + std::to_string(stArea.iLeft) +
+                  " show-pointer=true startx=" + std::to_string(stArea.iLeft) +
                   " starty=" + std::to_string(stArea.iTop) + " endx=" + std::to_string(stArea.iRight) +
                   " endy=" + std::to_string(stArea.iBottom) + " ! video/x-raw,framerate=" + strRate;
     } else {
