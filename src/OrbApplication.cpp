@@ -260,8 +260,13 @@ bool OrbApplication::Restart()
 {
     const QString qstrPath = m_qstrAppDir + applicationName();
     const QJsonObject qjsonParam{{QStringLiteral("restart"), true}, {QStringLiteral("tip"), false}};
-    const QStringList qstrlstArgs{QStringLiteral("Lumacast"),
-                                  JsonToString({{QStringLiteral("param"), qjsonParam}})};
+    // The new copy logs in as this one did: without these it would send an empty token.
+    const QJsonObject qjsonStart{{QStringLiteral("param"), qjsonParam},
+                                 {QStringLiteral("token"), m_qstrToken},
+                                 {QStringLiteral("platform"), m_qstrPlatform},
+                                 {QStringLiteral("communicationId"), m_qstrCommunicationId},
+                                 {QStringLiteral("sendSocketID"), m_qstrSendSocketID}};
+    const QStringList qstrlstArgs{QStringLiteral("Lumacast"), JsonToString(qjsonStart)};
     if (!QProcess::startDetached(qstrPath, qstrlstArgs)) {
         LOG_EX(LOG_FAIL, "!qProcess.startDetached(strPath, arguments) strPath = %s",
                qUtf8Printable(qstrPath));

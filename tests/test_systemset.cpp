@@ -293,8 +293,10 @@ void TestSystemSet::passwordChange()
     CLS_BoxAnswerer answerer;
     std::shared_ptr<void> pBlocked;
     bool blStayedOpen = false;
+    QString qstrTitle;
     WhenModal<CLS_WgtModifyPassword>([&](CLS_WgtModifyPassword* _pDialog) {
         QCOMPARE(_pDialog->objectName(), QStringLiteral("widget_ModifyPassword"));
+        qstrTitle = _pDialog->windowTitle();
         const char* const apcFields[] = {"lineEdit_UsedPwd", "lineEdit_NewPwd", "lineEdit_ConfirmPwd"};
         for (int i = 0; i < 3; ++i) {
             _pDialog->findChild<QLineEdit*>(apcFields[i])->setText(typed.at(i));
@@ -314,6 +316,8 @@ void TestSystemSet::passwordChange()
     pBlocked.reset();
 
     QCOMPARE(answerer.m_qstrlstTexts, messages);
+    // The system's title, which task bars and window switchers show.
+    QCOMPARE(qstrTitle, QStringLiteral("修改密码"));
     QCOMPARE(blStayedOpen, typed.size() == 3 && messages.first() != "修改成功");
     const QString qstrStored = Config().value("hostInfo").toObject().value("password").toString();
     QCOMPARE(qstrStored,

@@ -283,15 +283,18 @@ private slots:
     {
         WriteConfig({});
         StartPage();
-        QJsonArray qJsonArrChInfo{QJsonObject{{"chNo", 0}, {"chName", "Front door"}},
-                                  QJsonObject{{"chNo", 1}}, QJsonObject{{"chNo", 4}, {"chName", "Yard"}}};
+        const QString qstrLong = "Front door of the eastern warehouse, loading bay three, camera on the left";
+        QJsonArray qJsonArrChInfo{QJsonObject{{"chNo", 0}, {"chName", qstrLong}}, QJsonObject{{"chNo", 1}},
+                                  QJsonObject{{"chNo", 4}, {"chName", "Yard"}}};
         QVERIFY(Invoke("SlotVideoParamChanged", Q_ARG(QJsonArray&, qJsonArrChInfo), Q_ARG(int, 2)));
         QLineEdit* pName = m_pPage->findChild<QLineEdit*>("lineEdit_ChName");
         QCOMPARE(pName->text(), QString("Yard"));
         m_pPage->GetChannelChooser()->setCurrentIndex(1);
         QCOMPARE(pName->text(), QString());
         m_pPage->GetChannelChooser()->setCurrentIndex(0);
-        QCOMPARE(pName->text(), QString("Front door"));
+        QCOMPARE(pName->text(), qstrLong);
+        // A long name shows its beginning.
+        QCOMPARE(pName->cursorPosition(), 0);
 
         // Item data that is a map rather than a JSON object is read all the same; anything else is empty.
         const STRUCT_ComboBoxItem structMap{"3", QVariantMap{{"chNo", 2}, {"chName", "Gate"}}};

@@ -239,6 +239,20 @@ STRUCT_Audio CLS_WgtChanSet::ClaimFreeAudio(int _iChNo)
     return structAudio;
 }
 
+bool CLS_WgtChanSet::ResumeChannels()
+{
+    const int iPort = ConfiguredPort();
+    if (camera_business_startup(iPort, CLS_ChanRecord::s_iChannelCount) == 0) {
+        LOG_EX(LOG_FAIL, "!camera_business_startup(%d)", iPort);
+        return false;
+    }
+    for (int i = 0; i < CLS_ChanRecord::s_iChannelCount; ++i) {
+        App()->ReleaseAudioDevByChannel(i);
+    }
+    LoadChannels();
+    return true;
+}
+
 void CLS_WgtChanSet::LoadChannels()
 {
     RefreshDevices();
@@ -405,6 +419,7 @@ void CLS_WgtChanSet::SlotChInfoChanged(const STRUCT_ComboBoxItem& _structItem)
                                         ? variantData.toJsonObject()
                                         : QJsonObject::fromVariantMap(variantData.toMap());
     m_pUi->lineEdit_ChName->setText(qjsonRecord.value(QStringLiteral("chName")).toString());
+    m_pUi->lineEdit_ChName->setCursorPosition(0);
     m_pUi->tab->SetChannelInfo(m_pUi->comboBox_ChooseCh->currentIndex(), qjsonRecord);
     ShowChannelState();
 }

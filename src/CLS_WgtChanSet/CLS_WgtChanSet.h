@@ -33,6 +33,9 @@ public:
     // Starts the streaming library, builds or loads the channels, publishes them and starts the
     // device watcher. Called once.
     bool InitChanSet();
+    // Starts the library again after a clean-up and publishes the stored channels with the audio
+    // inputs they held: a restart that started no new copy leaves this copy serving.
+    bool ResumeChannels();
     // Builds all channels from the stored table; records of absent cameras are dropped.
     void LoadChannels();
     // Stores the table and lists its channels in the chooser.

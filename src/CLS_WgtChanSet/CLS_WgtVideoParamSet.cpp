@@ -9,6 +9,7 @@
 #include "common/Log.h"
 #include "settings/CLS_Settings.h"
 #include "widgets/CLS_ComboBox.h"
+#include "widgets/WindowShape.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -247,6 +248,8 @@ void CLS_WgtVideoParamSet::on_pushButton_DesktopNumDiscern_clicked()
         pWindow->setGeometry(qrectScreen.left() + (qrectScreen.width() - qpixmap.width()) / 2,
                              qrectScreen.top() + (qrectScreen.height() - qpixmap.height()) / 2,
                              qpixmap.width(), qpixmap.height());
+        pLayout->activate();
+        ShapeWhereNotComposited(pWindow.get());
         pWindow->show();
         m_vecDesktopNum.push_back(std::move(pWindow));
     }
