@@ -4,11 +4,11 @@
 LUMACAST_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qtbase5-dev libqt5websockets5-dev qtmultimedia5-dev libqt5multimedia5-plugins libqt5svg5
-    libspdlog-dev libx11-dev libasound2-dev
+    libspdlog-dev libx11-dev libxtst-dev libasound2-dev libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libgstrtspserver-1.0-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-plugins-bad
-    gstreamer1.0-libav gstreamer1.0-alsa gstreamer1.0-pulseaudio trayer
-    xvfb xauth fonts-wqy-microhei
+    gstreamer1.0-libav gstreamer1.0-alsa gstreamer1.0-pulseaudio trayer openbox
+    xvfb xauth fonts-wqy-microhei python3
     pulseaudio pulseaudio-utils
     gstreamer1.0-pipewire qtwayland5 gstreamer1.0-tools gstreamer1.0-x
     # the headless Wayland session of the tests (scripts/wayland-session.sh) and the screen-cast

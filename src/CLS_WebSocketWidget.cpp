@@ -8,6 +8,7 @@
 #include <QDebug>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTimer>
 
@@ -27,6 +28,32 @@ QString AgentId()
     static const QString s_qstrAgentId =
         QString::fromLatin1(QCryptographicHash::hash(QByteArray(), QCryptographicHash::Md5).toHex());
     return s_qstrAgentId;
+}
+
+// A frame as it may be logged: the value of every "password" key (however its name is escaped)
+// replaced by its length, so that the log, readable by others, never holds the secret.
+QByteArray LoggableFrame(const QByteArray& _qbaFrame)
+{
+    static const QRegularExpression s_qregKey(
+        QStringLiteral(R"re(("(?:[^"\\]|\\.)*")(\s*:\s*)("(?:[^"\\]|\\.)*"|[^,}\]\s{\[]+))re"));
+    const QString qstrFrame = QString::fromUtf8(_qbaFrame);
+    QString qstrOut;
+    int iCopied = 0;
+    for (QRegularExpressionMatchIterator it = s_qregKey.globalMatch(qstrFrame); it.hasNext();) {
+        const QRegularExpressionMatch qmatch = it.next();
+        const QString qstrKey =
+            QJsonDocument::fromJson('[' + qmatch.captured(1).toUtf8() + ']').array().at(0).toString();
+        if (qstrKey.compare(QLatin1String("password"), Qt::CaseInsensitive) != 0) {
+            continue;
+        }
+        const QJsonValue qjsonValue =
+            QJsonDocument::fromJson('[' + qmatch.captured(3).toUtf8() + ']').array().at(0);
+        const int iLength = qjsonValue.isString() ? qjsonValue.toString().size() : qmatch.captured(3).size();
+        qstrOut += qstrFrame.mid(iCopied, qmatch.capturedStart(3) - iCopied) +
+                   QStringLiteral("\"[%1 characters]\"").arg(iLength);
+        iCopied = qmatch.capturedEnd(3);
+    }
+    return (qstrOut + qstrFrame.mid(iCopied)).toUtf8();
 }
 
 // The JSON parser's own nesting limit: it refuses deeper texts before reading further.
@@ -198,8 +225,9 @@ void CLS_WebSocketWidget::SlotOnconnected()
 void CLS_WebSocketWidget::SlotReceived(QString _qstrMessage)
 {
     const QByteArray qbaMessage = _qstrMessage.toUtf8();
-    qDebug("websocketclient recive msg:%s.\n", qbaMessage.constData());
-    LOG_EX(LOG_TRACE, "websocketclient recive msg=[%s]", qbaMessage.constData());
+    const QByteArray qbaLogged = LoggableFrame(qbaMessage);
+    qDebug("websocketclient recive msg:%s.\n", qbaLogged.constData());
+    LOG_EX(LOG_TRACE, "websocketclient recive msg=[%s]", qbaLogged.constData());
     if (HasRepeatedKey(qbaMessage)) {
         LOG_EX(LOG_TRACE, "message with a repeated key refused");
         return;

@@ -77,6 +77,8 @@ signals:
     // The login answer carried "ret" 0; the whole answer text.
     void SignLoginSuccess(QString _qstrMsg);
     void SignLoginFail(int _iError);
+    // The platform has stored a new service user and password.
+    void SignUserChanged();
 
 public slots:
     void SlotOnconnected();

@@ -171,17 +171,12 @@ void CLS_WebSocketWidget::HandleSetUserRequest(const QString& _qstrText)
     // The platform must not take an unsaved user for a saved one.
     int iRet = 1;
     if (const OrbApplication* pApp = OrbApplication::Instance()) {
-        QJsonObject qjsonConfig = pApp->ReadConfig();
-        QJsonObject qjsonHost = qjsonConfig.value(QStringLiteral("hostInfo")).toObject();
         const QJsonObject qjsonParam = ParseJson(_qstrText).value(QStringLiteral("param")).toObject();
-        qjsonHost.insert(QStringLiteral("user"), qjsonParam.value(QStringLiteral("user")).toString());
-        qjsonHost.insert(QStringLiteral("password"), qjsonParam.value(QStringLiteral("password")).toString());
-        qjsonHost.insert(QStringLiteral("supportModify"), false);
-        if (qjsonHost.value(QStringLiteral("defaultLogin")).isArray()) {
-            qjsonHost.remove(QStringLiteral("defaultLogin"));
+        if (pApp->Settings().StoreUser(qjsonParam.value(QStringLiteral("user")).toString(),
+                                       qjsonParam.value(QStringLiteral("password")).toString())) {
+            iRet = 0;
+            emit SignUserChanged();
         }
-        qjsonConfig.insert(QStringLiteral("hostInfo"), qjsonHost);
-        iRet = WriteJsonFile(qjsonConfig, pApp->GetConfigPath()) ? 0 : 1;
     }
     RespondSetUserRequest(iRet, _qstrText);
 }

@@ -40,7 +40,6 @@ CLS_WgtMainWindow::CLS_WgtMainWindow(QWidget* parent) : CLS_WgtBase(parent)
     setObjectName(QStringLiteral("widget_MainWindow"));
     SetTitleButtonsVisible(true, false, true);
     SetTitle(tr("Lumacast参数设置"), Qt::AlignLeft | Qt::AlignVCenter);
-    setWindowTitle(tr("Lumacast参数设置"));
     const OrbApplication* pApp = OrbApplication::Instance();
     const QIcon qicon((pApp ? pApp->GetAppDir() : QString()) + QStringLiteral("LumacastFile/Resource/") +
                       Skin() + QStringLiteral("/images/lumacas"));
@@ -85,9 +84,6 @@ CLS_WgtMainWindow::CLS_WgtMainWindow(QWidget* parent) : CLS_WgtBase(parent)
     }
     ensurePolished();
     resize(sizeHint());
-    if (pApp && pApp->IsMiniSize()) {
-        showMinimized();
-    }
     if (pApp) {
         connect(pApp, &QSingleApplication::SigMessageReceived, this,
                 &CLS_WgtMainWindow::SlotRecMsgFromSingleApp);
@@ -134,6 +130,19 @@ void CLS_WgtMainWindow::BuildTray(const QIcon& _qicon)
     m_trayIcon.show();
 }
 
+void CLS_WgtMainWindow::ShowAtStart(bool _blShow)
+{
+    if (!_blShow) {
+        return;
+    }
+    const OrbApplication* pApp = OrbApplication::Instance();
+    if (pApp && pApp->IsMiniSize()) {
+        showMinimized();
+    } else {
+        show();
+    }
+}
+
 QSize CLS_WgtMainWindow::sizeHint() const
 {
     // The pages' own hints are smaller than the room they are meant to have.
@@ -164,7 +173,7 @@ void CLS_WgtMainWindow::slotCurrentRow(int _iRow)
 
 void CLS_WgtMainWindow::SlotShowMinimized()
 {
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (QSystemTrayIcon::isSystemTrayAvailable() && m_trayIcon.isVisible()) {
         hide();
     } else {
         showMinimized();
@@ -208,11 +217,19 @@ void CLS_WgtMainWindow::closeEvent(QCloseEvent* event)
 
 void CLS_WgtMainWindow::SlotRestart()
 {
+    OrbApplication* pApp = OrbApplication::Instance();
+    const bool blTray = m_trayIcon.isVisible();
     m_trayIcon.hide();
     camera_business_cleanup();
-    if (OrbApplication* pApp = OrbApplication::Instance()) {
-        pApp->Restart();
+    if (!pApp || pApp->Restart()) {
+        return;
     }
+    // Nothing will end this copy: it must go on serving as before.
+    const bool blResumed = m_pChanSet->ResumeChannels();
+    m_trayIcon.setVisible(blTray);
+    CLS_MessageBox::ShowMsgBox(CLS_MessageBox::KIND_INFORMATION, nullptr, tr("提示"),
+                               blResumed ? tr("重启失败，程序继续运行") : tr("重启失败，视频服务未能恢复"),
+                               {tr("确定")}, 0, QStringLiteral("default"));
 }
 
 void CLS_WgtMainWindow::SlotShowSystemSet()

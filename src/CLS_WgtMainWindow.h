@@ -20,18 +20,23 @@ public:
     // The size the window opens with and returns to from the tray.
     QSize sizeHint() const override;
 
+    // Start-up's decision: a window shown at start opens minimised when the settings ask for it;
+    // a window that start-up hides is never mapped, so nothing of it shows.
+    void ShowAtStart(bool _blShow);
+
     CLS_SystemTrayIcon* GetTrayIcon() { return &m_trayIcon; }
     CLS_WgtChanSet* GetChanSet() const { return m_pChanSet; }
     CLS_WgtSystemSet* GetSystemSet() const { return m_pSystemSet; }
 
 public slots:
     void slotCurrentRow(int _iRow);
-    // Hides the window into the tray; without a system tray it minimises, so it stays reachable.
+    // Hides the window into the tray icon; without one it minimises, so it stays reachable.
     void SlotShowMinimized() override;
     void SlotSystemTrayClicked(QSystemTrayIcon::ActivationReason _action);
     // Asks, then ends the event loop with 0; false when the user declined.
     bool SlotExit();
-    // Starts a new copy of the program, which ends this one.
+    // Starts a new copy of the program, which ends this one. When none starts, the library and
+    // the tray icon are brought back and the user is told.
     void SlotRestart();
     void SlotShowSystemSet();
     void SlotLoginSuccess(QString _qstrMsg);

@@ -23,8 +23,6 @@
 
 namespace {
 
-const char* const g_pcConfigFile = "LumacastFile/Resource/config/lumacast.json";
-
 // The X screen DISPLAY names (":0.1" names screen 1).
 int DefaultXScreen()
 {
@@ -148,7 +146,9 @@ void OrbApplication::ReadStartParamJson(bool& _blRestart, bool& _blTip)
     }
     const QJsonObject qjsonParam = qjsonStart.value(QStringLiteral("param")).toObject();
     _blRestart = qjsonParam.value(QStringLiteral("restart")).toBool(false);
-    if (qjsonParam.contains(QStringLiteral("user")) && qjsonParam.contains(QStringLiteral("password"))) {
+    // Values that are not text would wipe the stored ones.
+    if (qjsonParam.value(QStringLiteral("user")).isString() &&
+        qjsonParam.value(QStringLiteral("password")).isString()) {
         SaveLoginInfo(qjsonParam);
     } else {
         LOG_EX(LOG_TRACE, "user || password == NULL");
@@ -224,12 +224,12 @@ void OrbApplication::RemoveStaleTemporaries()
 
 void OrbApplication::ApplyConfig()
 {
-    const QJsonObject qjsonConfig = ReadConfig();
-    m_qstrSkin = qjsonConfig.value(QStringLiteral("skin")).toString(QStringLiteral("skinOne"));
-    m_blShowTray = qjsonConfig.value(QStringLiteral("show_tray")).toBool(true);
-    m_blHideTasker = qjsonConfig.value(QStringLiteral("hidetasker")).toBool(false);
-    m_blMiniSize = qjsonConfig.value(QStringLiteral("minisize")).toBool(false);
-    m_iDesktopNeedChNo = qjsonConfig.value(QStringLiteral("desktopNeedChNo")).toInt(4);
+    const STRUCT_StartupSettings structStartup = CLS_Settings::Startup(ReadConfig());
+    m_qstrSkin = structStartup.qstrSkin;
+    m_blShowTray = structStartup.blShowTray;
+    m_blHideTasker = structStartup.blHideTasker;
+    m_blMiniSize = structStartup.blMiniSize;
+    m_iDesktopNeedChNo = structStartup.iDesktopNeedChNo;
 }
 
 void OrbApplication::ApplyStyleSheet()
@@ -252,21 +252,21 @@ bool OrbApplication::IsShowMainWindow() const
 
 void OrbApplication::SaveLoginInfo(const QJsonObject& _qjsonParam)
 {
-    QJsonObject qjsonConfig = ReadConfig();
-    QJsonObject qjsonHost = qjsonConfig.value(QStringLiteral("hostInfo")).toObject();
-    qjsonHost.insert(QStringLiteral("user"), _qjsonParam.value(QStringLiteral("user")).toString());
-    qjsonHost.insert(QStringLiteral("password"), _qjsonParam.value(QStringLiteral("password")).toString());
-    qjsonHost.insert(QStringLiteral("supportModify"), false);
-    qjsonConfig.insert(QStringLiteral("hostInfo"), qjsonHost);
-    WriteJsonFile(qjsonConfig, GetConfigPath());
+    Settings().StoreUser(_qjsonParam.value(QStringLiteral("user")).toString(),
+                         _qjsonParam.value(QStringLiteral("password")).toString());
 }
 
 bool OrbApplication::Restart()
 {
     const QString qstrPath = m_qstrAppDir + applicationName();
     const QJsonObject qjsonParam{{QStringLiteral("restart"), true}, {QStringLiteral("tip"), false}};
-    const QStringList qstrlstArgs{QStringLiteral("Lumacast"),
-                                  JsonToString({{QStringLiteral("param"), qjsonParam}})};
+    // The new copy logs in as this one did: without these it would send an empty token.
+    const QJsonObject qjsonStart{{QStringLiteral("param"), qjsonParam},
+                                 {QStringLiteral("token"), m_qstrToken},
+                                 {QStringLiteral("platform"), m_qstrPlatform},
+                                 {QStringLiteral("communicationId"), m_qstrCommunicationId},
+                                 {QStringLiteral("sendSocketID"), m_qstrSendSocketID}};
+    const QStringList qstrlstArgs{QStringLiteral("Lumacast"), JsonToString(qjsonStart)};
     if (!QProcess::startDetached(qstrPath, qstrlstArgs)) {
         LOG_EX(LOG_FAIL, "!qProcess.startDetached(strPath, arguments) strPath = %s",
                qUtf8Printable(qstrPath));
@@ -287,12 +287,17 @@ void OrbApplication::StartPlatformLink()
 
 QString OrbApplication::GetConfigPath() const
 {
-    return m_qstrAppDir + QLatin1String(g_pcConfigFile);
+    return CLS_Settings::PathIn(m_qstrAppDir);
+}
+
+CLS_Settings OrbApplication::Settings() const
+{
+    return CLS_Settings(GetConfigPath());
 }
 
 QJsonObject OrbApplication::ReadConfig() const
 {
-    return ReadJsonFile(GetConfigPath());
+    return Settings().Read();
 }
 
 void OrbApplication::GetScreenList(QVector<STRUCT_Screen>& _vecScreen) const

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "device/DeviceRecords.h"
+#include "settings/CLS_Settings.h"
 #include "single_app/QSingleApplication.h"
 
 #include <QDateTime>
@@ -61,6 +62,7 @@ public:
 
     QString GetConfigPath() const;
     QJsonObject ReadConfig() const;
+    CLS_Settings Settings() const;
 
     // Appends one record per screen, numbered by the screen index rule. Safe from any thread.
     void GetScreenList(QVector<STRUCT_Screen>& _vecScreen) const;

@@ -34,10 +34,7 @@ int main(int argc, char* argv[])
     }
     // Destroyed before the application object: it stops the device watcher, which uses the registry.
     auto pMainWindow = std::make_unique<CLS_WgtMainWindow>();
-    // A window that start-up hides at once is never shown, so it does not flash on the screen.
-    if (!pApp->IsHideTasker() && pApp->IsShowMainWindow()) {
-        pMainWindow->show();
-    }
+    pMainWindow->ShowAtStart(!pApp->IsHideTasker() && pApp->IsShowMainWindow());
     pApp->StartPlatformLink();
     return pApp->exec();
 }

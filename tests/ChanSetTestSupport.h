@@ -4,6 +4,7 @@
 
 #include "CLS_WgtChanSet/CLS_WgtChanSet.h"
 #include "CameraBusinessView.h"
+#include "ModalSupport.h"
 #include "TestSupport.h"
 #include "common/PublicCommonFun.h"
 #include "device/CLS_ThreadCheckAddRemoveDev.h"
@@ -13,6 +14,9 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <functional>
 #include <memory>
 
@@ -37,12 +41,13 @@ public:
         }
         return vecUsb;
     }
-    void ProbeCamera(int _iIndex, QList<QVideoFrame::PixelFormat>& _lstFormat,
-                     QList<QSize>& _lstResolution) override
+    void ProbeCamera(int _iIndex, QList<QVideoFrame::PixelFormat>& _lstFormat, QList<QSize>& _lstResolution,
+                     QList<QSize>& _lstRawResolution) override
     {
         ++m_iProbes;
         _lstFormat = m_vecCamera.at(_iIndex).lstFormat;
         _lstResolution = m_vecCamera.at(_iIndex).structUsb.lstResolution;
+        _lstRawResolution = m_vecCamera.at(_iIndex).structUsb.lstRawResolution;
     }
 
     QVector<STRUCT_Camera> m_vecCamera;
@@ -245,26 +250,27 @@ inline QList<int> ChannelNumbers(const QJsonArray& _qJsonArr)
     return lstChNo;
 }
 
-// Plays the user at every message box: notes its text and clicks its first button.
-class BoxAnswerer : public QObject
+// While it lives, files of the process cannot grow past 64 bytes: the settings file can be read,
+// not written (also as root).
+class WritesRefused
 {
 public:
-    BoxAnswerer()
+    WritesRefused()
     {
-        m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto* pBox = qobject_cast<CLS_MessageBox*>(QApplication::activeModalWidget());
-            if (pBox != nullptr && pBox->isVisible()) {
-                m_qstrlstShown.append(pBox->findChild<QLabel*>("label_Show")->text());
-                pBox->findChild<QPushButton*>()->click();
-            }
-        });
-        m_timer.start();
+        getrlimit(RLIMIT_FSIZE, &m_limitOld);
+        m_pOldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limitSmall{64, m_limitOld.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limitSmall);
     }
-    // The texts shown since the last call.
-    QStringList Take() { return std::exchange(m_qstrlstShown, {}); }
+    ~WritesRefused()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_limitOld);
+        std::signal(SIGXFSZ, m_pOldHandler);
+    }
+    WritesRefused(const WritesRefused&) = delete;
+    WritesRefused& operator=(const WritesRefused&) = delete;
 
 private:
-    QTimer m_timer;
-    QStringList m_qstrlstShown;
+    rlimit m_limitOld{};
+    void (*m_pOldHandler)(int) = nullptr;
 };

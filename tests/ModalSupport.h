@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <utility>
 
 // Runs _action once on the first visible modal window of class T.
 template <typename T>
@@ -63,6 +64,9 @@ public:
         });
         m_qtimer.start(10);
     }
+
+    // The texts shown since the last call.
+    QStringList Take() { return std::exchange(m_qstrlstTexts, {}); }
 
     QStringList m_qstrlstTexts;
 

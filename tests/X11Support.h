@@ -1,7 +1,9 @@
 // What a user would see on the X server of DISPLAY: which top-level windows are mapped under which
-// title, and their window types. No window manager runs, so top-level windows are the root's children.
+// title, their window types, and the state a window manager gave them.
 #pragma once
 
+#include <QList>
+#include <QPoint>
 #include <QString>
 #include <QStringList>
 
@@ -9,6 +11,8 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 
 class CLS_XView
 {
@@ -35,6 +39,61 @@ public:
         return found;
     }
 
+    // The WM_STATE of each window titled _qstrTitle, searched through the whole tree, since a window
+    // manager puts top-level windows into frames of its own: 1 normal, 3 iconic, 0 withdrawn.
+    QList<long> WmStates(const QString& _qstrTitle) const
+    {
+        QList<long> lstStates;
+        if (m_pDisplay) {
+            CollectStates(DefaultRootWindow(m_pDisplay.get()), _qstrTitle, lstStates);
+        }
+        return lstStates;
+    }
+
+    // Whether a window manager runs: it holds the screen's manager selection while it lives.
+    bool HasWindowManager() const
+    {
+        return XGetSelectionOwner(m_pDisplay.get(), XInternAtom(m_pDisplay.get(), "WM_S0", False)) != None;
+    }
+
+    // A click of the left button at a point of a window, as the X server gets it from a mouse. The
+    // server places the point: the program may not know yet where a window manager put its window.
+    void Click(Window _window, const QPoint& _qptWindow) const
+    {
+        Display* pDisplay = m_pDisplay.get();
+        int iX = 0, iY = 0;
+        Window child = 0;
+        XTranslateCoordinates(pDisplay, _window, DefaultRootWindow(pDisplay), _qptWindow.x(), _qptWindow.y(),
+                              &iX, &iY, &child);
+        XTestFakeMotionEvent(pDisplay, -1, iX, iY, CurrentTime);
+        XTestFakeButtonEvent(pDisplay, Button1, True, CurrentTime);
+        XTestFakeButtonEvent(pDisplay, Button1, False, CurrentTime);
+        XFlush(pDisplay);
+    }
+
+    // Takes the selection a compositing manager owns, as one would; false when it is taken.
+    bool ClaimCompositorSelection()
+    {
+        Display* pDisplay = m_pDisplay.get();
+        const Atom atomSelection = XInternAtom(pDisplay, "_NET_WM_CM_S0", False);
+        if (XGetSelectionOwner(pDisplay, atomSelection) != None) {
+            return false;
+        }
+        m_windowCompositor = XCreateSimpleWindow(pDisplay, DefaultRootWindow(pDisplay), 0, 0, 1, 1, 0, 0, 0);
+        XSetSelectionOwner(pDisplay, atomSelection, m_windowCompositor, CurrentTime);
+        XSync(pDisplay, False);
+        return XGetSelectionOwner(pDisplay, atomSelection) == m_windowCompositor;
+    }
+
+    void ReleaseCompositorSelection()
+    {
+        if (m_windowCompositor != 0) {
+            XDestroyWindow(m_pDisplay.get(), m_windowCompositor);
+            XSync(m_pDisplay.get(), False);
+            m_windowCompositor = 0;
+        }
+    }
+
     // The window's type names, as a task bar reads them.
     QStringList WindowTypes(Window _window) const
     {
@@ -42,6 +101,40 @@ public:
     }
 
 private:
+    void CollectStates(Window _window, const QString& _qstrTitle, QList<long>& _lstStates) const
+    {
+        Window root = 0, parent = 0;
+        Window* pChildren = nullptr;
+        unsigned int uiCount = 0;
+        if (!XQueryTree(m_pDisplay.get(), _window, &root, &parent, &pChildren, &uiCount)) {
+            return;
+        }
+        for (unsigned int i = 0; i < uiCount; ++i) {
+            if (Property(pChildren[i], "_NET_WM_NAME", AnyPropertyType).value(0) == _qstrTitle) {
+                AppendState(pChildren[i], _lstStates);
+            }
+            CollectStates(pChildren[i], _qstrTitle, _lstStates);
+        }
+        XFree(pChildren);
+    }
+
+    void AppendState(Window _window, QList<long>& _lstStates) const
+    {
+        const Atom atomState = XInternAtom(m_pDisplay.get(), "WM_STATE", False);
+        Atom atomType = None;
+        int iFormat = 0;
+        unsigned long ulItems = 0, ulAfter = 0;
+        unsigned char* pucData = nullptr;
+        if (XGetWindowProperty(m_pDisplay.get(), _window, atomState, 0, 2, False, atomState, &atomType,
+                               &iFormat, &ulItems, &ulAfter, &pucData) == Success &&
+            pucData && ulItems > 0) {
+            _lstStates.append(reinterpret_cast<const long*>(pucData)[0]);
+        }
+        if (pucData) {
+            XFree(pucData);
+        }
+    }
+
     // A UTF-8 text property as one entry, or an atom list as the atoms' names.
     QStringList Property(Window _window, const char* _pcName, Atom _atomType) const
     {
@@ -70,4 +163,5 @@ private:
     }
 
     std::unique_ptr<Display, int (*)(Display*)> m_pDisplay{XOpenDisplay(nullptr), XCloseDisplay};
+    Window m_windowCompositor = 0;
 };

@@ -121,7 +121,7 @@ private slots:
         m_pPage->GetDevWatcher()->RunCycle();
         QCOMPARE(m_cameras.m_iProbes, 2);
         QCOMPARE(LibraryCalls(iFrom), QStringList{"add_chan_info(5)"});
-        QCOMPARE(RecordOf(StoredChannels(), 5).value("videoFormat").toArray().size(), 3);
+        QCOMPARE(RecordOf(StoredChannels(), 5).value("videoFormat").toArray().size(), 2);
         m_cameras.m_vecCamera.removeFirst();
         m_pPage->GetDevWatcher()->RunCycle();
         QCOMPARE(m_cameras.m_iProbes, 2);

@@ -98,8 +98,11 @@ private slots:
             << QSize(2560, 1440) << qJsonArrThree << QJsonValue(true) << QSize(1920, 1080);
         QTest::newRow("exactly 2000 steps, number as flag")
             << QSize(2000, 1000) << Sizes({{800, 600}, {2000, 1000}}) << QJsonValue(1) << QSize(800, 600);
-        QTest::newRow("all wide: last tried") << QSize(4096, 2160) << Sizes({{3840, 2160}, {2560, 1440}})
-                                              << QJsonValue(QJsonValue::Undefined) << QSize(3840, 2160);
+        QTest::newRow("all wide: the smallest") << QSize(4096, 2160) << Sizes({{3840, 2160}, {2560, 1440}})
+                                                << QJsonValue(QJsonValue::Undefined) << QSize(2560, 1440);
+        QTest::newRow("largest first: the largest below the limit")
+            << QSize(2560, 1440) << Sizes({{3840, 2160}, {2560, 1440}, {1920, 1080}, {1280, 720}})
+            << QJsonValue(QJsonValue::Undefined) << QSize(1920, 1080);
     }
     void jsonToChanInfo_captureSizeAndFlags()
     {
@@ -162,36 +165,58 @@ private slots:
         QCOMPARE(qjsonRecord.value("resolutionRatio").toArray(), Sizes({{1920, 1080}}));
     }
 
+    // The size first, then the format that gives it: raw where the camera gives the size raw (or
+    // did not say), else MJPEG where it has MJPEG.
     void makeUsbChannel_data()
     {
         QTest::addColumn<QList<QSize>>("offered");
+        QTest::addColumn<QList<int>>("types");
+        QTest::addColumn<QList<QSize>>("raw");
         QTest::addColumn<QSize>("video");
         QTest::addColumn<QSize>("capture");
+        QTest::addColumn<int>("collect");
+        const QList<QSize> lstHd{{640, 480}, {1280, 720}, {1920, 1080}};
         QTest::newRow("first above 700")
-            << QList<QSize>{{640, 480}, {1280, 720}, {1920, 1080}} << QSize(1280, 720) << QSize(1280, 720);
-        QTest::newRow("none above 700") << QList<QSize>{{640, 480}} << QSize(640, 480) << QSize(640, 480);
+            << lstHd << QList<int>{0, 1} << QList<QSize>() << QSize(1280, 720) << QSize(1280, 720) << 1;
+        QTest::newRow("none above 700") << QList<QSize>{{640, 480}} << QList<int>{1} << QList<QSize>()
+                                        << QSize(640, 480) << QSize(640, 480) << 1;
         QTest::newRow("walks two back")
-            << QList<QSize>{{800, 600}, {2048, 400}, {2560, 1440}} << QSize(2560, 1440) << QSize(800, 600);
-        QTest::newRow("none") << QList<QSize>() << QSize(0, 0) << QSize(0, 0);
+            << QList<QSize>{{800, 600}, {2048, 400}, {2560, 1440}} << QList<int>{1} << QList<QSize>()
+            << QSize(2560, 1440) << QSize(800, 600) << 1;
+        QTest::newRow("none") << QList<QSize>() << QList<int>{1} << QList<QSize>() << QSize(0, 0)
+                              << QSize(0, 0) << 1;
+        QTest::newRow("raw stops at 640x480") << lstHd << QList<int>{0, 1} << QList<QSize>{{640, 480}}
+                                              << QSize(1280, 720) << QSize(1280, 720) << 0;
+        QTest::newRow("raw reaches 720p")
+            << lstHd << QList<int>{0, 1} << QList<QSize>{{640, 480}, {1280, 720}} << QSize(1280, 720)
+            << QSize(1280, 720) << 1;
+        QTest::newRow("MJPEG only") << lstHd << QList<int>{0} << QList<QSize>() << QSize(1280, 720)
+                                    << QSize(1280, 720) << 0;
     }
     void makeUsbChannel()
     {
         QFETCH(QList<QSize>, offered);
+        QFETCH(QList<int>, types);
+        QFETCH(QList<QSize>, raw);
         QFETCH(QSize, video);
         QFETCH(QSize, capture);
+        QFETCH(int, collect);
         STRUCT_ChanInfo structChanInfo = Garbage();
-        const QJsonObject qjsonRecord = CLS_ChanRecord::MakeUsbChannel({"摄像头", "usb-X", offered, {1, 2}},
-                                                                       STRUCT_Audio(), 6, structChanInfo);
+        const QJsonObject qjsonRecord = CLS_ChanRecord::MakeUsbChannel(
+            {"摄像头", "usb-X", offered, types, raw}, STRUCT_Audio(), 6, structChanInfo);
         ExpectedBlock expected;
         expected.Int(0, 6).Int(4, video.width()).Int(8, video.height()).Int(16, 10).Int(20, 10).Int(24, 2048);
         expected.Int(32, 44100).Int(36, 16).Int(40, 2).Int(44, 1).Int(48, 1).Text(52, "mic");
-        expected.Text(320, "摄像头").Text(576, "摄像头").Int(836, 1).Text(860, "\1").Text(862, "usb-X");
+        expected.Text(320, "摄像头").Text(576, "摄像头").Int(836, collect).Text(860, "\1").Text(862, "usb-X");
         expected.Int(1120, capture.width()).Int(1124, capture.height());
         QCOMPARE(BytesOf(structChanInfo), expected.m_qbaBytes.toHex());
         QCOMPARE(qjsonRecord.size(), 28);
         QCOMPARE(qjsonRecord.value("resolutionRatio").toArray(), Sizes(offered));
-        QCOMPARE(qjsonRecord.value("videoFormat").toArray(),
-                 (QJsonArray{QJsonObject{{"type", 1}}, QJsonObject{{"type", 2}}}));
+        QJsonArray qJsonArrFormat;
+        for (int iType : types) {
+            qJsonArrFormat.append(QJsonObject{{"type", iType}});
+        }
+        QCOMPARE(qjsonRecord.value("videoFormat").toArray(), qJsonArrFormat);
     }
 };
 

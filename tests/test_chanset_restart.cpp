@@ -33,7 +33,7 @@ private slots:
     void editedChannel_survivesRestart()
     {
         // The user edits desktop 1 through its page.
-        BoxAnswerer answerer;
+        CLS_BoxAnswerer answerer;
         ResetWorld();
         WriteConfig({});
         StartPage();

@@ -69,6 +69,7 @@ private slots:
     }
 
     // Typing is reported; a pick list takes no typing, yet an entry can still be picked.
+    // Editable, a click on the text places the cursor; pick-only, it opens the list as the arrow does.
     void typingEmitsTextEdited_unlessPickOnly()
     {
         QSignalSpy spyEdited(m_pBox.get(), &CLS_ComboBox::SigTextEdited);
@@ -77,6 +78,8 @@ private slots:
         QTest::keyClicks(m_pBox->lineEdit(), QStringLiteral("ab"));
         QCOMPARE(spyEdited.size(), 2);
         QCOMPARE(spyEdited.last().at(0).toString(), QStringLiteral("ab"));
+        QTest::mouseClick(m_pBox->lineEdit(), Qt::LeftButton);
+        QVERIFY(!m_pBox->view()->isVisible());
 
         const QString qstrBefore = m_pBox->GetCurrentText();
         m_pBox->SetEditEnabled(false);
@@ -92,6 +95,10 @@ private slots:
         QTRY_COMPARE(m_lstSeen.size(), 1);
         QCOMPARE(m_lstSeen[0].qstrText, QStringLiteral("5"));
         QCOMPARE(spyEdited.size(), 2);
+        QTRY_VERIFY(!pView->isVisible());
+        QTest::mouseClick(m_pBox->lineEdit(), Qt::LeftButton);
+        QVERIFY(QTest::qWaitForWindowExposed(pView->window()));
+        m_pBox->hidePopup();
     }
 
     void hoveredEntryShowsItsFullTextAsToolTip()

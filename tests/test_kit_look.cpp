@@ -1,20 +1,20 @@
-// Renders the widget kit's windows with the installed style sheets and icons into
-// <test folder>/looks/*.png for review, and checks that the installation data is complete.
+// The widget kit's windows with the installed style sheets and icons: message boxes rendered in
+// both skins into <test folder>/looks/*.png and told apart from unstyled ones, what the sheets do
+// to title buttons and dialog rows, and whether the installation data is complete.
 #include "CLS_WgtChanSet/CLS_WgtChanSet.h"
-#include "CLS_WgtChanSet/CLS_WgtExportSet.h"
+#include "CLS_WgtSystemSet/CLS_WgtModifyPassword.h"
+#include "LookSupport.h"
 #include "ProgramCopy.h"
 #include "TestSupport.h"
 #include "widgets/CLS_ComboBox.h"
 #include "widgets/CLS_MessageBox.h"
 #include "widgets/CLS_WgtBase.h"
 
-#include <QAbstractItemView>
 #include <QJsonObject>
+#include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QToolButton>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -35,21 +35,6 @@ QString SheetPath(const QString& _qstrSkin)
     return "LumacastFile/Resource/" + _qstrSkin + "/qss/lumacast_style.qss";
 }
 
-// Saves the image under looks/ and tells whether it is styled: more pixels (every other one)
-// differ from the centre one than the image is wide.
-bool SavedAndStyled(const QImage& _qimage, const QString& _qstrName)
-{
-    _qimage.save(AppDir() + "looks/" + _qstrName + ".png");
-    int iCount = 0;
-    const QRgb rgbCentre = _qimage.pixel(_qimage.width() / 2, _qimage.height() / 2);
-    for (int y = 0; y < _qimage.height(); y += 2) {
-        for (int x = 0; x < _qimage.width(); x += 2) {
-            iCount += _qimage.pixel(x, y) != rgbCentre;
-        }
-    }
-    return iCount > _qimage.width();
-}
-
 QImage Shown(QWidget* _pWindow)
 {
     _pWindow->show();
@@ -57,13 +42,19 @@ QImage Shown(QWidget* _pWindow)
     return _pWindow->grab().toImage();
 }
 
-// Applies a skin's application style sheet the way start-up does.
-bool ApplySkin(const QString& _qstrSkin)
+// First and last row of _qrect that hold a pixel unlike _rgbGround: where something is painted.
+QPair<int, int> PaintedRows(const QImage& _qimage, const QRect& _qrect, QRgb _rgbGround)
 {
-    QFile qfileSheet(AppDir() + SheetPath(_qstrSkin));
-    qApp->setStyleSheet(qfileSheet.open(QIODevice::ReadOnly) ? QString::fromUtf8(qfileSheet.readAll())
-                                                             : QString());
-    return !qApp->styleSheet().isEmpty();
+    QPair<int, int> pairRows(-1, -1);
+    for (int y = _qrect.top(); y <= _qrect.bottom(); ++y) {
+        for (int x = _qrect.left(); x <= _qrect.right(); ++x) {
+            if (_qimage.pixel(x, y) != _rgbGround) {
+                pairRows = {pairRows.first < 0 ? y : pairRows.first, y};
+                break;
+            }
+        }
+    }
+    return pairRows;
 }
 
 // The main window's first page in a frameless window, as the user sees it after start: channels
@@ -94,7 +85,8 @@ class TestKitLook : public QObject
 private slots:
     void cleanup() { qApp->setStyleSheet(QString()); }
     void appSheet_isComplete_data() { skins_data(); }
-    void channelWindow_looks_data() { skins_data(); }
+    void titleButtons_followTheSheet_data() { skins_data(); }
+    void passwordDialog_labelsLevelWithFields_data() { skins_data(); }
     void initTestCase()
     {
         QVERIFY2(!qEnvironmentVariableIsEmpty("LUMACAST_APP_DIR"), "names the built application folder");
@@ -118,22 +110,27 @@ private slots:
     void messageBox_looks_data();
     void messageBox_looks()
     {
-        QFETCH(QString, skin);
         QFETCH(QString, style);
         QFETCH(QString, text);
         QFETCH(QStringList, buttons);
         QFETCH(int, kind);
         QFETCH(int, seconds);
-        CLS_MessageBox::SetSkin(skin);
-        CLS_MessageBox box(nullptr, style == "default" ? QStringLiteral("提示") : QStringLiteral("报警"),
-                           text, seconds, style);
-        box.setBtnList(buttons, {});
-        box.SetIcon(kind);
-        QVERIFY2(!box.styleSheet().isEmpty(), "the look's style sheet is installed");
-        const QImage qimage = Shown(&box);
-        QVERIFY(SavedAndStyled(qimage, QTest::currentDataTag()));
-        // Rounded corners: the translucent window's corner pixel stays transparent.
-        QCOMPARE(qAlpha(qimage.pixel(0, 0)), 0);
+        QMap<QString, QImage> mapImages;
+        for (const QString& qstrSkin : g_qstrlstLooks + QStringList{QString()}) {
+            CLS_MessageBox::SetSkin(qstrSkin);
+            CLS_MessageBox box(nullptr, style == "default" ? QStringLiteral("提示") : QStringLiteral("报警"),
+                               text, seconds, style);
+            box.setBtnList(buttons, {});
+            box.SetIcon(kind);
+            // Every skin, and none named, has its sheet installed.
+            QVERIFY2(qstrSkin == "none" || !box.styleSheet().isEmpty(), qPrintable(qstrSkin));
+            mapImages[qstrSkin] = Shown(&box);
+            // Rounded corners: the translucent window's corner pixel stays transparent.
+            QCOMPARE(qAlpha(mapImages[qstrSkin].pixel(0, 0)), 0);
+        }
+        QVERIFY(StandApart(QTest::currentDataTag(), mapImages["none"], mapImages["skinOne"],
+                           mapImages["skinTwo"]));
+        QVERIFY(Difference(mapImages[QString()], mapImages["none"]) > 0.1);
     }
 
     void skins_data()
@@ -145,98 +142,59 @@ private slots:
 
     void appSheet_isComplete();
 
-    void channelWindow_looks()
+    // Maximised, the button shows the restore look; restored, the maximise look again. The close
+    // button turns red under the mouse.
+    void titleButtons_followTheSheet()
     {
         QFETCH(QString, skin);
-        QVERIFY(ApplySkin(skin));
+        ApplyLook(skin);
         CLS_WgtBase wgt;
-        CLS_ComboBox* pChooser = ShowChannelWindow(wgt, QSize(760, 560))->GetChannelChooser();
+        ShowChannelWindow(wgt, QSize(760, 560));
         auto* pMaximize = wgt.findChild<QToolButton*>(QStringLiteral("pushButton_maximize"));
         const QImage qimageMaximizeLook = pMaximize->grab().toImage();
-        const QImage qimage = Shown(&wgt);
-        QCOMPARE(qimage.size(), QSize(760, 560));
-        QVERIFY(SavedAndStyled(qimage, skin + "_window"));
-
         wgt.SlotShowMaximized();
-        QVERIFY(SavedAndStyled(Shown(&wgt), skin + "_window_maximized"));
-        // Maximised, the button shows the restore look; restored, the maximise look again.
         const QImage qimageRestoreLook = pMaximize->grab().toImage();
         wgt.SlotShowMaximized();
         QVERIFY(qimageRestoreLook != qimageMaximizeLook);
         QCOMPARE(pMaximize->grab().toImage(), qimageMaximizeLook);
 
-        pChooser->showPopup();
-        QVERIFY(QTest::qWaitForWindowExposed(pChooser->view()->window()));
-        QVERIFY(SavedAndStyled(pChooser->view()->window()->grab().toImage(), skin + "_combo_popup"));
-        pChooser->hidePopup();
-
-        // The close button turns red under the mouse.
         auto* pTitleBar = wgt.findChild<QWidget*>(QStringLiteral("widget_titleBar"));
         const QImage qimageRest = pTitleBar->grab().toImage();
         wgt.findChild<QToolButton*>(QStringLiteral("pushButton_close"))->setAttribute(Qt::WA_UnderMouse);
-        const QImage qimageHover = pTitleBar->grab().toImage();
-        qimageHover.save(AppDir() + "looks/" + skin + "_titlebar_close_hover.png");
-        QVERIFY(qimageHover != qimageRest);
+        QVERIFY(pTitleBar->grab().toImage() != qimageRest);
     }
 
-    void outputTab_looks_data()
-    {
-        QTest::addColumn<QString>("skin");
-        QTest::addColumn<bool>("camera");
-        QTest::addColumn<int>("section");
-        for (const char* pcSkin : {"skinOne", "skinTwo"}) {
-            for (const char* pcChannel : {"desktop", "camera"}) {
-                for (int iSection : {0, 1}) {
-                    QTest::newRow(qPrintable(
-                        QString("%1_output_%2_%3").arg(pcSkin, pcChannel, iSection ? "audio" : "video")))
-                        << pcSkin << (pcChannel == QLatin1String("camera")) << iSection;
-                }
-            }
-        }
-    }
-
-    void outputTab_looks()
+    // Each label's text sits level with the box of its field, and the dialog carries its title.
+    void passwordDialog_labelsLevelWithFields()
     {
         QFETCH(QString, skin);
-        QFETCH(bool, camera);
-        QFETCH(int, section);
-        QVERIFY(ApplySkin(skin));
-        OrbApplication::Instance()->SetAudioDevs(
-            {{QStringLiteral("麦克风 (USB Audio Device)"), {}, 2, {44100, 48000}, 1, -1, 44100},
-             {QStringLiteral("线路输入"), {}, 2, {44100}, 1, -1, 44100}});
-        STRUCT_ChanInfo structChanInfo;
-        const STRUCT_Audio structMic = OrbApplication::Instance()->GetAudioDevs().at(0);
-        const QJsonObject qjsonRecord =
-            camera
-                ? CLS_ChanRecord::MakeUsbChannel({QStringLiteral("HD Pro Webcam C920"),
-                                                  QStringLiteral("usb-cam"),
-                                                  {QSize(640, 480), QSize(1280, 720), QSize(1920, 1080)},
-                                                  {0, 1, 2}},
-                                                 structMic, 4, structChanInfo)
-                : CLS_ChanRecord::MakeDesktopChannel({0, QRect(0, 0, 1920, 1080), QStringLiteral("HDMI-1")},
-                                                     structMic, 0, structChanInfo);
-        CLS_WgtBase wgt;
-        auto* pOutput = ShowChannelWindow(wgt, QSize(760, 640))->findChild<CLS_WgtExportSet*>();
-        pOutput->SetChannelInfo(camera ? 2 : 0, qjsonRecord);
-        auto* pTree = pOutput->findChild<QTreeWidget*>();
-        pTree->topLevelItem(0)->setExpanded(section == 0);
-        pTree->topLevelItem(1)->setExpanded(section == 1);
-
-        QVERIFY(SavedAndStyled(Shown(&wgt), QTest::currentDataTag()));
-        // The open section shows whole, down to its save button.
-        QTreeWidgetItem* pRow = pTree->topLevelItem(section)->child(0);
-        auto* pSave =
-            pTree->itemWidget(pRow, 0)->findChild<QPushButton*>(QStringLiteral("pushButton_SaveParam"));
-        const QRect qrectSave(pSave->mapTo(pTree->viewport(), QPoint(0, 0)), pSave->size());
-        QVERIFY(pSave->isVisible());
-        QVERIFY(pTree->visualItemRect(pRow).contains(qrectSave));
-        QVERIFY(pTree->viewport()->rect().contains(qrectSave));
+        ApplyLook(skin);
+        CLS_WgtModifyPassword dialog;
+        dialog.setObjectName(QStringLiteral("widget_ModifyPassword"));
+        const QImage qimage = Shown(&dialog);
+        const QWidget* pCenter = dialog.GetCenterWidget();
+        const QRgb rgbGround = qimage.pixel(pCenter->mapTo(&dialog, QPoint(4, 4)));
+        for (const char* pcRow : {"UsedPwd", "NewPwd", "ConfirmPwd"}) {
+            const auto* pLabel = dialog.findChild<QLabel*>(QStringLiteral("label_") + pcRow);
+            const auto* pField = dialog.findChild<QLineEdit*>(QStringLiteral("lineEdit_") + pcRow);
+            const QPair<int, int> pairLabel =
+                PaintedRows(qimage, QRect(pLabel->mapTo(&dialog, QPoint()), pLabel->size()), rgbGround);
+            const QPair<int, int> pairField =
+                PaintedRows(qimage, QRect(pField->mapTo(&dialog, QPoint()), pField->size()), rgbGround);
+            QVERIFY2(pairLabel.first >= 0 && pairField.first >= 0, pcRow);
+            QVERIFY2(qAbs(pairLabel.first + pairLabel.second - pairField.first - pairField.second) <= 4,
+                     qPrintable(QStringLiteral("%1: text rows %2-%3, field rows %4-%5")
+                                    .arg(pcRow)
+                                    .arg(pairLabel.first)
+                                    .arg(pairLabel.second)
+                                    .arg(pairField.first)
+                                    .arg(pairField.second)));
+        }
     }
 };
 
 void TestKitLook::messageBox_looks_data()
 {
-    QTest::addColumn<QString>("skin");
     QTest::addColumn<QString>("style");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("buttons");
@@ -253,19 +211,15 @@ void TestKitLook::messageBox_looks_data()
     const QString qstrIconLeft = QStringLiteral(
         R"({"width":40,"height":30,"iconPos":1,"content":{"one":[{"text":"磁盘空间不足","fontColor":"#FFFFFF","fontSize":4}],)"
         R"("two":[{"text":"请清理后重试","fontColor":"#C9D3E3","fontSize":3}]}})");
-    for (const char* pcSkin : {"", "skinOne", "skinTwo"}) {
-        const QString qstrPrefix = QString(*pcSkin ? pcSkin : "plain") + '_';
-        auto row = [&](const char* _pcName, const char* _pcStyle, const QString& _qstrText,
-                       const QStringList& _qstrlstButtons, int _iKind, int _iSeconds) {
-            QTest::newRow(qPrintable(qstrPrefix + _pcName))
-                << pcSkin << _pcStyle << _qstrText << _qstrlstButtons << _iKind << _iSeconds;
-        };
-        row("confirm", "default", QStringLiteral("确定要退出程序吗？"), qstrlstTwo, 0, 0);
-        row("notice", "default", QStringLiteral("当前程序已运行！"), {QStringLiteral("确定")}, 0, 0);
-        row("links", "default", qstrLinks, qstrlstTwo, 0, 0);
-        row("custom_countdown", "alarm", qstrCountdown, {QStringLiteral("知道了")}, 4, 30);
-        row("custom_icon_left", "alarm", qstrIconLeft, qstrlstTwo, 2, 0);
-    }
+    auto row = [&](const char* _pcName, const char* _pcStyle, const QString& _qstrText,
+                   const QStringList& _qstrlstButtons, int _iKind, int _iSeconds) {
+        QTest::newRow(_pcName) << _pcStyle << _qstrText << _qstrlstButtons << _iKind << _iSeconds;
+    };
+    row("box_confirm", "default", QStringLiteral("确定要退出程序吗？"), qstrlstTwo, 0, 0);
+    row("box_notice", "default", QStringLiteral("当前程序已运行！"), {QStringLiteral("确定")}, 0, 0);
+    row("box_links", "default", qstrLinks, qstrlstTwo, 0, 0);
+    row("box_custom_countdown", "alarm", qstrCountdown, {QStringLiteral("知道了")}, 4, 30);
+    row("box_custom_icon_left", "alarm", qstrIconLeft, qstrlstTwo, 2, 0);
 }
 
 void TestKitLook::appSheet_isComplete()

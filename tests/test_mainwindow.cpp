@@ -1,20 +1,24 @@
 // The main window and its tray icon on real widgets (offscreen): pages, exit, blinking, restart;
-// renders of both skins into <test folder>/looks for review.
+// renders of every page, dialog and the tray menu in both skins into <test folder>/looks.
 #include "CLS_WgtChanSet/CLS_WgtChanSet.h"
+#include "CLS_WgtChanSet/CLS_WgtVideoParamSet.h"
 #include "CLS_WgtMainWindow.h"
 #include "CLS_WgtSystemSet/CLS_WgtModifyPassword.h"
 #include "CLS_WgtSystemSet/CLS_WgtSystemSet.h"
 #include "CameraBusinessView.h"
 #include "LinkTestSupport.h"
+#include "LookSupport.h"
 #include "ModalSupport.h"
 #include "ProgramCopy.h"
 #include "TestSupport.h"
 #include "common/PublicCommonFun.h"
 
+#include <QAbstractItemView>
 #include <QListWidget>
 #include <QMenu>
 #include <QStackedWidget>
 #include <QToolButton>
+#include <QTreeWidget>
 
 #include <memory>
 
@@ -49,11 +53,17 @@ int Variety(const QImage& _qimage)
     return iCount;
 }
 
-// Saves the window's picture for review; whether it is painted (not blank).
-bool Render(QWidget* _pWindow, const QString& _qstrName)
+// The picture of the first modal window of class T that _open brings up; it is closed again.
+template <typename T>
+QImage ModalPicture(const std::function<void()>& _open)
 {
-    const QImage qimage = _pWindow->grab().toImage();
-    return qimage.save(AppDir() + "looks/" + _qstrName + ".png") && Variety(qimage) > qimage.width();
+    QImage qimage;
+    WhenModal<T>([&qimage](T* _pWindow) {
+        qimage = _pWindow->grab().toImage();
+        _pWindow->reject();
+    });
+    _open();
+    return qimage;
 }
 
 } // namespace
@@ -70,8 +80,8 @@ private slots:
     void exit_data();
     void exit();
     void trayBlink_doubleClickStopsItAndShowsTheWindow();
-    void trayRestart_hidesTrayCleansUpAndStartsANewCopy();
-    void looks_data();
+    void trayRestart_data();
+    void trayRestart();
     void looks();
 
 private:
@@ -79,6 +89,8 @@ private:
     {
         return m_pWindow->GetTrayIcon()->contextMenu()->actions().at(_iIndex);
     }
+
+    QMap<QString, QImage> RenderViews();
 
     std::unique_ptr<CLS_WgtMainWindow> m_pWindow;
 };
@@ -185,60 +197,109 @@ void TestMainWindow::trayBlink_doubleClickStopsItAndShowsTheWindow()
     QVERIFY(!IsBlank(pTray->icon()));
 }
 
-void TestMainWindow::trayRestart_hidesTrayCleansUpAndStartsANewCopy()
+void TestMainWindow::trayRestart_data()
 {
+    QTest::addColumn<bool>("starts");
+    QTest::newRow("new copy starts") << true;
+    QTest::newRow("program not executable") << false;
+}
+
+// A started copy gets this copy's link identity and ends it; when none starts, this copy goes on
+// serving as before: library started with the same channels, tray icon back, the user told.
+void TestMainWindow::trayRestart()
+{
+    QFETCH(bool, starts);
     // The new copy is the recorder, in the program's place in the application folder.
     const QString qstrRecord = AppDir() + "restart.record";
+    QFile::remove(qstrRecord);
     qputenv("LUMACAST_CHILD_RECORD", qstrRecord.toUtf8());
     QFile::remove(AppDir() + "Lumacast");
     QVERIFY(QFile::copy(QStringLiteral(LUMACAST_CHILD_RECORDER), AppDir() + "Lumacast"));
+    QVERIFY(starts || QFile::setPermissions(AppDir() + "Lumacast", QFile::ReadOwner | QFile::WriteOwner));
+    const QJsonObject qjsonIdentity{
+        {"token", "tk"}, {"platform", "pf"}, {"communicationId", "ci"}, {"sendSocketID", "si"}};
+    OrbApplication::Instance()->ParseStartParam({"Lumacast", "marker", JsonToString(qjsonIdentity)});
+    const int iFailLines = ReadAppLog().count("!qProcess.startDetached");
+    CB_State stBefore{};
+    camera_business_inspect_state(&stBefore);
+    CLS_BoxAnswerer answerer;
     const QString qstrName = QCoreApplication::applicationName();
     QCoreApplication::setApplicationName("Lumacast");
-    CB_State stState{};
-    camera_business_inspect_state(&stState);
-    const int iCleanups = stState.iCleanupCount;
     TrayAction(1)->trigger();
     QCoreApplication::setApplicationName(qstrName);
-    QVERIFY(!m_pWindow->GetTrayIcon()->isVisible());
-    camera_business_inspect_state(&stState);
-    QCOMPARE(stState.iCleanupCount, iCleanups + 1);
-    QTRY_COMPARE(RecordedArguments(qstrRecord),
-                 (QList<QByteArray>{(AppDir() + "Lumacast").toUtf8(), "Lumacast",
-                                    R"({"param":{"restart":true,"tip":false}})"}));
+    CB_State stAfter{};
+    camera_business_inspect_state(&stAfter);
+    QCOMPARE(stAfter.iCleanupCount, stBefore.iCleanupCount + 1);
+    QCOMPARE(m_pWindow->GetTrayIcon()->isVisible(), !starts);
+    QCOMPARE(ReadAppLog().count("!qProcess.startDetached"), iFailLines + (starts ? 0 : 1));
+    if (starts) {
+        QTRY_VERIFY(!RecordedArguments(qstrRecord).isEmpty());
+        const QList<QByteArray> lstArgs = RecordedArguments(qstrRecord);
+        QCOMPARE(lstArgs.mid(0, 2), (QList<QByteArray>{(AppDir() + "Lumacast").toUtf8(), "Lumacast"}));
+        QJsonObject qjsonExpected = qjsonIdentity;
+        qjsonExpected.insert("param", QJsonObject{{"restart", true}, {"tip", false}});
+        QCOMPARE(QJsonDocument::fromJson(lstArgs.value(2)).object(), qjsonExpected);
+        QVERIFY(answerer.m_qstrlstTexts.isEmpty());
+        return;
+    }
+    QCOMPARE(answerer.m_qstrlstTexts, QStringList{"重启失败，程序继续运行"});
+    QCOMPARE(stAfter.ucStarted, uint8_t(1));
+    QCOMPARE(stAfter.iPort, stBefore.iPort);
+    for (int i = 0; i < CAMERA_BUSINESS_MAX_CHANNELS; ++i) {
+        QCOMPARE(
+            QByteArray(reinterpret_cast<const char*>(&stAfter.aChannels[i].block), sizeof(STRUCT_ChanInfo)),
+            QByteArray(reinterpret_cast<const char*>(&stBefore.aChannels[i].block), sizeof(STRUCT_ChanInfo)));
+    }
 }
 
-void TestMainWindow::looks_data()
+// Every page, dialog and menu of the settings windows as the user meets them.
+QMap<QString, QImage> TestMainWindow::RenderViews()
 {
-    QTest::addColumn<QString>("skin");
-    for (const char* pcSkin : {"skinOne", "skinTwo"}) {
-        QTest::newRow(pcSkin) << pcSkin;
+    QMap<QString, QImage> mapViews;
+    m_pWindow = std::make_unique<CLS_WgtMainWindow>();
+    m_pWindow->show();
+    mapViews["main_channels"] = m_pWindow->grab().toImage();
+    auto* pTree = m_pWindow->findChild<QTreeWidget*>("treeWidget_ParamSet");
+    QTest::mouseClick(pTree->viewport(), Qt::LeftButton, {},
+                      pTree->visualItemRect(pTree->topLevelItem(1)).center());
+    mapViews["output_audio"] = m_pWindow->grab().toImage();
+    CLS_ComboBox* pChooser = m_pWindow->GetChanSet()->GetChannelChooser();
+    pChooser->showPopup();
+    mapViews["channel_popup"] = pChooser->view()->window()->grab().toImage();
+    pChooser->hidePopup();
+    QMenu* pMenu = m_pWindow->GetTrayIcon()->contextMenu();
+    pMenu->popup(QPoint(20, 20));
+    mapViews["tray_menu"] = pMenu->grab().toImage();
+    pMenu->hide();
+    m_pWindow->findChild<QPushButton*>("pushButton_DesktopNumDiscern")->click();
+    for (QWidget* pWindow : QApplication::topLevelWidgets()) {
+        if (pWindow->isVisible() && pWindow->testAttribute(Qt::WA_TranslucentBackground)) {
+            mapViews["desktop_number"] = pWindow->grab().toImage();
+        }
     }
+    m_pWindow->findChild<QListWidget*>("listWidget_Set")->setCurrentRow(1);
+    mapViews["main_system"] = m_pWindow->grab().toImage();
+    mapViews["password"] = ModalPicture<CLS_WgtModifyPassword>(
+        [this] { m_pWindow->findChild<QPushButton*>("pushButton_ModifyPwd")->click(); });
+    mapViews["exit_question"] = ModalPicture<CLS_MessageBox>([this] { m_pWindow->SlotExit(); });
+    return mapViews;
 }
 
 void TestMainWindow::looks()
 {
-    QFETCH(QString, skin);
-    StartWith({{"skin", skin}, {"hostInfo", QJsonObject{{"port", 8554}, {"password", "c2VjcmV0"}}}});
-    m_pWindow = std::make_unique<CLS_WgtMainWindow>();
-    m_pWindow->show();
-    auto* pList = m_pWindow->findChild<QListWidget*>("listWidget_Set");
-    QCOMPARE(m_pWindow->size(), m_pWindow->sizeHint());
-    for (const int iRow : {0, 1}) {
-        pList->setCurrentRow(iRow);
-        QVERIFY(Render(m_pWindow.get(), skin + (iRow == 0 ? "_main_channels" : "_main_system")));
+    QMap<QString, QMap<QString, QImage>> mapLooks;
+    for (const QString& qstrLook : g_qstrlstLooks) {
+        StartWith({{"skin", qstrLook}, {"hostInfo", QJsonObject{{"port", 8554}, {"password", "c2VjcmV0"}}}});
+        ApplyLook(qstrLook);
+        mapLooks[qstrLook] = RenderViews();
     }
-    bool blDialog = false, blExit = false;
-    WhenModal<CLS_WgtModifyPassword>([&](CLS_WgtModifyPassword* _pDialog) {
-        blDialog = Render(_pDialog, skin + "_password");
-        _pDialog->reject();
-    });
-    QTest::mouseClick(m_pWindow->findChild<QPushButton*>("pushButton_ModifyPwd"), Qt::LeftButton);
-    WhenModal<CLS_MessageBox>([&](CLS_MessageBox* _pBox) {
-        blExit = Render(_pBox, skin + "_exit_question");
-        ButtonWithText(_pBox, "取消")->click();
-    });
-    QVERIFY(!m_pWindow->SlotExit());
-    QVERIFY(blDialog && blExit);
+    const QMap<QString, QImage>& mapNone = mapLooks["none"];
+    QCOMPARE(mapNone.size(), 8);
+    for (auto it = mapNone.cbegin(); it != mapNone.cend(); ++it) {
+        QVERIFY2(
+            StandApart(it.key(), it.value(), mapLooks["skinOne"][it.key()], mapLooks["skinTwo"][it.key()]),
+            qPrintable(it.key()));
+    }
     StartWith({});
 }
 

@@ -1,16 +1,24 @@
 // The main window where the window system matters, on an X server of its own: task-bar flags,
-// minimise with and without a system tray, and real copies of the program shown by a second
-// start or started as the README runs it.
+// minimise with and without a tray icon, windows hidden at start, shaped windows where nothing
+// composites, and real copies of the program shown by a second start or started as the README
+// runs it. Some cases run under a real window manager (openbox), which the others must not see.
+#include "CLS_WgtChanSet/CLS_WgtChanSet.h"
+#include "CLS_WgtChanSet/CLS_WgtVideoParamSet.h"
 #include "CLS_WgtMainWindow.h"
 #include "LogReader.h"
 #include "OrbApplication.h"
 #include "ProgramCopy.h"
 #include "common/PublicCommonFun.h"
+#include "widgets/CLS_MessageBox.h"
 
+#include <QAbstractItemView>
+#include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include <memory>
@@ -40,10 +48,22 @@ private slots:
     void hideFromTaskBar_makesAUtilityWindow();
     void secondStart_showsTheHiddenWindowOfTheRunningCopy();
     void readmeRun_showsTheMainWindow();
-    void minimise_withoutTrayMinimises_withTrayHides();
+    void minimise_hidesOnlyIntoATrayIcon_data();
+    void minimise_hidesOnlyIntoATrayIcon();
+    void hiddenStart_neverMapsTheWindow_data();
+    void hiddenStart_neverMapsTheWindow();
+    void roundWindows_areShapedWhereNothingComposites();
+    void pickOnlyBox_opensOnARealClickOnItsText();
+    void outputSections_openAtTheirStyledHeight_data();
+    void outputSections_openAtTheirStyledHeight();
 
 private:
-    QProcess* Start();
+    QProcess* Start(const QStringList& _qstrlstArgs = {});
+    void StartWindowManager();
+    void StartTray();
+
+    QProcess m_qprocessWm;
+    QProcess m_qprocessTray;
 
     QTemporaryDir m_qtempApp;
     QTemporaryDir m_qtempSockets;
@@ -68,16 +88,37 @@ void TestMainWindowX11::cleanup()
         pProcess->waitForFinished();
     }
     m_vecProcesses.clear();
+    for (QProcess* pProcess : {&m_qprocessTray, &m_qprocessWm}) {
+        pProcess->kill();
+        pProcess->waitForFinished();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!m_xview.HasWindowManager(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!QSystemTrayIcon::isSystemTrayAvailable(), 10000);
+    QFile::remove(m_qtempApp.filePath("LumacastFile/Resource/config/lumacast.json"));
 }
 
-QProcess* TestMainWindowX11::Start()
+void TestMainWindowX11::StartWindowManager()
+{
+    m_qprocessWm.start("openbox", {"--sm-disable"});
+    QVERIFY2(m_qprocessWm.waitForStarted(), "openbox manages the X server's windows");
+    QTRY_VERIFY_WITH_TIMEOUT(m_xview.HasWindowManager(), 10000);
+}
+
+void TestMainWindowX11::StartTray()
+{
+    m_qprocessTray.start("trayer", QStringList());
+    QVERIFY2(m_qprocessTray.waitForStarted(), "trayer gives the X server a system tray");
+    QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
+}
+
+QProcess* TestMainWindowX11::Start(const QStringList& _qstrlstArgs)
 {
     auto pProcess = std::make_unique<QProcess>();
     QProcessEnvironment qenv = QProcessEnvironment::systemEnvironment();
     qenv.insert("TMPDIR", m_qtempSockets.path());
     qenv.insert("QT_QPA_PLATFORM", "xcb");
     pProcess->setProcessEnvironment(qenv);
-    pProcess->start(m_qtempApp.filePath("Lumacast"), QStringList());
+    pProcess->start(m_qtempApp.filePath("Lumacast"), _qstrlstArgs);
     pProcess->waitForStarted();
     m_vecProcesses.push_back(std::move(pProcess));
     return m_vecProcesses.back().get();
@@ -109,7 +150,6 @@ void TestMainWindowX11::secondStart_showsTheHiddenWindowOfTheRunningCopy()
     QCOMPARE(pSecond->exitCode(), 255);
     QTRY_VERIFY_WITH_TIMEOUT(m_xview.ViewableWindow(g_qstrTitle) != 0, 10000);
     QCOMPARE(pFirst->state(), QProcess::Running);
-    QFile::remove(m_qtempApp.filePath("LumacastFile/Resource/config/lumacast.json"));
 }
 
 void TestMainWindowX11::readmeRun_showsTheMainWindow()
@@ -125,35 +165,158 @@ void TestMainWindowX11::readmeRun_showsTheMainWindow()
     QVERIFY(qimage.pixel(115, 48) != qimage.pixel(115, qimage.height() - 20));
 }
 
-// Without a system tray the window minimises and says so once; with one it hides into the tray.
-void TestMainWindowX11::minimise_withoutTrayMinimises_withTrayHides()
+void TestMainWindowX11::minimise_hidesOnlyIntoATrayIcon_data()
 {
-    QProcess qprocessTray;
-    for (const bool blTray : {false, true}) {
-        if (blTray) {
-            qprocessTray.start("trayer", QStringList());
-            QVERIFY2(qprocessTray.waitForStarted(), "trayer gives the X server a system tray");
-        }
-        QTRY_COMPARE_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), blTray, 10000);
-        StartWith({});
-        const int iLines = ReadAppLog().count("no system tray available");
-        CLS_WgtMainWindow window;
-        QCOMPARE(ReadAppLog().count("no system tray available"), iLines + (blTray ? 0 : 1));
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        // Docked into the tray, the icon has a place on the screen.
-        QTRY_VERIFY_WITH_TIMEOUT(!blTray || !window.GetTrayIcon()->geometry().isEmpty(), 10000);
-        QTest::mouseClick(window.findChild<QToolButton*>("pushButton_minimize"), Qt::LeftButton);
-        // Without a tray it stays on the task bar, where the user finds it again.
-        QVERIFY(blTray || window.isMinimized());
-        QCOMPARE(window.isVisible(), !blTray);
-        if (blTray) {
-            emit window.GetTrayIcon()->activated(QSystemTrayIcon::DoubleClick);
-            QVERIFY(window.isVisible());
-        }
+    QTest::addColumn<bool>("tray");
+    QTest::addColumn<bool>("showTray");
+    QTest::newRow("no tray") << false << true;
+    QTest::newRow("tray icon") << true << true;
+    QTest::newRow("tray, no icon configured") << true << false;
+}
+
+// Hidden, a window without a tray icon could never be brought back: it minimises instead, to a
+// state the window manager keeps (iconic).
+void TestMainWindowX11::minimise_hidesOnlyIntoATrayIcon()
+{
+    QFETCH(bool, tray);
+    QFETCH(bool, showTray);
+    StartWindowManager();
+    if (tray) {
+        StartTray();
     }
-    qprocessTray.kill();
-    qprocessTray.waitForFinished();
+    StartWith({{"show_tray", showTray}});
+    const int iLines = ReadAppLog().count("no system tray available");
+    CLS_WgtMainWindow window;
+    QCOMPARE(ReadAppLog().count("no system tray available"), iLines + (tray ? 0 : 1));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const bool blHides = tray && showTray;
+    // Docked into the tray, the icon has a place on the screen.
+    QTRY_VERIFY_WITH_TIMEOUT(!blHides || !window.GetTrayIcon()->geometry().isEmpty(), 10000);
+    QTest::mouseClick(window.findChild<QToolButton*>("pushButton_minimize"), Qt::LeftButton);
+    if (blHides) {
+        QTRY_VERIFY_WITH_TIMEOUT(!m_xview.WmStates(g_qstrTitle).contains(NormalState), 10000);
+        QVERIFY(!m_xview.WmStates(g_qstrTitle).contains(IconicState));
+        emit window.GetTrayIcon()->activated(QSystemTrayIcon::DoubleClick);
+        QTRY_VERIFY_WITH_TIMEOUT(m_xview.WmStates(g_qstrTitle).contains(NormalState), 10000);
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(m_xview.WmStates(g_qstrTitle), QList<long>{IconicState}, 10000);
+    }
+}
+
+void TestMainWindowX11::hiddenStart_neverMapsTheWindow_data()
+{
+    QTest::addColumn<QJsonObject>("config");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QList<long>>("states");
+    QTest::newRow("minimised start") << QJsonObject{{"minisize", true}} << QStringList()
+                                     << QList<long>{IconicState};
+    QTest::newRow("minimised, hidden from the task bar")
+        << QJsonObject{{"minisize", true}, {"hidetasker", true}} << QStringList() << QList<long>();
+    QTest::newRow("minimised, start parameter hides")
+        << QJsonObject{{"minisize", true}} << QStringList{"Lumacast", R"({"param":{"showMainWindow":false}})"}
+        << QList<long>();
+}
+
+// A real copy under a window manager: what start-up hides is never mapped, not even minimised.
+void TestMainWindowX11::hiddenStart_neverMapsTheWindow()
+{
+    QFETCH(QJsonObject, config);
+    QFETCH(QStringList, args);
+    QFETCH(QList<long>, states);
+    StartWindowManager();
+    QVERIFY(WriteJsonFile(config, m_qtempApp.filePath("LumacastFile/Resource/config/lumacast.json")));
+    const QString qstrLog = m_qtempApp.filePath("Log/Lumacast/Lumacast.log");
+    QFile::remove(qstrLog);
+    Start(args);
+    // The platform link opens after start-up has shown or hidden the window.
+    const auto linkOpened = [&qstrLog] {
+        QFile qfileLog(qstrLog);
+        return qfileLog.open(QIODevice::ReadOnly) && qfileLog.readAll().contains("platform link");
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(linkOpened(), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_xview.WmStates(g_qstrTitle), states, 5000);
+}
+
+// Without a compositing manager the transparent corners of the message box and the desktop
+// numbers would show black: those windows are cut to what they paint, and left whole where a
+// compositing manager runs.
+void TestMainWindowX11::roundWindows_areShapedWhereNothingComposites()
+{
+    StartWith({});
+    for (const bool blCompositor : {false, true}) {
+        QVERIFY(!blCompositor || m_xview.ClaimCompositorSelection());
+        CLS_MessageBox box(nullptr, "提示", "当前程序已运行！", 0, "default");
+        box.setBtnList({"确定"}, {});
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        const QRegion qregionBox = box.mask();
+        QCOMPARE(qregionBox.isEmpty(), blCompositor);
+        QVERIFY(blCompositor ||
+                (!qregionBox.contains(QPoint(0, 0)) && qregionBox.contains(box.rect().center())));
+
+        CLS_WgtVideoParamSet page;
+        QTest::mouseClick(page.findChild<QPushButton*>("pushButton_DesktopNumDiscern"), Qt::LeftButton);
+        int iNumbers = 0;
+        for (QWidget* pWindow : QApplication::topLevelWidgets()) {
+            if (pWindow->isVisible() && pWindow->testAttribute(Qt::WA_TranslucentBackground) &&
+                pWindow != &box) {
+                ++iNumbers;
+                QCOMPARE(pWindow->mask().isEmpty(), blCompositor);
+                QVERIFY(blCompositor || !pWindow->mask().contains(QPoint(0, 0)));
+            }
+        }
+        QCOMPARE(iNumbers, 1);
+    }
+    m_xview.ReleaseCompositorSelection();
+}
+
+// The mouse's release reaches the list that its press opened: the list must stay open.
+void TestMainWindowX11::pickOnlyBox_opensOnARealClickOnItsText()
+{
+    StartWith({});
+    CLS_WgtMainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    CLS_ComboBox* pChooser = window.GetChanSet()->GetChannelChooser();
+    m_xview.Click(window.winId(),
+                  pChooser->lineEdit()->mapTo(&window, pChooser->lineEdit()->rect().center()));
+    QTRY_VERIFY(pChooser->view()->isVisible());
+    QTest::qWait(300);
+    QVERIFY(pChooser->view()->isVisible());
+}
+
+void TestMainWindowX11::outputSections_openAtTheirStyledHeight_data()
+{
+    QTest::addColumn<QString>("skin");
+    QTest::newRow("skinOne") << "skinOne";
+    QTest::newRow("skinTwo") << "skinTwo";
+}
+
+// A section's page is styled while it is closed: it must not open at its unstyled height, with
+// its rows overlapping and the save button cut.
+void TestMainWindowX11::outputSections_openAtTheirStyledHeight()
+{
+    QFETCH(QString, skin);
+    StartWindowManager();
+    StartWith({{"skin", skin}});
+    CLS_WgtMainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* pTree = window.findChild<QTreeWidget*>("treeWidget_ParamSet");
+    for (const int iSection : {1, 0}) {
+        QTreeWidgetItem* pRow = pTree->topLevelItem(iSection)->child(0);
+        QWidget* pPage = pTree->itemWidget(pRow, 0);
+        auto* pSave = pPage->findChild<QPushButton*>("pushButton_SaveParam");
+        // A real click through the X server, not an event made up inside the program.
+        m_xview.Click(
+            window.winId(),
+            pTree->viewport()->mapTo(&window, pTree->visualItemRect(pTree->topLevelItem(iSection)).center()));
+        QTRY_VERIFY(pSave->isVisible());
+        QTest::qWait(300);
+        QCOMPARE(pPage->height(), pPage->sizeHint().height());
+    }
+    qApp->setStyleSheet(QString());
 }
 
 int main(int argc, char* argv[])

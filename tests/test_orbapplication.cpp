@@ -118,6 +118,8 @@ private slots:
             << R"({"param":{"showMainWindow":0}})" << QStringList{"", "", "", ""} << true;
         QTest::newRow("user and password stored, other keys kept")
             << R"({"param":{"user":"dXNlcg==","password":"cHdk"}})" << QStringList{"", "", "", ""} << true;
+        QTest::newRow("user and password not text: stored ones stay")
+            << R"({"param":{"user":5,"password":null}})" << QStringList{"", "", "", ""} << true;
     }
     void startParam()
     {
@@ -135,7 +137,7 @@ private slots:
         QCOMPARE(App()->IsShowMainWindow(), showMainWindow);
         QFile qfileStored(App()->GetConfigPath());
         QVERIFY(qfileStored.open(QIODevice::ReadOnly));
-        if (param.contains("user")) {
+        if (param.contains("dXNlcg==")) {
             QCOMPARE(
                 ReadJsonFile(App()->GetConfigPath()),
                 ParseJson(
@@ -157,7 +159,9 @@ private slots:
         QTest::newRow("wrong types take defaults")
             << QByteArray(R"({"skin":3,"show_tray":"no","hidetasker":1,"desktopNeedChNo":"2"})")
             << "skinOne tray 4";
-        QTest::newRow("no such skin") << QByteArray(R"({"skin":"noSuchSkin"})") << "noSuchSkin tray 4";
+        QTest::newRow("no such skin") << QByteArray(R"({"skin":"noSuchSkin"})") << "skinOne tray 4";
+        QTest::newRow("empty skin, channel count out of range")
+            << QByteArray(R"({"skin":"","desktopNeedChNo":17})") << "skinOne tray 4";
     }
     void config()
     {

@@ -10,10 +10,6 @@
 #include <QSpinBox>
 #include <QTreeWidget>
 
-#include <sys/resource.h>
-
-#include <csignal>
-
 namespace {
 
 CLS_ComboBox* Box(QWidget* _pPage, const char* _pcName)
@@ -113,6 +109,28 @@ private slots:
         QFETCH(bool, cameraRows);
         QCOMPARE(Box(&page, "comboBox_Equipment")->isHidden(), !cameraRows);
         QCOMPARE(Box(&page, "comboBox_DesktopNum")->isHidden(), cameraRows);
+    }
+
+    // Hand-edited values the library would refuse show as their defaults.
+    void show_refusedValuesAsDefaults_data()
+    {
+        QTest::addColumn<QJsonObject>("record");
+        QTest::newRow("too high") << QJsonObject{
+            {"videoQuality", 9}, {"videoFrameRate", 31}, {"videoBitRate", 99999999999.0}};
+        QTest::newRow("too low") << QJsonObject{
+            {"videoQuality", -3}, {"videoFrameRate", 0}, {"videoBitRate", 0}};
+    }
+    void show_refusedValuesAsDefaults()
+    {
+        QFETCH(QJsonObject, record);
+        CLS_WgtVideoParamSet page;
+        page.SetChannelInfo(0, record);
+        auto* pFrameRate = page.findChild<QSpinBox*>("spinBox_FrameRate");
+        QCOMPARE((QList<int>{Box(&page, "comboBox_VideoQuality")->currentIndex(), pFrameRate->value(),
+                             page.findChild<QSpinBox*>("spinBox_BitRate")->value()}),
+                 (QList<int>{0, 10, 2048}));
+        pFrameRate->setValue(0);
+        QCOMPARE(pFrameRate->value(), 1);
     }
 
     void tree_oneSectionOpen()
@@ -215,8 +233,11 @@ private slots:
             << QSize(1920, 1080) << -1;
         QTest::newRow("2560*1440 of four: captured one place earlier")
             << QList<QSize>{{640, 480}, {1280, 720}, {1920, 1080}, {2560, 1440}}
-            << QList<QVideoFrame::PixelFormat>{QVideoFrame::Format_Jpeg, QVideoFrame::Format_YUYV} << "H264"
-            << QSize(2560, 1440) << QSize(1920, 1080) << 2;
+            << QList<QVideoFrame::PixelFormat>{QVideoFrame::Format_Jpeg, QVideoFrame::Format_YUYV} << "MJPEG"
+            << QSize(2560, 1440) << QSize(1920, 1080) << 0;
+        QTest::newRow("largest first: 2560*1440 captured at 1920*1080")
+            << QList<QSize>{{3840, 2160}, {2560, 1440}, {1920, 1080}, {1280, 720}}
+            << QList<QVideoFrame::PixelFormat>() << "YUV" << QSize(2560, 1440) << QSize(1920, 1080) << 1;
         QTest::newRow("only 3840*2160, no formats known")
             << QList<QSize>{{3840, 2160}} << QList<QVideoFrame::PixelFormat>() << "YUV" << QSize(3840, 2160)
             << QSize(3840, 2160) << 1;
@@ -275,14 +296,16 @@ private slots:
 
     void audioSave_oneInputPerChannel()
     {
-        m_vecAudioInput = {
-            {"Mic A", {44100, 48000}, {2}}, {"Mic B", {44100, 48000}, {2}}, {"Mic C", {8000}, {1}}};
+        m_vecAudioInput = {{"Mic A", {44100, 48000}, {2}},
+                           {"Mic B", {44100, 48000}, {2}},
+                           {"Mic C", {8000}, {1}},
+                           {"Mic D", {4000}, {1}}};
         WriteConfig({});
         StartPage();
         QCOMPARE(AudioHolders(), (QMap<int, QStringList>{{0, {"Mic A"}}}));
         CLS_WgtAudioParamSet* pAudio = Audio();
         CLS_ComboBox* pInputs = Box(pAudio, "comboBox_EquipmentAudio");
-        QCOMPARE(ItemTexts(pInputs), (QStringList{"Mic A", "Mic B", "Mic C"}));
+        QCOMPARE(ItemTexts(pInputs), (QStringList{"Mic A", "Mic B", "Mic C", "Mic D"}));
 
         // Ten saves of another input: the channel moves to it and holds it alone.
         for (int i = 0; i < 10; ++i) {
@@ -305,6 +328,8 @@ private slots:
         STRUCT_Audio structAudio;
         QVERIFY(App()->ClaimAudioDev(7, "Mic C", true, structAudio));
         Pick(pInputs, "Mic C");
+        // Only the rates of the chosen input are offered.
+        QCOMPARE(ItemTexts(Box(pAudio, "comboBox_AudioFrameRate")), QStringList{"8000"});
         const QString qstrFile = FileText();
         int iFrom = camera_business_inspect_journal_size();
         Save(pAudio);
@@ -313,76 +338,116 @@ private slots:
         QCOMPARE(FileText(), qstrFile);
         QCOMPARE(AudioHolders(), (QMap<int, QStringList>{{0, {"Mic B"}}, {7, {"Mic C"}}}));
 
-        // Sound off frees the input.
+        // A rate the library refuses is reported and neither stored nor bound.
+        Pick(pInputs, "Mic D");
+        Save(pAudio);
+        QCOMPARE(m_answerer.Take(), QStringList{"保存失败：音频设备Mic D，采样率4000"});
+        QCOMPARE(FileText(), qstrFile);
+        QCOMPARE(AudioHolders(), (QMap<int, QStringList>{{0, {"Mic B"}}, {7, {"Mic C"}}}));
+
+        // An input unplugged since the list was shown is named as gone.
+        QVector<STRUCT_Audio> vecAudio = App()->GetAudioDevs();
+        vecAudio.removeLast();
+        App()->SetAudioDevs(vecAudio);
+        Save(pAudio);
+        QCOMPARE(m_answerer.Take(), QStringList{"所选音频设备已拔出，请重新选择"});
+
+        // With only its own input left, the channel may switch sound off and on again.
+        QVERIFY(App()->ClaimAudioDev(8, "Mic A", true, structAudio));
+        Pick(pInputs, "Mic B");
         auto* pSound = pAudio->findChild<QCheckBox*>("checkBox_OpenAudio");
+        pSound->click();
+        pSound->click();
+        QCOMPARE(m_answerer.Take(), QStringList());
+        QVERIFY(pSound->isChecked());
+
+        // Sound off frees the input.
         pSound->click();
         QVERIFY(!pSound->isChecked());
         Save(pAudio);
         QCOMPARE(m_answerer.Take(), QStringList{"保存成功"});
-        QCOMPARE(AudioHolders(), (QMap<int, QStringList>{{7, {"Mic C"}}}));
+        QCOMPARE(AudioHolders(), (QMap<int, QStringList>{{7, {"Mic C"}}, {8, {"Mic A"}}}));
         QCOMPARE(RecordOf(StoredChannels(), 0).value("enableAudio").toBool(), false);
         QCOMPARE(int(LibraryState().aChannels[0].audio.ucEnableAudio), 0);
 
         // Sound on again is refused while no input is free.
-        QVERIFY(App()->ClaimAudioDev(8, QString(), true, structAudio));
         QVERIFY(App()->ClaimAudioDev(9, QString(), true, structAudio));
         pSound->click();
         QCOMPARE(m_answerer.Take(), QStringList{"没有可用音频设备，请释放设备或者新增设备"});
         QVERIFY(!pSound->isChecked());
     }
 
+    // Nothing is stored that the library refused or that was checked and found wrong before.
     void save_refused_data()
     {
         QTest::addColumn<bool>("audio");
-        QTest::addColumn<bool>("unwritable");
+        QTest::addColumn<QString>("situation");
         QTest::addColumn<QString>("notice");
         for (bool blAudio : {false, true}) {
             const QString qstrPage = blAudio ? "audio: " : "video: ";
             QTest::newRow(qPrintable(qstrPage + "table changed under the page"))
-                << blAudio << false << "通道已变化，请重新选择通道";
+                << blAudio << "moved"
+                << "通道已变化，请重新选择通道";
             QTest::newRow(qPrintable(qstrPage + "settings file cannot be written"))
-                << blAudio << true << "保存失败，配置文件无法写入";
+                << blAudio << "unwritable"
+                << "保存失败，配置文件无法写入";
         }
+        QTest::newRow("video: camera without resolutions") << false << "noResolution"
+                                                           << "保存失败：分辨率0*0";
+        QTest::newRow("video: size beyond the library") << false << "tooLarge"
+                                                        << "保存失败：分辨率9000*5000";
     }
 
     void save_refused()
     {
         QFETCH(bool, audio);
-        QFETCH(bool, unwritable);
-        m_vecAudioInput = {{"Mic A", {44100}, {2}}, {"Mic B", {44100}, {2}}, {"Mic C", {44100}, {2}}};
+        QFETCH(QString, situation);
+        m_vecAudioInput = {{"Mic A", {44100}, {2}},
+                           {"Mic B", {44100}, {2}},
+                           {"Mic C", {44100}, {2}},
+                           {"Mic D", {44100}, {2}}};
         App()->SetScreenSource([] { return Screens(2); });
+        const bool blCamera = situation == "noResolution" || situation == "tooLarge";
+        m_cameras.m_vecCamera = {
+            {{"Cam A", "camA", situation == "noResolution" ? QList<QSize>() : QList<QSize>{{1280, 720}}, {}},
+             {}}};
         WriteConfig({});
         StartPage();
-        m_pPage->GetChannelChooser()->setCurrentIndex(1);
+        const int iChNo = blCamera ? 4 : 1;
+        m_pPage->GetChannelChooser()->setCurrentIndex(blCamera ? 2 : 1);
         QWidget* pPage = audio ? static_cast<QWidget*>(Audio()) : Video();
-        Pick(Box(Audio(), "comboBox_EquipmentAudio"), "Mic C");
-        if (!unwritable) {
+        Pick(Box(Audio(), "comboBox_EquipmentAudio"), "Mic D");
+        Video()->findChild<QSpinBox*>("spinBox_FrameRate")->setValue(25);
+        if (situation == "moved") {
             // A device change reordered the table: position 1 now holds channel 0.
             const QJsonArray qJsonArrChInfo = StoredChannels();
             QJsonObject qjsonConfig = App()->ReadConfig();
             qjsonConfig.insert("chInfo", QJsonArray{qJsonArrChInfo.at(1), qJsonArrChInfo.at(0)});
             QVERIFY(WriteJsonFile(qjsonConfig, App()->GetConfigPath()));
+        } else if (situation == "tooLarge") {
+            Box(Video(), "comboBox_ResolutionRatio")->addItem("9000*5000");
+            Pick(Box(Video(), "comboBox_ResolutionRatio"), "9000*5000");
         }
+        QJsonObject qjsonRecord = RecordOf(StoredChannels(), iChNo);
         const QString qstrFile = FileText();
         const QMap<int, QStringList> mapHeld = AudioHolders();
         const int iFrom = camera_business_inspect_journal_size();
-
-        rlimit limitOld{};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &limitOld), 0);
-        void (*pOldHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
-        if (unwritable) {
-            const rlimit limitSmall{64, limitOld.rlim_max};
-            QCOMPARE(setrlimit(RLIMIT_FSIZE, &limitSmall), 0);
+        {
+            const auto pRefused = situation == "unwritable" ? std::make_unique<WritesRefused>() : nullptr;
+            Save(pPage);
         }
-        Save(pPage);
-        setrlimit(RLIMIT_FSIZE, &limitOld);
-        std::signal(SIGXFSZ, pOldHandler);
 
-        QFETCH(QString, notice);
-        QCOMPARE(m_answerer.Take(), QStringList{notice});
-        QCOMPARE(LibraryCalls(iFrom), QStringList());
-        QCOMPARE(FileText(), qstrFile);
+        QTEST(m_answerer.Take().join('|'), "notice");
         QCOMPARE(AudioHolders(), mapHeld);
+        if (situation != "tooLarge") {
+            QCOMPARE(LibraryCalls(iFrom), QStringList());
+            QCOMPARE(FileText(), qstrFile);
+            return;
+        }
+        // What the library took is stored, the size it refused is not.
+        QCOMPARE(LibraryCalls(iFrom).size(), 6);
+        qjsonRecord.insert("videoFrameRate", 25);
+        QCOMPARE(RecordOf(StoredChannels(), iChNo), qjsonRecord);
     }
 
 private:
@@ -390,7 +455,7 @@ private:
     CLS_WgtAudioParamSet* Audio() const { return m_pPage->findChild<CLS_WgtAudioParamSet*>(); }
     void Save(QWidget* _pPage) { _pPage->findChild<QPushButton*>("pushButton_SaveParam")->click(); }
 
-    BoxAnswerer m_answerer;
+    CLS_BoxAnswerer m_answerer;
 };
 
 LUMACAST_TEST_MAIN(TestParamSets)

@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 #include "common/PublicCommonFun.h"
 
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <cstring>
@@ -200,6 +201,7 @@ private slots:
                 (qfileConfig.open(QIODevice::WriteOnly) && qfileConfig.write(config.toUtf8()) > 0));
         qfileConfig.close();
         const LogTail logTail;
+        QSignalSpy spyStored(m_fixture.Link(), &CLS_WebSocketWidget::SignUserChanged);
         m_fixture.Peer().Send(R"({"cmd":2003,"platform":"pl","token":"tk","communicationId":"c9")" + param +
                               "}");
         QVERIFY(m_fixture.Peer().WaitFrames(1));
@@ -210,8 +212,43 @@ private slots:
                            R"("recvSocketID":"","sender":"%2","token":"tk"})")
                        .arg(expected.isNull() ? 1 : 0)
                        .arg(App()->GetAppBaseName())));
+        // Only a stored user refreshes the service page.
+        QCOMPARE(spyStored.count(), expected.isNull() ? 0 : 1);
         QVERIFY(expected.isNull() ? logTail.NewText().contains("L3 PublicCommonFun.cpp:")
                                   : ReadJsonFile(App()->GetConfigPath()) == JsonOf(expected));
+        // The frame is logged, its password only by length.
+        const QString qstrPassword =
+            JsonOf("{" + param.mid(1) + "}").value("param").toObject().value("password").toString();
+        QVERIFY(logTail.NewText().contains("communicationId\":\"c9\""));
+        // (A one-letter password is found in any text.)
+        QVERIFY2(qstrPassword.size() < 4 || !logTail.NewText().contains(qstrPassword),
+                 qPrintable(logTail.NewText()));
+        QVERIFY(
+            qstrPassword.isEmpty() ||
+            logTail.NewText().contains(QString("\"password\":\"[%1 characters]\"").arg(qstrPassword.size())));
+    }
+    // Escaped key names, a password first in its object, values of other types: never logged.
+    void setUserRequest_passwordNeverLogged_data()
+    {
+        QTest::addColumn<QString>("param");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("first key") << R"({"password":"c2VjcmV0MQ==","user":"dQ=="})"
+                                   << R"("password":"[12 characters]")";
+        QTest::newRow("escaped key") << R"({"user":"dQ==","pass\u0077ord":"c2VjcmV0MQ=="})"
+                                     << R"("pass\u0077ord":"[12 characters]")";
+        QTest::newRow("number") << R"({"user":"dQ==","password":77123456})"
+                                << R"("password":"[8 characters]")";
+    }
+    void setUserRequest_passwordNeverLogged()
+    {
+        QFETCH(QString, param);
+        QFETCH(QString, logged);
+        const LogTail logTail;
+        m_fixture.Peer().Send(R"({"cmd":2003,"platform":"pl","token":"tk","param":)" + param + "}");
+        QVERIFY(m_fixture.Peer().WaitFrames(1));
+        QTRY_VERIFY(logTail.NewText().contains(logged));
+        QVERIFY2(!logTail.NewText().contains("c2VjcmV0MQ") && !logTail.NewText().contains("77123456"),
+                 qPrintable(logTail.NewText()));
     }
 
 private:

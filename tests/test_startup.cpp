@@ -83,6 +83,19 @@ private slots:
         QCOMPARE(m_copies.Log().count(QStringLiteral("ExceptionCode=[11] ExceptionFlags=[0]")),
                  iCrashesBefore + rounds);
     }
+    // Started with its own folder as its temporary folder: its program file has the socket's name
+    // but is no leftover of a copy, and stays.
+    void temporaryFolderIsTheProgramFolder()
+    {
+        ProgramCopies ownFolder;
+        QVERIFY(ownFolder.Prepare());
+        ownFolder.SetTemporaryFolder(ownFolder.Path(QString()));
+        QProcess* pCopy = ownFolder.Start();
+        QTRY_VERIFY(ownFolder.LogHasLineOf(pCopy->processId(), QStringLiteral("is not a socket")));
+        const QFileInfo qfileInfo(ownFolder.Path(QStringLiteral("Lumacast")));
+        QVERIFY(qfileInfo.isFile() && qfileInfo.isExecutable());
+        QCOMPARE(pCopy->state(), QProcess::Running);
+    }
     void brokenDisplayEndsWithAMessage()
     {
         QProcessEnvironment qenv = QProcessEnvironment::systemEnvironment();

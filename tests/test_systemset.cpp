@@ -1,5 +1,6 @@
 // The service settings page and the password dialog on real widgets, against the settings file,
 // the auto-start file and the autostart entry of the test's own folders.
+#include "CLS_WebSocketWidget.h"
 #include "CLS_WgtSystemSet/CLS_WgtModifyPassword.h"
 #include "CLS_WgtSystemSet/CLS_WgtServerManage.h"
 #include "LogReader.h"
@@ -58,6 +59,7 @@ private slots:
     void passwordChange_data();
     void passwordChange();
     void passwordFields_takeLettersAndDigitsOnly();
+    void platformOwnsPassword_localChangeRefused();
 
 private:
     template <typename T>
@@ -95,14 +97,14 @@ void TestSystemSet::fill_data()
     QTest::addColumn<QString>("port");
     QTest::addColumn<QString>("password");
     QTest::addColumn<bool>("autoStart");
-    QTest::addColumn<QString>("skinChecked"); // "white", "blue" or "" for neither
+    QTest::addColumn<bool>("blueChecked"); // else white: an empty or unknown skin reads as "skinOne"
     QTest::addColumn<bool>("passwordRow");
-    QTest::addColumn<int>("logLines"); // new lines about a password that does not fit
+    QTest::addColumn<QString>("logLine"); // written once by the fill; empty: none expected
 
     auto row = [](const char* _pcTag, const QJsonObject& _qjson, const char* _pcPort = "0",
-                  const QString& _qstrPassword = "", bool _blAuto = false, const char* _pcSkin = "",
-                  bool _blRow = true, int _iLog = 0) {
-        QTest::newRow(_pcTag) << _qjson << _pcPort << _qstrPassword << _blAuto << _pcSkin << _blRow << _iLog;
+                  const QString& _qstrPassword = "", bool _blAuto = false, bool _blBlue = false,
+                  bool _blRow = true, const char* _pcLog = "") {
+        QTest::newRow(_pcTag) << _qjson << _pcPort << _qstrPassword << _blAuto << _blBlue << _blRow << _pcLog;
     };
     auto host = [](const QJsonObject& _qjson) { return QJsonObject{{"hostInfo", _qjson}}; };
     const QString qstr63(63, 'p');
@@ -111,13 +113,17 @@ void TestSystemSet::fill_data()
         {{"autoRun", 1},
          {"skin", "skinTwo"},
          {"hostInfo", QJsonObject{{"port", 8554}, {"password", B64("abc123")}}}},
-        "8554", "abc123", true, "blue");
-    row("autoRun 2, white", {{"autoRun", 2}, {"skin", "skinOne"}}, "0", "", true, "white");
-    row("unknown skin", {{"skin", "skinRed"}});
-    row("supportModify false hides the row", host({{"supportModify", false}}), "0", "", false, "", false);
-    row("supportModify not a bool keeps it", host({{"supportModify", "no"}}));
+        "8554", "abc123", true, true);
+    row("autoRun 2, white", {{"autoRun", 2}, {"skin", "skinOne"}}, "0", "", true);
+    row("unknown skin", {{"skin", "skinRed"}}, "0", "", false, false, true, "setting skin is neither");
+    row("empty skin", {{"skin", ""}}, "0", "", false, false, true, "setting skin is neither");
+    row("supportModify false hides the row", host({{"supportModify", false}}), "0", "", false, false, false);
+    row("supportModify not a bool keeps it", host({{"supportModify", "no"}}), "0", "", false, false, true,
+        "setting supportModify is not");
+    row("port out of range", host({{"port", 70000}}), "0", "", false, false, true, "setting port is not");
     row("63 bytes fit", host({{"password", B64(qstr63.toUtf8())}}), "0", qstr63);
-    row("64 bytes shown empty", host({{"password", B64(QByteArray(64, 'p'))}}), "0", "", false, "", true, 1);
+    row("64 bytes shown empty", host({{"password", B64(QByteArray(64, 'p'))}}), "0", "", false, false, true,
+        "does not fit");
 }
 
 void TestSystemSet::fill()
@@ -126,15 +132,16 @@ void TestSystemSet::fill()
     QFETCH(QString, port);
     QFETCH(QString, password);
     QFETCH(bool, autoStart);
-    QFETCH(QString, skinChecked);
+    QFETCH(bool, blueChecked);
     QFETCH(bool, passwordRow);
-    QFETCH(int, logLines);
+    QFETCH(QString, logLine);
     WriteConfig(config);
-    const int iLinesBefore = ReadAppLog().count(QStringLiteral("does not fit"));
+    const QString qstrCounted = logLine.isEmpty() ? QStringLiteral("setting ") : logLine;
+    const int iLinesBefore = ReadAppLog().count(qstrCounted);
     m_pPage = std::make_unique<CLS_WgtServerManage>();
     m_pPage->show();
 
-    QCOMPARE(ReadAppLog().count(QStringLiteral("does not fit")) - iLinesBefore, logLines);
+    QCOMPARE(ReadAppLog().count(qstrCounted) - iLinesBefore, logLine.isEmpty() ? 0 : 1);
     QCOMPARE(Child<QLineEdit>("lineEdit_ServerPort")->text(), port);
     auto* pField = Child<QLineEdit>("lineEdit_ServerPwd");
     QVERIFY(!pField->isEnabled());
@@ -145,8 +152,8 @@ void TestSystemSet::fill()
         Child<QPushButton>("pushButton_ShowPwd")->click();
     }
     QCOMPARE(Child<QCheckBox>("checkBox_BootStrap")->isChecked(), autoStart);
-    QCOMPARE(Child<QRadioButton>("radioButton_SkinWhite")->isChecked(), skinChecked == "white");
-    QCOMPARE(Child<QRadioButton>("radioButton_SkinBlue")->isChecked(), skinChecked == "blue");
+    QCOMPARE(Child<QRadioButton>("radioButton_SkinWhite")->isChecked(), !blueChecked);
+    QCOMPARE(Child<QRadioButton>("radioButton_SkinBlue")->isChecked(), blueChecked);
     // The skin row and the save-and-restart button are never shown.
     QVERIFY(!Child<QRadioButton>("radioButton_SkinWhite")->isVisible());
     QVERIFY(!Child<QWidget>("pushButton_SaveBootStrap")->isVisible());
@@ -187,14 +194,15 @@ void TestSystemSet::save_data()
     row("autoRun 1 written back as 2, other keys kept", qjsonFull, "8554", 0, "", "保存成功",
         R"({"autoRun":2,"skin":"skinTwo","chInfo":[{"chNo":0}],)"
         R"("hostInfo":{"port":8554,"user":"dQ==","supportModify":false}})");
-    row("unchecked, unknown skin", Json(R"({"autoRun":2,"skin":"x"})"), "9000", 1, "", "保存成功",
-        R"({"autoRun":0,"skin":"","hostInfo":{"port":9000}})");
-    row("no hostInfo: port 0", {}, "0", 1, "", "保存成功",
-        R"({"autoRun":2,"skin":"","hostInfo":{"port":0}})");
+    // A skin the user did not choose is never written: no empty one, and a hand-edited one stays.
+    row("unchecked, unknown skin kept", Json(R"({"autoRun":2,"skin":"x"})"), "9000", 1, "", "保存成功",
+        R"({"autoRun":0,"skin":"x","hostInfo":{"port":9000}})");
+    row("no hostInfo, no skin: port 0", {}, "0", 1, "", "保存成功", R"({"autoRun":2,"hostInfo":{"port":0}})");
     row("empty port", qjsonFull, "", 0, "", "请输入服务端口", "");
+    row("port out of range", qjsonFull, "70000", 0, "", "保存失败：服务端口70000超出范围", "");
     row("settings not writable", qjsonFull, "8554", 0, "config", "保存失败", "");
-    row("autostart entry not writable", {}, "1", 1, "autostart", "保存失败",
-        R"({"autoRun":2,"skin":"","hostInfo":{"port":1}})");
+    row("autostart entry not writable", {}, "1", 1, "autostart",
+        "服务端口和开机自启已保存，但系统的自启动项无法写入", R"({"autoRun":2,"hostInfo":{"port":1}})");
 }
 
 void TestSystemSet::save()
@@ -225,7 +233,7 @@ void TestSystemSet::save()
     QCOMPARE(answerer.m_qstrlstTexts, QStringList{message});
     QCOMPARE(Config(), written.isEmpty() ? config : written);
     QSettings qsettings(qstrIni, QSettings::IniFormat);
-    if (message == "请输入服务端口") {
+    if (message.startsWith("请输入") || message.contains("超出范围")) {
         QVERIFY(!qsettings.contains("Lumacast/autoStart"));
         return;
     }
@@ -266,8 +274,8 @@ void TestSystemSet::passwordChange_data()
     row("45 characters", "old1", {"old1", qstr45, qstr45}, {"修改成功"}, qstr45);
     row("46 characters refused", "old1", {"old1", qstr45 + "n", qstr45 + "n"}, {"新密码不能超过45个字符"},
         "old1");
-    row("settings not writable", "old1", {"old1", "new2", "new2", "unwritable"}, {"修改成功", "密码保存失败"},
-        "old1");
+    // One message, the true one: the dialog does not say the change was made before it is stored.
+    row("settings not writable", "old1", {"old1", "new2", "new2", "unwritable"}, {"密码保存失败"}, "old1");
     // An unreadable stored password must not let an empty old password through.
     row("stored too long", QByteArray(64, 'p'), {"", "abc", "abc"}, {qstrWrongOld}, "");
 }
@@ -285,8 +293,10 @@ void TestSystemSet::passwordChange()
     CLS_BoxAnswerer answerer;
     std::shared_ptr<void> pBlocked;
     bool blStayedOpen = false;
+    QString qstrTitle;
     WhenModal<CLS_WgtModifyPassword>([&](CLS_WgtModifyPassword* _pDialog) {
         QCOMPARE(_pDialog->objectName(), QStringLiteral("widget_ModifyPassword"));
+        qstrTitle = _pDialog->windowTitle();
         const char* const apcFields[] = {"lineEdit_UsedPwd", "lineEdit_NewPwd", "lineEdit_ConfirmPwd"};
         for (int i = 0; i < 3; ++i) {
             _pDialog->findChild<QLineEdit*>(apcFields[i])->setText(typed.at(i));
@@ -306,7 +316,9 @@ void TestSystemSet::passwordChange()
     pBlocked.reset();
 
     QCOMPARE(answerer.m_qstrlstTexts, messages);
-    QCOMPARE(blStayedOpen, messages.first() != "修改成功");
+    // The system's title, which task bars and window switchers show.
+    QCOMPARE(qstrTitle, QStringLiteral("修改密码"));
+    QCOMPARE(blStayedOpen, typed.size() == 3 && messages.first() != "修改成功");
     const QString qstrStored = Config().value("hostInfo").toObject().value("password").toString();
     QCOMPARE(qstrStored,
              result == QString::fromUtf8(stored) || blStayedOpen ? B64(stored) : B64(result.toUtf8()));
@@ -322,6 +334,41 @@ void TestSystemSet::passwordFields_takeLettersAndDigitsOnly()
         QCOMPARE(pField->text(), QStringLiteral("abc9"));
         QCOMPARE(pField->echoMode(), QLineEdit::Password);
     }
+}
+
+// The platform hands in its user while the page is open, then while the dialog is open.
+void TestSystemSet::platformOwnsPassword_localChangeRefused()
+{
+    WriteConfig({{"hostInfo", QJsonObject{{"password", B64("old1")}}}});
+    m_pPage = std::make_unique<CLS_WgtServerManage>();
+    m_pPage->show();
+    const CLS_Settings settings = OrbApplication::Instance()->Settings();
+    QVERIFY(settings.StoreUser("dQ==", B64("plat")));
+    emit OrbApplication::Instance()->GetPlatformLink()->SignUserChanged();
+    QCOMPARE(Child<QLineEdit>("lineEdit_ServerPwd")->text(), QStringLiteral("plat"));
+    QVERIFY(!Child<QWidget>("pushButton_ModifyPwd")->isVisible());
+
+    CLS_BoxAnswerer answerer;
+    const QString qstrRefused = "服务密码由平台管理，不能在本地修改";
+    Child<QPushButton>("pushButton_ModifyPwd")->click();
+    QCOMPARE(answerer.m_qstrlstTexts, QStringList{qstrRefused});
+
+    // The platform takes over while the dialog is open.
+    WriteConfig({{"hostInfo", QJsonObject{{"password", B64("old1")}}}});
+    m_pPage = std::make_unique<CLS_WgtServerManage>();
+    bool blRejected = false;
+    WhenModal<CLS_WgtModifyPassword>([&](CLS_WgtModifyPassword* _pDialog) {
+        QVERIFY(settings.StoreUser("dQ==", B64("plat")));
+        _pDialog->findChild<QLineEdit*>("lineEdit_UsedPwd")->setText("plat");
+        _pDialog->findChild<QLineEdit*>("lineEdit_NewPwd")->setText("mine");
+        _pDialog->findChild<QLineEdit*>("lineEdit_ConfirmPwd")->setText("mine");
+        ButtonWithText(_pDialog, "确认")->click();
+        blRejected = !_pDialog->isVisible() && _pDialog->result() == QDialog::Rejected;
+    });
+    Child<QPushButton>("pushButton_ModifyPwd")->click();
+    QVERIFY(blRejected);
+    QCOMPARE(answerer.m_qstrlstTexts, (QStringList{qstrRefused, qstrRefused}));
+    QCOMPARE(Config().value("hostInfo").toObject().value("password").toString(), B64("plat"));
 }
 
 LUMACAST_TEST_MAIN(TestSystemSet)

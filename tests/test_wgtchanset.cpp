@@ -1,11 +1,13 @@
 // The channel page: its frame, the library start, loading and resetting the channel table.
 #include "ChanSetTestSupport.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTcpServer>
 
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -89,6 +91,18 @@ private slots:
         QVERIFY(!m_pPage->InitChanSet());
         QCOMPARE(camera_business_inspect_journal_size(), iCalls);
         // The library's messages reach the page through the user value it registered; zero is a fault.
+        // What they say of the chosen channel shows on the page, also when it comes from another thread.
+        QLabel* pState = m_pPage->findChild<QLabel*>("label_ChState");
+        QVERIFY(pState->isHidden());
+        for (const int iMsg : {CAMERA_BUSINESS_MSG_CHANNEL_STARTED, CAMERA_BUSINESS_MSG_AUDIO_FAILED,
+                               CAMERA_BUSINESS_MSG_CHANNEL_STARTED, CAMERA_BUSINESS_MSG_CHANNEL_FAILED}) {
+            std::thread([iMsg] { camera_business_inspect_send_message(iMsg, 0, 0); }).join();
+            QCoreApplication::processEvents();
+        }
+        QVERIFY(!pState->isHidden());
+        QVERIFY2(pState->text().contains(QString::fromUtf8("设备无法采集")), qPrintable(pState->text()));
+        m_pPage->GetChannelChooser()->setCurrentIndex(1);
+        QVERIFY(pState->isHidden());
         QCOMPARE(camera_business_inspect_send_message(5, 6, 7), 0);
         QCOMPARE(CLS_WgtChanSet::MessCallback(1, 2, 3, 0), -1);
     }
@@ -218,6 +232,7 @@ private slots:
         QTest::newRow("desktop number without a screen") << "noScreen";
         QTest::newRow("camera unplugged") << "cameraGone";
         QTest::newRow("chooser out of step with the file") << "stale";
+        QTest::newRow("settings file not writable") << "unwritable";
     }
 
     void resetCurrent_withoutTarget_changesNothing()
@@ -252,9 +267,13 @@ private slots:
         }
         const QByteArray qbaFile = JsonToString(App()->ReadConfig()).toUtf8();
         const int iFrom = camera_business_inspect_journal_size();
-
-        QVERIFY(Invoke("SlotResetCurCh"));
-
+        CLS_BoxAnswerer answerer;
+        {
+            const auto pRefused = situation == "unwritable" ? std::make_unique<WritesRefused>() : nullptr;
+            QVERIFY(Invoke("SlotResetCurCh"));
+        }
+        QCOMPARE(answerer.Take(),
+                 situation == "unwritable" ? QStringList{"重置失败，配置文件无法写入"} : QStringList());
         QCOMPARE(LibraryCalls(iFrom), QStringList());
         QCOMPARE(JsonToString(App()->ReadConfig()).toUtf8(), qbaFile);
         QCOMPARE(m_pPage->GetChannelChooser()->currentIndex(), situation == "empty" ? -1 : iSelect);
@@ -264,15 +283,18 @@ private slots:
     {
         WriteConfig({});
         StartPage();
-        QJsonArray qJsonArrChInfo{QJsonObject{{"chNo", 0}, {"chName", "Front door"}},
-                                  QJsonObject{{"chNo", 1}}, QJsonObject{{"chNo", 4}, {"chName", "Yard"}}};
+        const QString qstrLong = "Front door of the eastern warehouse, loading bay three, camera on the left";
+        QJsonArray qJsonArrChInfo{QJsonObject{{"chNo", 0}, {"chName", qstrLong}}, QJsonObject{{"chNo", 1}},
+                                  QJsonObject{{"chNo", 4}, {"chName", "Yard"}}};
         QVERIFY(Invoke("SlotVideoParamChanged", Q_ARG(QJsonArray&, qJsonArrChInfo), Q_ARG(int, 2)));
         QLineEdit* pName = m_pPage->findChild<QLineEdit*>("lineEdit_ChName");
         QCOMPARE(pName->text(), QString("Yard"));
         m_pPage->GetChannelChooser()->setCurrentIndex(1);
         QCOMPARE(pName->text(), QString());
         m_pPage->GetChannelChooser()->setCurrentIndex(0);
-        QCOMPARE(pName->text(), QString("Front door"));
+        QCOMPARE(pName->text(), qstrLong);
+        // A long name shows its beginning.
+        QCOMPARE(pName->cursorPosition(), 0);
 
         // Item data that is a map rather than a JSON object is read all the same; anything else is empty.
         const STRUCT_ComboBoxItem structMap{"3", QVariantMap{{"chNo", 2}, {"chName", "Gate"}}};

@@ -47,7 +47,7 @@ void CLS_CameraBusiness::TakeBlock(int _iChNo)
         stPlan.iScreenWidth = stScreen.iWidth;
         stPlan.iScreenHeight = stScreen.iHeight;
         LOG_EX(LOG_TRACE, "CameraBusiness channel %d captures the X screen of %s (%dx%d)", _iChNo,
-               stScreen.strDisplay.empty() ? "of DISPLAY" : stScreen.strDisplay.c_str(), stScreen.iWidth,
+               stScreen.strDisplay.empty() ? "DISPLAY" : stScreen.strDisplay.c_str(), stScreen.iWidth,
                stScreen.iHeight);
     }
     Publish(_iChNo);

@@ -176,11 +176,9 @@ void CLS_DesktopCast::OnCast(const STRUCT_CastResult& _stResult)
 
 void CLS_DesktopCast::KeepCastSteady(GstElement* _pPipeline)
 {
-    GstElement* pCast = gst_bin_get_by_name(GST_BIN(_pPipeline), "src");
+    GstElement* pCast = gst_bin_get_by_name(GST_BIN(_pPipeline), "cast");
     gst_object_unref(_pPipeline);
-    GstElementFactory* pFactory = pCast != nullptr ? gst_element_get_factory(pCast) : nullptr;
-    if (pFactory == nullptr || g_strcmp0(GST_OBJECT_NAME(pFactory), "pipewiresrc") != 0) {
-        g_clear_object(&pCast);
+    if (pCast == nullptr) {
         return;
     }
     GstPad* pPad = gst_element_get_static_pad(pCast, "src");

@@ -2,7 +2,9 @@
 
 #include "CLS_AudioCapture.h"
 #include "CLS_DesktopCast.h"
+#include "DesktopSource.h"
 #include "Log.h"
+#include "RtspGuard.h"
 
 #include <gst/rtsp-server/rtsp-server.h>
 #include <gst/video/video.h>
@@ -66,23 +68,27 @@ GstPadProbeReturn AnswerNotSeekable(GstPad*, GstPadProbeInfo* _pInfo, gpointer)
 }
 
 // A screen that does not change is sent as one frame every so often, not at the full rate: the
-// encoder then costs next to nothing. For a while after a viewer joins, every frame goes, repeated
-// ones too, so that the viewer learns the stream at once.
+// encoder then costs next to nothing. For a second after a viewer joins, every frame goes, each
+// with repeats of itself at g_iJoinRate, so that the viewer has the frames it needs to learn the
+// stream at once, whatever the channel's rate.
 const GstClockTime g_uiStillRepeat = 500 * GST_MSECOND;
-const int g_iJoinFrames = 60;
+const int g_iJoinRate = 60;
 const char g_acStillFilterKey[] = "lumacast-still-filter";
 
 struct STRUCT_StillFilter
 {
+    explicit STRUCT_StillFilter(int _iFrameRate) : iFrameRate(_iFrameRate) {}
     ~STRUCT_StillFilter()
     {
         if (pLast != nullptr) {
             gst_buffer_unref(pLast);
         }
     }
+    const int iFrameRate;
     GstBuffer* pLast = nullptr;
     GstClockTime uiLastPassed = GST_CLOCK_TIME_NONE;
-    std::atomic<int> iJoinFrames{g_iJoinFrames};
+    bool blRepeating = false; // streaming thread only
+    std::atomic<int> iJoinFrames{g_iJoinRate};
 };
 
 bool SameContent(GstBuffer* _pFirst, GstBuffer* _pSecond)
@@ -95,18 +101,41 @@ bool SameContent(GstBuffer* _pFirst, GstBuffer* _pSecond)
     }
     bool blSame = false;
     if (gst_buffer_map(_pSecond, &mapSecond, GST_MAP_READ)) {
-        // A frame the rate adapter repeated shares its memory with the last one.
-        blSame =
-            mapFirst.data == mapSecond.data || std::memcmp(mapFirst.data, mapSecond.data, mapFirst.size) == 0;
+        blSame = std::memcmp(mapFirst.data, mapSecond.data, mapFirst.size) == 0;
         gst_buffer_unmap(_pSecond, &mapSecond);
     }
     gst_buffer_unmap(_pFirst, &mapFirst);
     return blSame;
 }
 
-GstPadProbeReturn DropRepeatedFrame(GstPad*, GstPadProbeInfo* _pInfo, gpointer _pData)
+// Pushes copies of _pBuffer stamped in the interval before it, ahead of it.
+void PushRepeats(GstPad* _pPad, GstBuffer* _pBuffer, STRUCT_StillFilter& _filter)
+{
+    const GstClockTime uiPts = GST_BUFFER_PTS(_pBuffer);
+    const GstClockTime uiStep = GST_SECOND / g_iJoinRate;
+    _filter.blRepeating = true;
+    for (int iBefore = g_iJoinRate / _filter.iFrameRate - 1; iBefore > 0; --iBefore) {
+        if (uiPts < iBefore * uiStep) {
+            continue;
+        }
+        GstBuffer* pRepeat = gst_buffer_copy(_pBuffer);
+        GST_BUFFER_PTS(pRepeat) = uiPts - iBefore * uiStep;
+        GST_BUFFER_DTS(pRepeat) = GST_CLOCK_TIME_NONE;
+        GST_BUFFER_DURATION(pRepeat) = uiStep;
+        --_filter.iJoinFrames;
+        if (gst_pad_push(_pPad, pRepeat) != GST_FLOW_OK) {
+            break;
+        }
+    }
+    _filter.blRepeating = false;
+}
+
+GstPadProbeReturn DropRepeatedFrame(GstPad* _pPad, GstPadProbeInfo* _pInfo, gpointer _pData)
 {
     auto* pFilter = static_cast<STRUCT_StillFilter*>(_pData);
+    if (pFilter->blRepeating) {
+        return GST_PAD_PROBE_OK;
+    }
     GstBuffer* pBuffer = GST_PAD_PROBE_INFO_BUFFER(_pInfo);
     const GstClockTime uiPts = GST_BUFFER_PTS(pBuffer);
     const bool blJoining = pFilter->iJoinFrames.load() > 0;
@@ -115,7 +144,8 @@ GstPadProbeReturn DropRepeatedFrame(GstPad*, GstPadProbeInfo* _pInfo, gpointer _
         SameContent(pFilter->pLast, pBuffer)) {
         return GST_PAD_PROBE_DROP;
     }
-    if (blJoining) {
+    if (blJoining && GST_CLOCK_TIME_IS_VALID(uiPts)) {
+        PushRepeats(_pPad, pBuffer, *pFilter);
         --pFilter->iJoinFrames;
     }
     gst_buffer_replace(&pFilter->pLast, pBuffer);
@@ -139,7 +169,7 @@ struct STRUCT_ServerShared : std::enable_shared_from_this<STRUCT_ServerShared>
         int iChNo = 0;
         bool blAudio = false;
         bool blPrepared = false;
-        bool blFailed = false; // its failure is reported already
+        bool blFailed = false; // reported once, whatever else its pipeline says
         gulong ulPrepared = 0;
         gulong ulUnprepared = 0;
         gulong ulMessage = 0;
@@ -168,7 +198,7 @@ struct STRUCT_ServerShared : std::enable_shared_from_this<STRUCT_ServerShared>
     GstRTSPServer* pServer = gst_rtsp_server_new();
     GstRTSPMountPoints* pMounts = gst_rtsp_server_get_mount_points(pServer);
     GSocket* pSocket = nullptr;
-    GSource* pListener = nullptr;
+    std::shared_ptr<CLS_RtspGuard> pGuard = std::make_shared<CLS_RtspGuard>(pServer, pContext);
     int iPort = 0;
     bool blLoopbackOnly = true;
     std::string strCameraSource = Variable("CAMERA_BUSINESS_CAMERA_SOURCE", "v4l2src");
@@ -257,18 +287,20 @@ gboolean OnMediaMessage(GstRTSPMedia* _pMedia, GstMessage* _pMessage, gpointer _
     gst_message_parse_error(_pMessage, &pError, nullptr);
     STRUCT_ServerShared& shared = **static_cast<Shared*>(_pData);
     int iChNo = -1;
+    bool blFirst = false;
     {
         std::lock_guard<std::mutex> lock(shared.mutex);
         const auto it = shared.mapTrack.find(_pMedia);
         if (it != shared.mapTrack.end()) {
             iChNo = it->second.iChNo;
+            blFirst = !it->second.blFailed;
             it->second.blFailed = true;
         }
     }
     LOG_EX(LOG_FAIL, "CameraBusiness channel %d stream failed: %s", iChNo,
            pError != nullptr ? pError->message : "unknown error");
     g_clear_error(&pError);
-    if (iChNo >= 0) {
+    if (blFirst) {
         shared.Post([pShared = *static_cast<Shared*>(_pData), iChNo] {
             pShared->EndClients(iChNo);
             pShared->Report(CAMERA_BUSINESS_MSG_CHANNEL_FAILED, iChNo);
@@ -295,7 +327,7 @@ void OnPlayRequest(GstRTSPClient*, GstRTSPContext* _pContext, gpointer)
     GstRTSPMedia* pMedia = gst_rtsp_session_media_get_media(_pContext->sessmedia);
     if (auto* pFilter =
             static_cast<STRUCT_StillFilter*>(g_object_get_data(G_OBJECT(pMedia), g_acStillFilterKey))) {
-        pFilter->iJoinFrames = g_iJoinFrames;
+        pFilter->iJoinFrames = g_iJoinRate;
     }
     GstElement* pEncoder = ChildElement(pMedia, "enc");
     if (pEncoder != nullptr) {
@@ -520,17 +552,15 @@ void STRUCT_ServerShared::Configure(int _iChNo, GstRTSPMedia* _pMedia)
         }
         GstPad* pPad = gst_element_get_static_pad(pSource, "src");
         gst_pad_add_probe(pPad, GST_PAD_PROBE_TYPE_QUERY_UPSTREAM, AnswerNotSeekable, nullptr, nullptr);
+        if (stPlan.iDevType == 0) {
+            // The media, and with it the pipeline that owns the filter, outlives every client.
+            auto* pFilter = new STRUCT_StillFilter(ServedFrameRate(stPlan));
+            g_object_set_data(G_OBJECT(_pMedia), g_acStillFilterKey, pFilter);
+            gst_pad_add_probe(pPad, GST_PAD_PROBE_TYPE_BUFFER, DropRepeatedFrame, pFilter,
+                              ReleaseStillFilter);
+        }
         gst_object_unref(pPad);
         gst_object_unref(pSource);
-    }
-    if (GstElement* pRate = ChildElement(_pMedia, "rate")) {
-        // The media, and with it the pipeline that owns the filter, outlives every client.
-        auto* pFilter = new STRUCT_StillFilter();
-        g_object_set_data(G_OBJECT(_pMedia), g_acStillFilterKey, pFilter);
-        GstPad* pPad = gst_element_get_static_pad(pRate, "src");
-        gst_pad_add_probe(pPad, GST_PAD_PROBE_TYPE_BUFFER, DropRepeatedFrame, pFilter, ReleaseStillFilter);
-        gst_object_unref(pPad);
-        gst_object_unref(pRate);
     }
     const bool blAudio = stPlan.blAudio;
     if (GstElement* pAudio = ChildElement(_pMedia, "asrc")) {
@@ -571,6 +601,11 @@ void STRUCT_ServerShared::Forget(GstRTSPMedia* _pMedia)
         }
         stTrack = it->second;
         mapTrack.erase(it);
+    }
+    // The pipeline has stopped: the still-frame filter lets go of the last frame now.
+    if (auto* pFilter =
+            static_cast<STRUCT_StillFilter*>(g_object_get_data(G_OBJECT(_pMedia), g_acStillFilterKey))) {
+        gst_clear_buffer(&pFilter->pLast);
     }
     Disconnect(_pMedia, stTrack);
     if (stTrack.blAudio) {
@@ -637,10 +672,7 @@ bool STRUCT_ServerShared::Listen(const std::string& _strAddress, int _iPort)
     GSocketAddress* pAddress = g_socket_get_local_address(pSocket, nullptr);
     iPort = pAddress != nullptr ? g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(pAddress)) : _iPort;
     g_clear_object(&pAddress);
-    pListener = g_socket_create_source(pSocket, G_IO_IN, nullptr);
-    g_source_set_callback(pListener, G_SOURCE_FUNC(gst_rtsp_server_io_func), g_object_ref(pServer),
-                          g_object_unref);
-    g_source_attach(pListener, pContext);
+    pGuard->Listen(pSocket);
     blLoopbackOnly = _strAddress == "127.0.0.1";
     LOG_EX(LOG_TRACE, "CameraBusiness serving rtsp://%s:%d/chN", _strAddress.c_str(), iPort);
     return true;
@@ -648,32 +680,23 @@ bool STRUCT_ServerShared::Listen(const std::string& _strAddress, int _iPort)
 
 void STRUCT_ServerShared::CloseListener()
 {
-    if (pListener != nullptr) {
-        g_source_destroy(pListener);
-        g_source_unref(pListener);
-        pListener = nullptr;
-    }
+    pGuard->StopListening();
     if (pSocket != nullptr) {
         g_socket_close(pSocket, nullptr);
         g_clear_object(&pSocket);
     }
 }
 
-// Digest only: Basic would send the password readable. Without a user, the server listens on the
-// loopback interface only and lets every local client in.
+// Without a user, the server listens on the loopback interface only and lets every local client in.
 void STRUCT_ServerShared::SetAuth(const std::string& _strUser, const std::string& _strPassword)
 {
-    GstRTSPAuth* pAuth = gst_rtsp_auth_new();
-    GstRTSPToken* pToken =
-        gst_rtsp_token_new(GST_RTSP_TOKEN_MEDIA_FACTORY_ROLE, G_TYPE_STRING, g_acRole, nullptr);
-    if (_strUser.empty()) {
-        gst_rtsp_auth_set_default_token(pAuth, pToken);
-    } else {
-        gst_rtsp_auth_set_supported_methods(pAuth, GST_RTSP_AUTH_DIGEST);
-        gst_rtsp_auth_set_realm(pAuth, "Lumacast");
-        gst_rtsp_auth_add_digest(pAuth, _strUser.c_str(), _strPassword.c_str(), pToken);
-    }
-    gst_rtsp_token_unref(pToken);
+    GstRTSPAuth* pAuth =
+        NewServerAuth(_strUser, _strPassword, g_acRole, pGuard->Failures(),
+                      [pWeak = std::weak_ptr<CLS_RtspGuard>(pGuard)](GstRTSPClient* _pClient) {
+                          if (const auto pKept = pWeak.lock()) {
+                              pKept->RequestSeen(_pClient);
+                          }
+                      });
     gst_rtsp_server_set_auth(pServer, pAuth);
     g_object_unref(pAuth);
 }
@@ -697,13 +720,14 @@ CLS_RtspServer::~CLS_RtspServer()
     Stop();
 }
 
-int CLS_RtspServer::Start(int _iPort, const std::string& _strUser, const std::string& _strPassword)
+int CLS_RtspServer::Start(int _iPort, const std::string& _strGivenUser, const std::string& _strPassword)
 {
+    const std::string strUser = NetworkUser(_strGivenUser, _strPassword);
     static std::once_flag s_onceInit;
     static bool s_blInit = false;
     std::call_once(s_onceInit, [] {
         GError* pError = nullptr;
-        s_blInit = gst_init_check(nullptr, nullptr, &pError) != FALSE;
+        s_blInit = gst_init_check(nullptr, nullptr, &pError) != FALSE && RegisterDesktopSource();
         if (!s_blInit) {
             LOG_EX(LOG_FAIL, "CameraBusiness !gst_init_check: %s", pError != nullptr ? pError->message : "");
             g_clear_error(&pError);
@@ -718,9 +742,9 @@ int CLS_RtspServer::Start(int _iPort, const std::string& _strUser, const std::st
     gst_rtsp_thread_pool_set_max_threads(pPool, 0);
     g_object_unref(pPool);
     g_signal_connect(pShared->pServer, "client-connected", G_CALLBACK(OnClientConnected), nullptr);
-    pShared->SetAuth(_strUser, _strPassword);
+    pShared->SetAuth(strUser, _strPassword);
     const int iPort = ServicePort(_iPort);
-    if (!pShared->Listen(_strUser.empty() ? "127.0.0.1" : "0.0.0.0", iPort)) {
+    if (!pShared->Listen(strUser.empty() ? "127.0.0.1" : "0.0.0.0", iPort)) {
         return 0;
     }
     if (_iPort == 0) {
@@ -761,21 +785,22 @@ void CLS_RtspServer::Stop()
     m_pShared.reset();
 }
 
-void CLS_RtspServer::SetUser(const std::string& _strUser, const std::string& _strPassword)
+void CLS_RtspServer::SetUser(const std::string& _strGivenUser, const std::string& _strPassword)
 {
+    const std::string strUser = NetworkUser(_strGivenUser, _strPassword);
     if (!Running()) {
         return;
     }
-    m_pShared->Post([pShared = m_pShared, _strUser, _strPassword] {
-        pShared->SetAuth(_strUser, _strPassword);
+    m_pShared->Post([pShared = m_pShared, strUser, _strPassword] {
+        pShared->SetAuth(strUser, _strPassword);
         // A screen is never offered to the network without a password: the listening interface
         // follows the user.
-        if (pShared->blLoopbackOnly != _strUser.empty()) {
+        if (pShared->blLoopbackOnly != strUser.empty()) {
             const int iPort = pShared->iPort;
             pShared->CloseListener();
             pShared->EndClients(-1);
             gst_rtsp_server_client_filter(pShared->pServer, RemoveClient, nullptr);
-            pShared->Listen(_strUser.empty() ? "127.0.0.1" : "0.0.0.0", iPort);
+            pShared->Listen(strUser.empty() ? "127.0.0.1" : "0.0.0.0", iPort);
         }
     });
 }

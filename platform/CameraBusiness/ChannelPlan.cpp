@@ -16,10 +16,6 @@ const int g_iMaxSize = 8192;
 const int g_iMaxCoordinate = 32767;
 const int g_iMaxFrameRate = 60;
 const int g_iMaxEncoderBitRate = 2048000;
-// A desktop's frames are repeated up to this rate: the repeats of a still screen cost nothing and are
-// dropped, but a viewer that joins needs many frames at once to learn the stream. The stream still
-// says the channel's own rate.
-const int g_iDesktopJoinRate = 60;
 
 std::string Text(const char (&_acField)[CAMERA_BUSINESS_TEXT_SIZE])
 {
@@ -60,20 +56,14 @@ auto PipelineKey(const STRUCT_ChannelPlan& _st)
 }
 
 // A screen cast delivers frames only when the screen changes, at a rate of its own, and sends the
-// last one again after a while; the desktop's rate adapter evens that out.
-std::string WaylandDesktopSource(const STRUCT_ChannelPlan& _stPlan)
+// last one again after a while: brought to the channel's rate before "src", where the still frames
+// are dropped as those of any desktop.
+std::string WaylandDesktopSource(const STRUCT_ChannelPlan& _stPlan, const std::string& _strRate)
 {
-    return "pipewiresrc name=src fd=" + std::to_string(_stPlan.iCastFd) +
-           " path=" + std::to_string(_stPlan.uiCastNode) + " do-timestamp=true keepalive-time=500";
-}
-
-// Repeats a desktop's frames up to the joining rate; the stream still says the channel's own rate.
-std::string DesktopRate(int _iFrameRate)
-{
-    const std::string strRate = std::to_string(_iFrameRate) + "/1";
-    return " ! videorate name=rate ! video/x-raw,framerate=" +
-           std::to_string(std::max(_iFrameRate, g_iDesktopJoinRate)) +
-           "/1 ! capssetter caps=\"video/x-raw,framerate=" + strRate + "\"";
+    return "pipewiresrc name=cast fd=" + std::to_string(_stPlan.iCastFd) +
+           " path=" + std::to_string(_stPlan.uiCastNode) +
+           " do-timestamp=true keepalive-time=500 ! videorate ! video/x-raw,framerate=" + _strRate +
+           " ! identity name=src";
 }
 
 } // namespace
@@ -125,6 +115,11 @@ STRUCT_ChannelPlan PlanFromBlock(const STRUCT_ChanInfo& _stBlock)
     return stPlan;
 }
 
+int ServedFrameRate(const STRUCT_ChannelPlan& _stPlan)
+{
+    return std::min(OrDefault(_stPlan.iFrameRate, g_iDefaultFrameRate), g_iMaxFrameRate);
+}
+
 int EncoderBitRate(const STRUCT_ChannelPlan& _stPlan)
 {
     return std::min(OrDefault(_stPlan.iBitRate, g_iDefaultBitRate), g_iMaxEncoderBitRate);
@@ -161,16 +156,15 @@ std::string LaunchLine(const STRUCT_ChannelPlan& _stPlan, const std::string& _st
     const int iCaptureHeight = Size(_stPlan.iCaptureHeight > 0 ? _stPlan.iCaptureHeight : _stPlan.iHeight);
     const int iWidth = Even(Size(OrDefault(_stPlan.iWidth, OrDefault(iCaptureWidth, g_iFallbackWidth))));
     const int iHeight = Even(Size(OrDefault(_stPlan.iHeight, OrDefault(iCaptureHeight, g_iFallbackHeight))));
-    const int iFrameRate = std::min(OrDefault(_stPlan.iFrameRate, g_iDefaultFrameRate), g_iMaxFrameRate);
+    const int iFrameRate = ServedFrameRate(_stPlan);
     const std::string strRate = std::to_string(iFrameRate) + "/1";
 
     std::string strLine;
     if (_stPlan.iDevType == 0 && _stPlan.iCastFd >= 0) {
-        strLine = WaylandDesktopSource(_stPlan) + DesktopRate(iFrameRate);
+        strLine = WaylandDesktopSource(_stPlan, strRate);
     } else if (_stPlan.iDevType == 0) {
         const STRUCT_Area stArea = DesktopArea(_stPlan);
-        // Damage tracking costs more than it saves on a screen that changes; a still screen is
-        // found by comparing frames instead.
+        // Our own capture, not ximagesrc, which grabs the X server for every frame (DesktopSource.h).
         // The display goes into the line, not in as a property later: linking the line asks the
         // source for its caps, which opens the display named by then. It is a DISPLAY value with
         // a screen number, and only such characters pass.
@@ -178,12 +172,11 @@ std::string LaunchLine(const STRUCT_ChannelPlan& _stPlan, const std::string& _st
             !_stPlan.strDisplay.empty() &&
             _stPlan.strDisplay.find_first_not_of(
                 "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.:-_/") == std::string::npos;
-        strLine = std::string("ximagesrc name=src") +
+        strLine = std::string("lumadesktopsrc name=src") +
                   (blOwnDisplay ? " display-name=" + _stPlan.strDisplay : "") +
-                  " use-damage=false show-pointer=true startx=" + std::to_string(stArea.iLeft) +
+                  " show-pointer=true startx=" + std::to_string(stArea.iLeft) +
                   " starty=" + std::to_string(stArea.iTop) + " endx=" + std::to_string(stArea.iRight) +
-                  " endy=" + std::to_string(stArea.iBottom) + " ! video/x-raw,framerate=" + strRate +
-                  DesktopRate(iFrameRate);
+                  " endy=" + std::to_string(stArea.iBottom) + " ! video/x-raw,framerate=" + strRate;
     } else {
         strLine = _strCameraSource + " name=src ! ";
         switch (_stPlan.iCollectType) {

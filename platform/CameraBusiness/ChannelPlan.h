@@ -37,6 +37,9 @@ struct STRUCT_ChannelPlan
 
 STRUCT_ChannelPlan PlanFromBlock(const STRUCT_ChanInfo& _stBlock);
 
+// The frame rate served: the plan's, bounded.
+int ServedFrameRate(const STRUCT_ChannelPlan& _stPlan);
+
 // The encoder's bit rate in kbit/s: the plan's, bounded to what the encoder takes.
 int EncoderBitRate(const STRUCT_ChannelPlan& _stPlan);
 

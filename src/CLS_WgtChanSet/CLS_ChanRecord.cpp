@@ -4,6 +4,7 @@
 #include <QSet>
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -115,14 +116,34 @@ void CLS_ChanRecord::JsonToChanInfo(const QJsonObject& _qjsonRecord, STRUCT_Chan
     info.ucEnableAudio = FlagOf(_qjsonRecord, "enableAudio");
     CopyText(_qjsonRecord.value(QStringLiteral("devID")).toString(), info.szDevID);
 
-    info.iCameraWidth = info.iVideoWidth;
-    info.iCameraHeight = info.iVideoHeight;
-    const QJsonArray qJsonArrResolution = _qjsonRecord.value(QStringLiteral("resolutionRatio")).toArray();
-    for (int i = qJsonArrResolution.size() - 1; i >= 0 && info.iCameraWidth >= g_iCaptureWidthLimit; --i) {
-        const QJsonObject qjsonSize = qJsonArrResolution.at(i).toObject();
-        info.iCameraWidth = IntOf(qjsonSize, "width");
-        info.iCameraHeight = IntOf(qjsonSize, "height");
+    QList<QSize> lstOffered;
+    for (const QJsonValue& qjsonSize : _qjsonRecord.value(QStringLiteral("resolutionRatio")).toArray()) {
+        lstOffered.append({IntOf(qjsonSize.toObject(), "width"), IntOf(qjsonSize.toObject(), "height")});
     }
+    const QSize qsizeCamera = CaptureSize({info.iVideoWidth, info.iVideoHeight}, lstOffered);
+    info.iCameraWidth = qsizeCamera.width();
+    info.iCameraHeight = qsizeCamera.height();
+}
+
+QSize CLS_ChanRecord::CaptureSize(const QSize& _qsizeVideo, const QList<QSize>& _lstOffered)
+{
+    if (_qsizeVideo.width() < g_iCaptureWidthLimit || _lstOffered.isEmpty()) {
+        return _qsizeVideo;
+    }
+    auto smaller = [](const QSize& _qsizeA, const QSize& _qsizeB) {
+        return std::make_pair(_qsizeA.width(), _qsizeA.height()) <
+               std::make_pair(_qsizeB.width(), _qsizeB.height());
+    };
+    QSize qsizeSmallest = _lstOffered.first();
+    QSize qsizeBelowLimit;
+    for (const QSize& qsize : _lstOffered) {
+        qsizeSmallest = smaller(qsize, qsizeSmallest) ? qsize : qsizeSmallest;
+        if (qsize.width() < g_iCaptureWidthLimit &&
+            (qsizeBelowLimit.isEmpty() || smaller(qsizeBelowLimit, qsize))) {
+            qsizeBelowLimit = qsize;
+        }
+    }
+    return qsizeBelowLimit.isEmpty() ? qsizeSmallest : qsizeBelowLimit;
 }
 
 void CLS_ChanRecord::ChanInfoToJson(const STRUCT_ChanInfo& _structChanInfo, QJsonObject& _qjsonRecord)
@@ -206,13 +227,20 @@ QJsonObject CLS_ChanRecord::MakeUsbChannel(const STRUCT_Usb& _structUsb, const S
         iTaken = 0;
     }
     if (iTaken >= 0) {
-        info.iVideoWidth = info.iCameraWidth = lstResolution.at(iTaken).width();
-        info.iVideoHeight = info.iCameraHeight = lstResolution.at(iTaken).height();
+        info.iVideoWidth = lstResolution.at(iTaken).width();
+        info.iVideoHeight = lstResolution.at(iTaken).height();
     }
-    while (info.iCameraWidth >= g_iCaptureWidthLimit && iTaken > 0) {
-        --iTaken;
-        info.iCameraWidth = lstResolution.at(iTaken).width();
-        info.iCameraHeight = lstResolution.at(iTaken).height();
+    const QSize qsizeCamera = CaptureSize({info.iVideoWidth, info.iVideoHeight}, lstResolution);
+    info.iCameraWidth = qsizeCamera.width();
+    info.iCameraHeight = qsizeCamera.height();
+    // Raw where the camera gives the size raw, else MJPEG where it has it: a webcam whose raw modes
+    // stop at 640x480 gives 720p as MJPEG only.
+    const QSize qsizeCapture(info.iCameraWidth, info.iCameraHeight);
+    const bool blRaw =
+        _structUsb.lstCollectType.contains(1) &&
+        (_structUsb.lstRawResolution.isEmpty() || _structUsb.lstRawResolution.contains(qsizeCapture));
+    if (!blRaw && _structUsb.lstCollectType.contains(0)) {
+        info.iCollectType = 0;
     }
 
     QJsonObject qjsonRecord;

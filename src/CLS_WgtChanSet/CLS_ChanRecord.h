@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
+#include <QSize>
 
 #include <array>
 
@@ -37,6 +38,9 @@ public:
 
     // The 16 blocks before any channel is filled in: zero, collect device type -1.
     static ChanInfoArray EmptyChanInfoArray();
+    // The size a channel captures at: its video size, or for one this wide or wider the largest
+    // offered size narrower than the limit (the smallest offered when none is), whatever the order.
+    static QSize CaptureSize(const QSize& _qsizeVideo, const QList<QSize>& _lstOffered);
 
     // Camera numbers from _iDesktopNeedChNo to 15 that no record of the array uses, ascending.
     static QList<int> FreeCameraNumbers(const QJsonArray& _qJsonArrChInfo, int _iDesktopNeedChNo);

@@ -2,7 +2,6 @@
 
 #include "OrbApplication.h"
 #include "common/Log.h"
-#include "common/PublicCommonFun.h"
 #include "widgets/CLS_MessageBox.h"
 
 #include <QCoreApplication>
@@ -10,13 +9,12 @@
 bool CLS_ParamSave::Open(int _iIndex, int _iChNo)
 {
     m_iIndex = _iIndex;
-    m_qjsonConfig = OrbApplication::Instance()->ReadConfig();
-    m_qJsonArrChInfo = m_qjsonConfig.value(QStringLiteral("chInfo")).toArray();
-    if (_iIndex >= 0 && _iIndex < m_qJsonArrChInfo.size()) {
+    m_iChNo = _iChNo;
+    m_qJsonArrChInfo = CLS_Settings::Channels(OrbApplication::Instance()->ReadConfig());
+    if (HoldsChannel(m_qJsonArrChInfo)) {
         m_qjsonRecord = m_qJsonArrChInfo.at(_iIndex).toObject();
-        if (m_qjsonRecord.value(QStringLiteral("chNo")).toInt(-1) == _iChNo) {
-            return true;
-        }
+        m_qjsonTaken = m_qjsonRecord;
+        return true;
     }
     LOG_EX(LOG_TRACE, "save refused: position %d no longer holds channel %d", _iIndex, _iChNo);
     Notify(QCoreApplication::translate("CLS_ParamSave", "通道已变化，请重新选择通道"));
@@ -25,14 +23,38 @@ bool CLS_ParamSave::Open(int _iIndex, int _iChNo)
 
 bool CLS_ParamSave::Commit()
 {
-    m_qJsonArrChInfo.replace(m_iIndex, m_qjsonRecord);
-    m_qjsonConfig.insert(QStringLiteral("chInfo"), m_qJsonArrChInfo);
-    // The file write logs its own failure.
-    if (WriteJsonFile(m_qjsonConfig, OrbApplication::Instance()->GetConfigPath())) {
+    const bool blWritten = OrbApplication::Instance()->Settings().Change([this](QJsonObject& _qjsonConfig) {
+        QJsonArray qJsonArrChInfo = CLS_Settings::Channels(_qjsonConfig);
+        if (!HoldsChannel(qJsonArrChInfo)) {
+            return false;
+        }
+        qJsonArrChInfo.replace(m_iIndex, m_qjsonRecord);
+        _qjsonConfig.insert(QLatin1String(CLS_Settings::KEY_CH_INFO), qJsonArrChInfo);
+        m_qJsonArrChInfo = qJsonArrChInfo;
+        return true;
+    });
+    if (blWritten) {
         return true;
     }
     Notify(QCoreApplication::translate("CLS_ParamSave", "保存失败，配置文件无法写入"));
     return false;
+}
+
+void CLS_ParamSave::Restore(const QStringList& _qstrlstKeys)
+{
+    for (const QString& qstrKey : _qstrlstKeys) {
+        if (m_qjsonTaken.contains(qstrKey)) {
+            m_qjsonRecord.insert(qstrKey, m_qjsonTaken.value(qstrKey));
+        } else {
+            m_qjsonRecord.remove(qstrKey);
+        }
+    }
+}
+
+bool CLS_ParamSave::HoldsChannel(const QJsonArray& _qJsonArrChInfo) const
+{
+    return m_iIndex >= 0 && m_iIndex < _qJsonArrChInfo.size() &&
+           _qJsonArrChInfo.at(m_iIndex).toObject().value(QStringLiteral("chNo")).toInt(-1) == m_iChNo;
 }
 
 void CLS_ParamSave::Notify(const QString& _qstrText)

@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 class CLS_ParamSave
 {
@@ -14,6 +15,8 @@ public:
     // one line and returns false; nothing is to be saved then.
     bool Open(int _iIndex, int _iChNo);
     QJsonObject& Record() { return m_qjsonRecord; }
+    // Gives the keys back the values they had when the record was taken.
+    void Restore(const QStringList& _qstrlstKeys);
     // Puts the record back and writes the settings file. False, after telling the user, when the
     // file cannot be written.
     bool Commit();
@@ -25,8 +28,11 @@ public:
     static void Notify(const QString& _qstrText);
 
 private:
+    bool HoldsChannel(const QJsonArray& _qJsonArrChInfo) const;
+
     int m_iIndex = -1;
-    QJsonObject m_qjsonConfig;
+    int m_iChNo = -1;
+    QJsonObject m_qjsonTaken;
     QJsonArray m_qJsonArrChInfo;
     QJsonObject m_qjsonRecord;
 };

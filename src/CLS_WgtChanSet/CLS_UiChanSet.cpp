@@ -57,6 +57,9 @@ void CLS_UiChanSet::setupUi(QWidget* _pPage)
     lineEdit_ChName = new QLineEdit(frame_ChanSet);
     lineEdit_ChName->setObjectName(QStringLiteral("lineEdit_ChName"));
     pLayoutChoose->addWidget(lineEdit_ChName);
+    label_ChState = new QLabel(frame_ChanSet);
+    label_ChState->setObjectName(QStringLiteral("label_ChState"));
+    pLayoutChoose->addWidget(label_ChState);
     pLayoutChoose->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
     pLayoutFrame->addLayout(pLayoutChoose);
 

@@ -23,6 +23,7 @@ public:
     CLS_ComboBox* comboBox_ChooseCh = nullptr;
     QLabel* label_ChName = nullptr;
     QLineEdit* lineEdit_ChName = nullptr;
+    QLabel* label_ChState = nullptr;
     QTabWidget* tabWidget_ChanSet = nullptr;
     CLS_WgtExportSet* tab = nullptr;
 };

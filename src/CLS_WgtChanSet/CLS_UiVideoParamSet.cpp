@@ -47,7 +47,7 @@ void CLS_UiVideoParamSet::setupUi(QWidget* _pPage)
     AddRow(pColumn, {label_VideoQuality, comboBox_VideoQuality});
 
     label_FrameRate = NewLabel(_pPage, QStringLiteral("label_FrameRate"), QStringLiteral("帧率"));
-    spinBox_FrameRate = NewSpinBox(_pPage, QStringLiteral("spinBox_FrameRate"), 0, 30);
+    spinBox_FrameRate = NewSpinBox(_pPage, QStringLiteral("spinBox_FrameRate"), 1, 30);
     AddRow(pColumn, {label_FrameRate, spinBox_FrameRate});
 
     label_BitRate = NewLabel(_pPage, QStringLiteral("label_BitRate"), QStringLiteral("码率"));

@@ -63,11 +63,7 @@ void CLS_WgtAudioParamSet::SetChannelInfo(int _iIndex, const QJsonObject& _qjson
         if (blFound ? structAudio.qstrName == qstrName : iPos == 0) {
             ui->comboBox_EquipmentAudio->setCurrentIndex(iPos);
             ui->comboBox_EquipmentAudio->SetCursorPosition(0);
-            for (int iRate : structAudio.lstSampleRate) {
-                ui->comboBox_AudioFrameRate->addItem(QString::number(iRate));
-            }
-            const int iRate = structAudio.lstSampleRate.lastIndexOf(m_iSampleRate);
-            ui->comboBox_AudioFrameRate->setCurrentIndex(qMax(iRate, 0));
+            FillSampleRates(structAudio.qstrName, m_iSampleRate);
             const int iCodec = ui->comboBox_AudioCodec->findData(m_iEncType);
             if (iCodec >= 0) {
                 ui->comboBox_AudioCodec->setCurrentIndex(iCodec);
@@ -80,16 +76,43 @@ void CLS_WgtAudioParamSet::SetChannelInfo(int _iIndex, const QJsonObject& _qjson
 void CLS_WgtAudioParamSet::on_comboBox_EquipmentAudio_currentTextChanged(QString arg1)
 {
     ui->comboBox_EquipmentAudio->setToolTip(arg1);
+    // Only rates the chosen input offers can be saved; the rate shown stays where it can.
+    const int iShown = ui->comboBox_AudioFrameRate->currentText().toInt();
+    FillSampleRates(arg1, iShown > 0 ? iShown : m_iSampleRate);
+}
+
+void CLS_WgtAudioParamSet::FillSampleRates(const QString& _qstrInput, int _iPreferred)
+{
+    ui->comboBox_AudioFrameRate->clear();
+    const QVector<STRUCT_Audio> vecAudio = App()->GetAudioDevs();
+    const auto itInput = std::find_if(vecAudio.cbegin(), vecAudio.cend(),
+                                      [&](const STRUCT_Audio& _a) { return _a.qstrName == _qstrInput; });
+    if (itInput == vecAudio.cend()) {
+        return;
+    }
+    for (int iRate : itInput->lstSampleRate) {
+        ui->comboBox_AudioFrameRate->addItem(QString::number(iRate));
+    }
+    ui->comboBox_AudioFrameRate->setCurrentIndex(qMax(itInput->lstSampleRate.lastIndexOf(_iPreferred), 0));
 }
 
 void CLS_WgtAudioParamSet::on_checkBox_OpenAudio_clicked()
 {
     STRUCT_Audio structScratch;
+    // The input this channel holds is free for it.
     if (ui->checkBox_OpenAudio->isChecked() &&
+        !App()->FindAudioDevByChannel(m_iChNo, QString(), structScratch) &&
         !App()->ClaimAudioDev(m_iChNo, QString(), false, structScratch)) {
         ui->checkBox_OpenAudio->setChecked(false);
         CLS_ParamSave::Notify(NoInputText());
     }
+}
+
+bool CLS_WgtAudioParamSet::IsListed(const QString& _qstrName)
+{
+    const QVector<STRUCT_Audio> vecAudio = App()->GetAudioDevs();
+    return std::any_of(vecAudio.cbegin(), vecAudio.cend(),
+                       [&](const STRUCT_Audio& _a) { return _a.qstrName == _qstrName; });
 }
 
 bool CLS_WgtAudioParamSet::CanHoldInput(bool _blOn, const QString& _qstrName) const
@@ -130,7 +153,8 @@ void CLS_WgtAudioParamSet::on_pushButton_SaveParam_clicked()
     if (!CanHoldInput(blOn, qstrName)) {
         LOG_EX(LOG_TRACE, "channel %d: audio input %s is not free", m_iChNo, qUtf8Printable(qstrName));
         CLS_ParamSave::Notify(qstrName.isEmpty() ? NoInputText()
-                                                 : tr("所选音频设备已被其他通道占用，请重新选择"));
+                              : IsListed(qstrName) ? tr("所选音频设备已被其他通道占用，请重新选择")
+                                                   : tr("所选音频设备已拔出，请重新选择"));
         return;
     }
     QJsonObject& qjsonRecord = save.Record();
@@ -141,11 +165,20 @@ void CLS_WgtAudioParamSet::on_pushButton_SaveParam_clicked()
     if (!save.Commit()) {
         return;
     }
+    if (camera_business_set_audio_collect_info(m_iChNo, qstrName.toUtf8().constData(), iEncType,
+                                               g_iAudioChannels, g_iAudioBits, iRate, blOn) == 0) {
+        LOG_EX(LOG_FAIL, "!camera_business_set_audio_collect_info(%s, %d)", qUtf8Printable(qstrName), iRate);
+        // What the library refused is neither stored nor bound.
+        save.Restore({QStringLiteral("audioEnctype"), QStringLiteral("audioName"),
+                      QStringLiteral("audioSample"), QStringLiteral("enableAudio")});
+        if (save.Commit()) {
+            CLS_ParamSave::Notify(tr("保存失败：音频设备%1，采样率%2").arg(qstrName).arg(iRate));
+        }
+        return;
+    }
     HoldInput(blOn, qstrName);
     m_iSampleRate = iRate;
     m_iEncType = iEncType;
-    camera_business_set_audio_collect_info(m_iChNo, qstrName.toUtf8().constData(), iEncType, g_iAudioChannels,
-                                           g_iAudioBits, iRate, blOn);
     emit SigVideoParamChanged(save.Channels(), save.Index());
     CLS_ParamSave::Notify(tr("保存成功"));
 }

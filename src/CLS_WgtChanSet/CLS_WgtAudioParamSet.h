@@ -34,6 +34,10 @@ private:
     // Whether the channel may hold the named input after the save: sound off, the input it
     // holds now, or a free one.
     bool CanHoldInput(bool _blOn, const QString& _qstrName) const;
+    // Whether the input is in the registry at all, held or free.
+    static bool IsListed(const QString& _qstrName);
+    // The rates of _qstrInput, _iPreferred chosen where it has it, else its first.
+    void FillSampleRates(const QString& _qstrInput, int _iPreferred);
     // Makes the registry agree with the saved record: the channel holds the named input alone,
     // or none when sound is off.
     void HoldInput(bool _blOn, const QString& _qstrName);

@@ -1,5 +1,6 @@
 #include "CLS_WgtChanSet.h"
 
+#include "CLS_ParamSave.h"
 #include "CLS_UiChanSet.h"
 #include "CLS_WgtExportSet.h"
 
@@ -17,6 +18,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <mutex>
 
 namespace {
 
@@ -25,6 +27,11 @@ const int32_t g_iCallbackUser = 1;
 const int g_iProbeRounds = 100;
 const int g_iProbeRoundMs = 100;
 const int g_iCredentialSize = 64;
+
+// The library calls back on its own thread: the page that hears it is reached under this lock,
+// which its destructor takes before it goes.
+std::mutex g_mutexReceiver;
+CLS_WgtChanSet* g_pReceiver = nullptr;
 
 OrbApplication* App()
 {
@@ -38,13 +45,12 @@ int DesktopNeedChNo()
 
 QJsonArray StoredChannels()
 {
-    return App()->ReadConfig().value(QStringLiteral("chInfo")).toArray();
+    return CLS_Settings::Channels(App()->ReadConfig());
 }
 
 int ConfiguredPort()
 {
-    const QJsonObject qjsonHost = App()->ReadConfig().value(QStringLiteral("hostInfo")).toObject();
-    return qjsonHost.value(QStringLiteral("port")).toInt(0);
+    return CLS_Settings::HostInfo(App()->ReadConfig()).iPort;
 }
 
 } // namespace
@@ -57,10 +63,17 @@ CLS_WgtChanSet::CLS_WgtChanSet(QWidget* parent)
     RegisterDeviceMetaTypes();
     m_pUi->setupUi(this);
     m_pLabelViewfinder->hide();
+    m_pUi->label_ChState->hide();
 }
 
 CLS_WgtChanSet::~CLS_WgtChanSet()
 {
+    {
+        std::lock_guard<std::mutex> lock(g_mutexReceiver);
+        if (g_pReceiver == this) {
+            g_pReceiver = nullptr;
+        }
+    }
     if (m_pDevWatcher != nullptr) {
         m_pDevWatcher->Stop();
         m_pDevWatcher->wait();
@@ -100,19 +113,21 @@ bool CLS_WgtChanSet::InitChanSet()
             &CLS_WgtChanSet::SlotVideoParamChanged);
     connect(m_pUi->tab, &CLS_WgtExportSet::SigResetCurCh, this, &CLS_WgtChanSet::SlotResetCurCh);
 
-    const QJsonObject qjsonHost = App()->ReadConfig().value(QStringLiteral("hostInfo")).toObject();
+    const STRUCT_HostInfo structHost = CLS_Settings::HostInfo(App()->ReadConfig());
     char acUser[g_iCredentialSize] = {};
     char acPassword[g_iCredentialSize] = {};
-    if (!Base64Decode(qjsonHost.value(QStringLiteral("user")).toString().toUtf8().constData(), acUser,
-                      sizeof(acUser))) {
+    if (!Base64Decode(structHost.qstrUser.toUtf8().constData(), acUser, sizeof(acUser))) {
         LOG_EX(LOG_FAIL, "stored user name longer than %d bytes: registered empty", g_iCredentialSize - 1);
     }
-    if (!Base64Decode(qjsonHost.value(QStringLiteral("password")).toString().toUtf8().constData(), acPassword,
-                      sizeof(acPassword))) {
+    if (!Base64Decode(structHost.qstrPassword.toUtf8().constData(), acPassword, sizeof(acPassword))) {
         LOG_EX(LOG_FAIL, "stored password longer than %d bytes: registered empty", g_iCredentialSize - 1);
     }
     if (camera_business_register_user(acUser, acPassword) == 0) {
         LOG_EX(LOG_FAIL, "!camera_business_register_user(m_strUserName, m_strPassword)");
+    }
+    {
+        std::lock_guard<std::mutex> lock(g_mutexReceiver);
+        g_pReceiver = this;
     }
     if (camera_business_set_mess_callback(&CLS_WgtChanSet::MessCallback, g_iCallbackUser) == -1) {
         LOG_EX(LOG_FAIL, "camera_business_set_mess_callback == -1");
@@ -120,7 +135,7 @@ bool CLS_WgtChanSet::InitChanSet()
     if (camera_business_enable_send_stream(1) == 0) {
         LOG_EX(LOG_FAIL, "camera_business_control_send_stream");
     }
-    const int iPort = qjsonHost.value(QStringLiteral("port")).toInt(0);
+    const int iPort = structHost.iPort;
     if (camera_business_startup(iPort, CLS_ChanRecord::s_iChannelCount) == 0) {
         LOG_EX(LOG_FAIL, "!camera_business_startup(%d)", iPort);
     }
@@ -150,13 +165,55 @@ void CLS_WgtChanSet::CreateDevWatcher()
             &CLS_WgtChanSet::SlotAudioDeviceChanged);
 }
 
-int CLS_WgtChanSet::MessCallback(intptr_t, intptr_t, intptr_t, intptr_t _iUser)
+int CLS_WgtChanSet::MessCallback(intptr_t _iMsg, intptr_t _iParam1, intptr_t, intptr_t _iUser)
 {
     if (_iUser == 0) {
         LOG_EX(LOG_FAIL, "pWgt == nullptr");
         return -1;
     }
+    std::lock_guard<std::mutex> lock(g_mutexReceiver);
+    if (g_pReceiver != nullptr && CLS_ChanRecord::IsValidChNo(static_cast<int>(_iParam1))) {
+        QMetaObject::invokeMethod(g_pReceiver, "SlotChannelMessage", Qt::QueuedConnection,
+                                  Q_ARG(int, static_cast<int>(_iMsg)),
+                                  Q_ARG(int, static_cast<int>(_iParam1)));
+    }
     return 0;
+}
+
+void CLS_WgtChanSet::SlotChannelMessage(int _iMsg, int _iChNo)
+{
+    if (_iMsg == CAMERA_BUSINESS_MSG_AUDIO_RESTORED) {
+        _iMsg = CAMERA_BUSINESS_MSG_CHANNEL_STARTED;
+    }
+    // A running pipeline whose audio failed stays marked until the audio comes back.
+    if (_iMsg == CAMERA_BUSINESS_MSG_CHANNEL_STARTED &&
+        m_hashChannelState.value(_iChNo) == CAMERA_BUSINESS_MSG_AUDIO_FAILED) {
+        return;
+    }
+    m_hashChannelState.insert(_iChNo, _iMsg);
+    ShowChannelState();
+}
+
+void CLS_WgtChanSet::ShowChannelState()
+{
+    const QJsonObject qjsonRecord = m_pUi->comboBox_ChooseCh->currentData().toJsonObject();
+    const int iChNo = qjsonRecord.value(QStringLiteral("chNo")).toInt(-1);
+    QString qstrState;
+    switch (m_hashChannelState.value(iChNo)) {
+    case CAMERA_BUSINESS_MSG_CHANNEL_FAILED:
+        qstrState = tr("通道状态：设备无法采集，请检查设备或更换采集格式");
+        break;
+    case CAMERA_BUSINESS_MSG_AUDIO_FAILED:
+        qstrState = tr("通道状态：声音无法采集，仅推送画面");
+        break;
+    case CAMERA_BUSINESS_MSG_CHANNEL_STARTED:
+        qstrState = tr("通道状态：正常");
+        break;
+    default:
+        break;
+    }
+    m_pUi->label_ChState->setText(qstrState);
+    m_pUi->label_ChState->setVisible(!qstrState.isEmpty());
 }
 
 int CLS_WgtChanSet::DesktopSlots() const
@@ -180,6 +237,20 @@ STRUCT_Audio CLS_WgtChanSet::ClaimFreeAudio(int _iChNo)
         structAudio = STRUCT_Audio();
     }
     return structAudio;
+}
+
+bool CLS_WgtChanSet::ResumeChannels()
+{
+    const int iPort = ConfiguredPort();
+    if (camera_business_startup(iPort, CLS_ChanRecord::s_iChannelCount) == 0) {
+        LOG_EX(LOG_FAIL, "!camera_business_startup(%d)", iPort);
+        return false;
+    }
+    for (int i = 0; i < CLS_ChanRecord::s_iChannelCount; ++i) {
+        App()->ReleaseAudioDevByChannel(i);
+    }
+    LoadChannels();
+    return true;
 }
 
 void CLS_WgtChanSet::LoadChannels()
@@ -264,11 +335,15 @@ void CLS_WgtChanSet::on_pushButton_ResetAllChs_clicked()
     m_pUi->comboBox_ChooseCh->setCurrentIndex(0);
 }
 
-void CLS_WgtChanSet::SaveChannels(const QJsonArray& _qJsonArrChInfo)
+bool CLS_WgtChanSet::SaveChannels(const QJsonArray& _qJsonArrChInfo)
 {
-    QJsonObject qjsonConfig = App()->ReadConfig();
-    qjsonConfig.insert(QStringLiteral("chInfo"), _qJsonArrChInfo);
-    WriteJsonFile(qjsonConfig, App()->GetConfigPath());
+    const bool blStored = App()->Settings().StoreChannels(_qJsonArrChInfo);
+    ShowChannels(_qJsonArrChInfo);
+    return blStored;
+}
+
+void CLS_WgtChanSet::ShowChannels(const QJsonArray& _qJsonArrChInfo)
+{
     m_pUi->comboBox_ChooseCh->clear();
     m_pUi->comboBox_ChooseCh->AddItems(CLS_ChanRecord::MakeComboItems(_qJsonArrChInfo));
 }
@@ -289,10 +364,15 @@ void CLS_WgtChanSet::SlotResetCurCh()
     if (!BuildCurrentChannel(iChNo, qJsonArrChInfo.at(iIndex).toObject(), qjsonRecord, structChanInfo)) {
         return;
     }
+    qJsonArrChInfo.replace(iIndex, qjsonRecord);
+    // The library is changed only when the table that says so is stored.
+    if (!App()->Settings().StoreChannels(qJsonArrChInfo)) {
+        CLS_ParamSave::Notify(tr("重置失败，配置文件无法写入"));
+        return;
+    }
     camera_delete_collector_fd(iChNo);
     camera_business_add_chan_info(&structChanInfo);
-    qJsonArrChInfo.replace(iIndex, qjsonRecord);
-    SaveChannels(qJsonArrChInfo);
+    ShowChannels(qJsonArrChInfo);
     m_pUi->comboBox_ChooseCh->setCurrentIndex(iIndex);
 }
 
@@ -339,7 +419,9 @@ void CLS_WgtChanSet::SlotChInfoChanged(const STRUCT_ComboBoxItem& _structItem)
                                         ? variantData.toJsonObject()
                                         : QJsonObject::fromVariantMap(variantData.toMap());
     m_pUi->lineEdit_ChName->setText(qjsonRecord.value(QStringLiteral("chName")).toString());
+    m_pUi->lineEdit_ChName->setCursorPosition(0);
     m_pUi->tab->SetChannelInfo(m_pUi->comboBox_ChooseCh->currentIndex(), qjsonRecord);
+    ShowChannelState();
 }
 
 void CLS_WgtChanSet::RefreshDevices()
@@ -506,13 +588,14 @@ void CLS_WgtChanSet::SlotGetUsbInfo(QVariant _variantData)
         if (itKnown != vecKnown.cend()) {
             structUsb.lstResolution = itKnown->lstResolution;
             structUsb.lstCollectType = itKnown->lstCollectType;
+            structUsb.lstRawResolution = itKnown->lstRawResolution;
             continue;
         }
         LOG_EX(LOG_TRACE, "i=[%d] usb=[%s]  id=[%s]", i, qUtf8Printable(structUsb.qstrName),
                qUtf8Printable(structUsb.qstrDevID));
         QList<QVideoFrame::PixelFormat> lstFormat;
         QList<QSize> lstResolution;
-        m_pCameraSource->ProbeCamera(i, lstFormat, lstResolution);
+        m_pCameraSource->ProbeCamera(i, lstFormat, lstResolution, structUsb.lstRawResolution);
         structUsb.lstCollectType = CLS_DeviceProbe::CollectTypesFromPixelFormats(lstFormat);
         structUsb.lstResolution = lstResolution;
     }
@@ -527,7 +610,7 @@ QVector<STRUCT_Usb> CLS_WgtChanSet::ListCameras()
 }
 
 void CLS_WgtChanSet::ProbeCamera(int _iIndex, QList<QVideoFrame::PixelFormat>& _lstFormat,
-                                 QList<QSize>& _lstResolution)
+                                 QList<QSize>& _lstResolution, QList<QSize>& _lstRawResolution)
 {
     if (_iIndex < 0 || _iIndex >= m_lstCameraInfo.size()) {
         return;
@@ -547,6 +630,13 @@ void CLS_WgtChanSet::ProbeCamera(int _iIndex, QList<QVideoFrame::PixelFormat>& _
         QCoreApplication::processEvents();
         if (m_blActive) {
             break;
+        }
+    }
+    const QList<QCameraViewfinderSettings> lstSettings = qcamera.supportedViewfinderSettings();
+    for (const QCameraViewfinderSettings& qsettings : lstSettings) {
+        const QList<int> lstType = CLS_DeviceProbe::CollectTypesFromPixelFormats({qsettings.pixelFormat()});
+        if (lstType.contains(1) && !_lstRawResolution.contains(qsettings.resolution())) {
+            _lstRawResolution.append(qsettings.resolution());
         }
     }
     qcamera.stop();

@@ -9,6 +9,7 @@
 
 #include <QCamera>
 #include <QCameraInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QVariant>
 #include <QWidget>
@@ -32,10 +33,15 @@ public:
     // Starts the streaming library, builds or loads the channels, publishes them and starts the
     // device watcher. Called once.
     bool InitChanSet();
+    // Starts the library again after a clean-up and publishes the stored channels with the audio
+    // inputs they held: a restart that started no new copy leaves this copy serving.
+    bool ResumeChannels();
     // Builds all channels from the stored table; records of absent cameras are dropped.
     void LoadChannels();
     // Stores the table and lists its channels in the chooser.
-    void SaveChannels(const QJsonArray& _qJsonArrChInfo);
+    bool SaveChannels(const QJsonArray& _qJsonArrChInfo);
+    // Lists the channels in the chooser; choosing one is left to the caller.
+    void ShowChannels(const QJsonArray& _qJsonArrChInfo);
     // Library message callback; the user value must be non-zero.
     static int MessCallback(intptr_t _iMsg, intptr_t _iParam1, intptr_t _iParam2, intptr_t _iUser);
 
@@ -57,8 +63,11 @@ private slots:
     void SlotGetUsbInfo(QVariant _variantData);
     void SlotGetAudioInfo(QVariant _variantData);
     void SlotAudioDeviceChanged(QVariant _variantDataAdd, QStringList _qstrlstDeviceDel);
+    // A library message about a channel, on this thread.
+    void SlotChannelMessage(int _iMsg, int _iChNo);
 
 private:
+    void ShowChannelState();
     void CreateDevWatcher();
     void RefreshDevices();
     // Desktop channels that can be built: screens below the desktop count, within the 16 blocks.
@@ -70,8 +79,8 @@ private:
     STRUCT_Audio ClaimFreeAudio(int _iChNo);
 
     QVector<STRUCT_Usb> ListCameras() override;
-    void ProbeCamera(int _iIndex, QList<QVideoFrame::PixelFormat>& _lstFormat,
-                     QList<QSize>& _lstResolution) override;
+    void ProbeCamera(int _iIndex, QList<QVideoFrame::PixelFormat>& _lstFormat, QList<QSize>& _lstResolution,
+                     QList<QSize>& _lstRawResolution) override;
 
     std::unique_ptr<CLS_UiChanSet> m_pUi;
     CLS_ThreadCheckAddRemoveDev* m_pDevWatcher = nullptr;
@@ -89,4 +98,6 @@ private:
     // The inputs of the last listing: an unchanged listing leaves the table as it is.
     QStringList m_qstrlstAudioListed;
     bool m_blAudioListed = false;
+    // The last library message of each channel that said how it runs.
+    QHash<int, int> m_hashChannelState;
 };

@@ -51,16 +51,25 @@ void CLS_WgtExportSet::AddSection(const QString& _qstrTitle, QWidget* _pPage, bo
 
 bool CLS_WgtExportSet::eventFilter(QObject* _pWatched, QEvent* _pEvent)
 {
-    if (_pEvent->type() == QEvent::LayoutRequest || _pEvent->type() == QEvent::Polish) {
-        for (int i = 0; i < ui->treeWidget_ParamSet->topLevelItemCount(); ++i) {
-            QTreeWidgetItem* pRow = ui->treeWidget_ParamSet->topLevelItem(i)->child(0);
-            QWidget* pPage = ui->treeWidget_ParamSet->itemWidget(pRow, 0);
-            if (pPage == _pWatched) {
-                pRow->setSizeHint(0, pPage->sizeHint());
-            }
-        }
+    // Not at the page's polish, which comes before the style sheet reaches it and its rows: a
+    // closed section would open at its unstyled height.
+    if (_pEvent->type() == QEvent::LayoutRequest || _pEvent->type() == QEvent::Show) {
+        FitSectionRow(static_cast<QWidget*>(_pWatched));
     }
     return QWidget::eventFilter(_pWatched, _pEvent);
+}
+
+void CLS_WgtExportSet::FitSectionRow(QWidget* _pPage)
+{
+    QTreeWidget* pTree = ui->treeWidget_ParamSet;
+    for (int i = 0; i < pTree->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* pRow = pTree->topLevelItem(i)->child(0);
+        if (pTree->itemWidget(pRow, 0) == _pPage && pRow->sizeHint(0) != _pPage->sizeHint()) {
+            pRow->setSizeHint(0, _pPage->sizeHint());
+            // The tree keeps the row heights it laid out; a new hint alone only repaints the row.
+            QMetaObject::invokeMethod(pTree, &QAbstractItemView::doItemsLayout, Qt::QueuedConnection);
+        }
+    }
 }
 
 void CLS_WgtExportSet::SetChannelInfo(int _iIndex, const QJsonObject& _qjsonChInfo)

@@ -39,6 +39,8 @@ private slots:
 private:
     // A top item holding _pPage in its one disabled child row.
     void AddSection(const QString& _qstrTitle, QWidget* _pPage, bool _blExpanded);
+    // Makes the row that holds _pPage as tall as the page wants.
+    void FitSectionRow(QWidget* _pPage);
 
     std::unique_ptr<CLS_UiExportSet> ui;
     CLS_WgtVideoParamSet* m_pWgtVideoParam = nullptr;

@@ -1,12 +1,15 @@
 #include "CLS_WgtVideoParamSet.h"
 
+#include "CLS_ChanRecord.h"
 #include "CLS_ParamSave.h"
 #include "CLS_UiVideoParamSet.h"
 
 #include "CameraBusiness.h"
 #include "OrbApplication.h"
 #include "common/Log.h"
+#include "settings/CLS_Settings.h"
 #include "widgets/CLS_ComboBox.h"
+#include "widgets/WindowShape.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -17,9 +20,6 @@
 namespace {
 
 const int g_iDesktopNumMs = 1500;
-// Captures this wide or wider are taken at a smaller listed size and scaled by the library.
-const int g_iCameraWidthLimit = 2000;
-
 // "1920*1080" → 1920 x 1080; a text without "*" gives its number for both; not a number reads 0.
 QSize ParseResolution(const QString& _qstrText)
 {
@@ -97,9 +97,11 @@ void CLS_WgtVideoParamSet::SetChannelInfo(int _iIndex, const QJsonObject& _qjson
     ui->comboBox_Equipment->setToolTip(qstrDevName);
     ui->comboBox_Equipment->SetCursorPosition(0);
 
-    ui->comboBox_VideoQuality->setCurrentIndex(_qjsonChInfo.value(QStringLiteral("videoQuality")).toInt(0));
-    ui->spinBox_FrameRate->setValue(_qjsonChInfo.value(QStringLiteral("videoFrameRate")).toInt(0));
-    ui->spinBox_BitRate->setValue(_qjsonChInfo.value(QStringLiteral("videoBitRate")).toInt(0));
+    // A hand-edited value the library would refuse is shown as its default.
+    ui->comboBox_VideoQuality->setCurrentIndex(
+        CLS_Settings::ChannelValue(_qjsonChInfo, CLS_Settings::FIELD_VIDEO_QUALITY));
+    ui->spinBox_FrameRate->setValue(CLS_Settings::ChannelValue(_qjsonChInfo, CLS_Settings::FIELD_FRAME_RATE));
+    ui->spinBox_BitRate->setValue(CLS_Settings::ChannelValue(_qjsonChInfo, CLS_Settings::FIELD_BIT_RATE));
     m_iChNo = iChNo;
 
     ui->comboBox_ResolutionRatio->clear();
@@ -145,53 +147,81 @@ void CLS_WgtVideoParamSet::SetChannelInfo(int _iIndex, const QJsonObject& _qjson
 
 void CLS_WgtVideoParamSet::on_pushButton_SaveParam_clicked()
 {
+    const QSize qsizeVideo = ParseResolution(ui->comboBox_ResolutionRatio->currentText());
+    const QString qstrVideo = tr("分辨率%1*%2").arg(qsizeVideo.width()).arg(qsizeVideo.height());
+    if (qsizeVideo.width() <= 0 || qsizeVideo.height() <= 0) {
+        LOG_EX(LOG_TRACE, "channel %d: no resolution to save", m_iChNo);
+        CLS_ParamSave::Notify(tr("保存失败：%1").arg(qstrVideo));
+        return;
+    }
     CLS_ParamSave save;
     if (!save.Open(m_iIndex, m_iChNo)) {
         return;
     }
     const int iCollectType = CollectTypeOfText(ui->comboBox_CollectionFormat->currentText());
+    const int iQuality = ui->comboBox_VideoQuality->currentIndex();
+    const int iFrameRate = ui->spinBox_FrameRate->value();
+    const int iBitRate = ui->spinBox_BitRate->value();
     QJsonObject& qjsonRecord = save.Record();
     qjsonRecord.insert(QStringLiteral("collectType"), iCollectType);
-    qjsonRecord.insert(QStringLiteral("videoFrameRate"), ui->spinBox_FrameRate->value());
-    qjsonRecord.insert(QStringLiteral("videoBitRate"), ui->spinBox_BitRate->value());
-    qjsonRecord.insert(QStringLiteral("videoQuality"), ui->comboBox_VideoQuality->currentIndex());
+    qjsonRecord.insert(QLatin1String(CLS_Settings::FIELD_FRAME_RATE.pcKey), iFrameRate);
+    qjsonRecord.insert(QLatin1String(CLS_Settings::FIELD_BIT_RATE.pcKey), iBitRate);
+    qjsonRecord.insert(QLatin1String(CLS_Settings::FIELD_VIDEO_QUALITY.pcKey), iQuality);
     qjsonRecord.insert(QStringLiteral("collectDevName"), ui->comboBox_Equipment->currentText());
-
     m_iResolutionIndex = ui->comboBox_ResolutionRatio->currentIndex();
-    const QSize qsizeVideo = ParseResolution(ui->comboBox_ResolutionRatio->currentText());
     qjsonRecord.insert(QStringLiteral("videoHeight"), qsizeVideo.height());
     qjsonRecord.insert(QStringLiteral("videoWidth"), qsizeVideo.width());
-    QSize qsizeCamera = qsizeVideo;
-    for (int i = m_iResolutionIndex; qsizeCamera.width() >= g_iCameraWidthLimit && i > 0;) {
-        qsizeCamera = ParseResolution(ui->comboBox_ResolutionRatio->itemText(--i));
+    QList<QSize> lstOffered;
+    for (int i = 0; i < ui->comboBox_ResolutionRatio->count(); ++i) {
+        lstOffered.append(ParseResolution(ui->comboBox_ResolutionRatio->itemText(i)));
     }
+    const QSize qsizeCamera = CLS_ChanRecord::CaptureSize(qsizeVideo, lstOffered);
     if (!save.Commit()) {
         return;
     }
 
-    const int iQuality = ui->comboBox_VideoQuality->currentIndex();
+    // What the library refuses is reported and not kept in the stored record.
+    QStringList qstrlstRefused;
+    QStringList qstrlstKeys;
+    auto refused = [&](const QString& _qstrWhat, const QStringList& _qstrlstKeys) {
+        qstrlstRefused.append(_qstrWhat);
+        qstrlstKeys.append(_qstrlstKeys);
+    };
     if (camera_business_set_video_quality(m_iChNo, iQuality) == 0) {
         LOG_EX(LOG_FAIL, "!camera_business_set_video_quality(%d)", iQuality);
+        refused(tr("视频质量%1").arg(iQuality), {QLatin1String(CLS_Settings::FIELD_VIDEO_QUALITY.pcKey)});
     }
-    if (camera_business_set_frame_rate(m_iChNo, ui->spinBox_FrameRate->value()) == 0) {
-        LOG_EX(LOG_FAIL, "!camera_business_set_frame_rate(%d)", ui->spinBox_FrameRate->value());
+    if (camera_business_set_frame_rate(m_iChNo, iFrameRate) == 0) {
+        LOG_EX(LOG_FAIL, "!camera_business_set_frame_rate(%d)", iFrameRate);
+        refused(tr("帧率%1").arg(iFrameRate), {QLatin1String(CLS_Settings::FIELD_FRAME_RATE.pcKey)});
     }
-    if (camera_business_set_bit_rate(m_iChNo, ui->spinBox_BitRate->value()) == 0) {
-        LOG_EX(LOG_FAIL, "!camera_business_set_bit_rate(%d)", ui->spinBox_BitRate->value());
+    if (camera_business_set_bit_rate(m_iChNo, iBitRate) == 0) {
+        LOG_EX(LOG_FAIL, "!camera_business_set_bit_rate(%d)", iBitRate);
+        refused(tr("码率%1").arg(iBitRate), {QLatin1String(CLS_Settings::FIELD_BIT_RATE.pcKey)});
     }
     if (camera_business_set_video_size(m_iChNo, qsizeVideo.width(), qsizeVideo.height()) == 0) {
         LOG_EX(LOG_FAIL, "!camera_business_set_video_size(Width=%d,Heigh=%d)", qsizeVideo.width(),
                qsizeVideo.height());
+        refused(qstrVideo, {QStringLiteral("videoWidth"), QStringLiteral("videoHeight")});
     }
     if (camera_business_set_camera_size(m_iChNo, qsizeCamera.width(), qsizeCamera.height()) == 0) {
         LOG_EX(LOG_FAIL, "!camera_business_set_camera_size(Width=%d,Heigh=%d)", qsizeCamera.width(),
                qsizeCamera.height());
+        refused(tr("采集尺寸%1*%2").arg(qsizeCamera.width()).arg(qsizeCamera.height()), {});
     }
     if (m_iCollectDevType == 1 && camera_business_set_collect_type(m_iChNo, iCollectType) == 0) {
         LOG_EX(LOG_FAIL, "!camera_business_set_collect_type(%d)", iCollectType);
+        refused(tr("采集格式%1").arg(CollectTypeText(iCollectType)), {QStringLiteral("collectType")});
+    }
+    if (!qstrlstKeys.isEmpty()) {
+        save.Restore(qstrlstKeys);
+        if (!save.Commit()) {
+            return;
+        }
     }
     emit SigVideoParamChanged(save.Channels(), save.Index());
-    CLS_ParamSave::Notify(tr("保存成功"));
+    CLS_ParamSave::Notify(qstrlstRefused.isEmpty() ? tr("保存成功")
+                                                   : tr("保存失败：%1").arg(qstrlstRefused.join(tr("，"))));
 }
 
 void CLS_WgtVideoParamSet::on_pushButton_DesktopNumDiscern_clicked()
@@ -218,6 +248,8 @@ void CLS_WgtVideoParamSet::on_pushButton_DesktopNumDiscern_clicked()
         pWindow->setGeometry(qrectScreen.left() + (qrectScreen.width() - qpixmap.width()) / 2,
                              qrectScreen.top() + (qrectScreen.height() - qpixmap.height()) / 2,
                              qpixmap.width(), qpixmap.height());
+        pLayout->activate();
+        ShapeWhereNotComposited(pWindow.get());
         pWindow->show();
         m_vecDesktopNum.push_back(std::move(pWindow));
     }

@@ -78,11 +78,15 @@ void CLS_WgtModifyPassword::on_pushButton_Cancel_clicked()
 void CLS_WgtModifyPassword::on_pushButton_Confirm_clicked()
 {
     const OrbApplication* pApp = OrbApplication::Instance();
-    const QJsonObject qjsonHost =
-        pApp ? pApp->ReadConfig().value(QStringLiteral("hostInfo")).toObject() : QJsonObject();
+    const STRUCT_HostInfo structHost = CLS_Settings::HostInfo(pApp ? pApp->ReadConfig() : QJsonObject());
+    if (!structHost.blSupportModify) {
+        SettingsNotice(tr("服务密码由平台管理，不能在本地修改"));
+        reject();
+        return;
+    }
     QString qstrStored;
     // A stored password the dialog cannot read matches no input: an empty field must not pass.
-    const bool blStoredRead = ReadServicePassword(qjsonHost, qstrStored);
+    const bool blStoredRead = ReadServicePassword(structHost.qstrPassword, qstrStored);
     const QString qstrOld = m_form.lineEdit_UsedPwd->text();
     const QString qstrNew = m_form.lineEdit_NewPwd->text();
     const QString qstrConfirm = m_form.lineEdit_ConfirmPwd->text();
@@ -102,7 +106,7 @@ void CLS_WgtModifyPassword::on_pushButton_Confirm_clicked()
         SettingsNotice(tr("新密码不能超过%1个字符").arg(g_iMaxServicePassword));
         return;
     }
+    // The page says whether the change was stored.
     m_qstrNewPassword = qstrConfirm;
-    SettingsNotice(tr("修改成功"));
     accept();
 }

@@ -1,6 +1,7 @@
 #include "CLS_WgtServerManage.h"
 
 #include "CLS_ProcessServer.h"
+#include "CLS_WebSocketWidget.h"
 #include "CLS_WgtModifyPassword.h"
 #include "OrbApplication.h"
 #include "ServicePassword.h"
@@ -21,16 +22,22 @@
 
 namespace {
 
+// Every page of a test may run without the application object.
 QJsonObject ReadConfig()
 {
     const OrbApplication* pApp = OrbApplication::Instance();
     return pApp ? pApp->ReadConfig() : QJsonObject();
 }
 
-bool WriteConfig(const QJsonObject& _qjsonConfig)
+bool ChangeConfig(const std::function<bool(QJsonObject&)>& _fnChange)
 {
     const OrbApplication* pApp = OrbApplication::Instance();
-    return pApp && WriteJsonFile(_qjsonConfig, pApp->GetConfigPath());
+    return pApp && pApp->Settings().Change(_fnChange);
+}
+
+QString Key(const char* _pcKey)
+{
+    return QString::fromLatin1(_pcKey);
 }
 
 template <typename T>
@@ -51,6 +58,12 @@ CLS_WgtServerManage::CLS_WgtServerManage(QWidget* parent) : QWidget(parent)
     BuildForm();
     QMetaObject::connectSlotsByName(this);
     Fill();
+    if (const OrbApplication* pApp = OrbApplication::Instance()) {
+        if (CLS_WebSocketWidget* pLink = pApp->GetPlatformLink()) {
+            connect(pLink, &CLS_WebSocketWidget::SignUserChanged, this,
+                    [this] { ShowPassword(CLS_Settings::HostInfo(ReadConfig())); });
+        }
+    }
 }
 
 void CLS_WgtServerManage::BuildForm()
@@ -140,17 +153,22 @@ void CLS_WgtServerManage::Fill()
         m_form.lineEdit_ServerPort));
 
     const QJsonObject qjsonConfig = ReadConfig();
-    m_form.checkBox_BootStrap->setChecked(qjsonConfig.value(QStringLiteral("autoRun")).toInt(0) != 0);
-    const QString qstrSkin = qjsonConfig.value(QStringLiteral("skin")).toString();
-    m_form.radioButton_SkinWhite->setChecked(qstrSkin == QLatin1String("skinOne"));
-    m_form.radioButton_SkinBlue->setChecked(qstrSkin == QLatin1String("skinTwo"));
+    m_form.checkBox_BootStrap->setChecked(CLS_Settings::AutoRun(qjsonConfig));
+    const QString qstrSkin = CLS_Settings::Skin(qjsonConfig);
+    m_form.radioButton_SkinWhite->setChecked(qstrSkin == Key(CLS_Settings::SKIN_ONE));
+    m_form.radioButton_SkinBlue->setChecked(qstrSkin == Key(CLS_Settings::SKIN_TWO));
+    const STRUCT_HostInfo structHost = CLS_Settings::HostInfo(qjsonConfig);
+    m_form.lineEdit_ServerPort->setText(QString::number(structHost.iPort));
+    ShowPassword(structHost);
+}
 
-    const QJsonObject qjsonHost = qjsonConfig.value(QStringLiteral("hostInfo")).toObject();
-    m_form.lineEdit_ServerPort->setText(QString::number(qjsonHost.value(QStringLiteral("port")).toInt(0)));
+void CLS_WgtServerManage::ShowPassword(const STRUCT_HostInfo& _structHost)
+{
     QString qstrPassword;
-    ReadServicePassword(qjsonHost, qstrPassword);
+    ReadServicePassword(_structHost.qstrPassword, qstrPassword);
     m_form.lineEdit_ServerPwd->setText(qstrPassword);
-    if (!qjsonHost.value(QStringLiteral("supportModify")).toBool(true)) {
+    // Once the platform has handed in a password it stays the platform's.
+    if (!_structHost.blSupportModify && m_form.horizontalLayout_2 != nullptr) {
         RemoveRow(m_form.horizontalLayout_2);
     }
 }
@@ -161,24 +179,42 @@ void CLS_WgtServerManage::on_pushButton_Save_clicked()
         SettingsNotice(tr("请输入服务端口"));
         return;
     }
-    QJsonObject qjsonConfig = ReadConfig();
+    bool blNumber = false;
+    const QString qstrPort = m_form.lineEdit_ServerPort->text();
+    const int iPort = qstrPort.toInt(&blNumber);
+    if (blNumber && (iPort < 0 || iPort > CLS_Settings::MAX_PORT)) {
+        SettingsNotice(tr("保存失败：服务端口%1超出范围").arg(qstrPort));
+        return;
+    }
     const bool blAutoStart = m_form.checkBox_BootStrap->isChecked();
-    qjsonConfig.insert(QStringLiteral("autoRun"), static_cast<int>(m_form.checkBox_BootStrap->checkState()));
     CLS_ProcessServer::WriteAutoStartCfg(blAutoStart);
     const bool blEntryWritten = WriteAutoStartEntry(blAutoStart);
     QString qstrSkin;
     if (m_form.radioButton_SkinWhite->isChecked()) {
-        qstrSkin = QStringLiteral("skinOne");
+        qstrSkin = Key(CLS_Settings::SKIN_ONE);
     }
     if (m_form.radioButton_SkinBlue->isChecked()) {
-        qstrSkin = QStringLiteral("skinTwo");
+        qstrSkin = Key(CLS_Settings::SKIN_TWO);
     }
-    qjsonConfig.insert(QStringLiteral("skin"), qstrSkin);
-    QJsonObject qjsonHost = qjsonConfig.value(QStringLiteral("hostInfo")).toObject();
-    qjsonHost.insert(QStringLiteral("port"), m_form.lineEdit_ServerPort->text().toInt());
-    qjsonConfig.insert(QStringLiteral("hostInfo"), qjsonHost);
-    const bool blConfigWritten = WriteConfig(qjsonConfig);
-    SettingsNotice(blConfigWritten && blEntryWritten ? tr("保存成功") : tr("保存失败"));
+    const bool blConfigWritten = ChangeConfig([&](QJsonObject& _qjsonConfig) {
+        _qjsonConfig.insert(Key(CLS_Settings::KEY_AUTO_RUN),
+                            static_cast<int>(m_form.checkBox_BootStrap->checkState()));
+        // Only a skin the user chose is written: an empty one would leave the next start unstyled.
+        if (!qstrSkin.isEmpty() && qstrSkin != CLS_Settings::Skin(_qjsonConfig)) {
+            _qjsonConfig.insert(Key(CLS_Settings::KEY_SKIN), qstrSkin);
+        }
+        QJsonObject qjsonHost = _qjsonConfig.value(Key(CLS_Settings::KEY_HOST_INFO)).toObject();
+        qjsonHost.insert(Key(CLS_Settings::KEY_PORT), iPort);
+        _qjsonConfig.insert(Key(CLS_Settings::KEY_HOST_INFO), qjsonHost);
+        return true;
+    });
+    if (!blConfigWritten) {
+        SettingsNotice(tr("保存失败"));
+    } else if (!blEntryWritten) {
+        SettingsNotice(tr("服务端口和开机自启已保存，但系统的自启动项无法写入"));
+    } else {
+        SettingsNotice(tr("保存成功"));
+    }
 }
 
 void CLS_WgtServerManage::on_pushButton_SaveBootStrap_clicked()
@@ -189,6 +225,10 @@ void CLS_WgtServerManage::on_pushButton_SaveBootStrap_clicked()
 
 void CLS_WgtServerManage::on_pushButton_ModifyPwd_clicked()
 {
+    if (!CLS_Settings::HostInfo(ReadConfig()).blSupportModify) {
+        RefusePasswordChange();
+        return;
+    }
     CLS_WgtModifyPassword dlgPassword;
     dlgPassword.setObjectName(QStringLiteral("widget_ModifyPassword"));
     dlgPassword.SetTitle(tr("修改密码"), Qt::AlignLeft | Qt::AlignVCenter);
@@ -202,16 +242,33 @@ void CLS_WgtServerManage::on_pushButton_ModifyPwd_clicked()
         SettingsNotice(tr("密码保存失败"));
         return;
     }
-    QJsonObject qjsonConfig = ReadConfig();
-    QJsonObject qjsonHost = qjsonConfig.value(QStringLiteral("hostInfo")).toObject();
-    qjsonHost.insert(QStringLiteral("password"), qstrBase64);
-    qjsonConfig.insert(QStringLiteral("hostInfo"), qjsonHost);
-    if (!WriteConfig(qjsonConfig)) {
+    bool blPlatformOwns = false;
+    const bool blWritten = ChangeConfig([&](QJsonObject& _qjsonConfig) {
+        // The platform may have handed in its password while the dialog was open.
+        blPlatformOwns = !CLS_Settings::HostInfo(_qjsonConfig).blSupportModify;
+        QJsonObject qjsonHost = _qjsonConfig.value(Key(CLS_Settings::KEY_HOST_INFO)).toObject();
+        qjsonHost.insert(Key(CLS_Settings::KEY_PASSWORD), qstrBase64);
+        _qjsonConfig.insert(Key(CLS_Settings::KEY_HOST_INFO), qjsonHost);
+        return !blPlatformOwns;
+    });
+    if (blPlatformOwns) {
+        RefusePasswordChange();
+        return;
+    }
+    if (!blWritten) {
         LOG_EX(LOG_FILE, "the changed service password was not stored");
         SettingsNotice(tr("密码保存失败"));
         return;
     }
     m_form.lineEdit_ServerPwd->setText(qstrPassword);
+    SettingsNotice(tr("修改成功"));
+}
+
+void CLS_WgtServerManage::RefusePasswordChange()
+{
+    LOG_EX(LOG_TRACE, "local password change refused: the platform owns the service password");
+    ShowPassword(CLS_Settings::HostInfo(ReadConfig()));
+    SettingsNotice(tr("服务密码由平台管理，不能在本地修改"));
 }
 
 void CLS_WgtServerManage::on_pushButton_ShowPwd_clicked()

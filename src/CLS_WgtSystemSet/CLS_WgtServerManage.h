@@ -2,6 +2,8 @@
 // through the password dialog only) and the skin, kept in the settings file.
 #pragma once
 
+#include "settings/CLS_Settings.h"
+
 #include <QWidget>
 
 class QCheckBox;
@@ -43,6 +45,9 @@ private:
 
     void BuildForm();
     void Fill();
+    // Shows the stored password afresh; hides its row once the platform owns it.
+    void ShowPassword(const STRUCT_HostInfo& _structHost);
+    void RefusePasswordChange();
     // Hides every widget of a row and takes the row out of the page.
     void RemoveRow(QHBoxLayout*& _pLayoutRow);
 

@@ -6,9 +6,9 @@ namespace {
 const std::size_t g_uiAreaSize = 64;
 } // namespace
 
-bool ReadServicePassword(const QJsonObject& _qjsonHost, QString& _qstrPassword)
+bool ReadServicePassword(const QString& _qstrBase64, QString& _qstrPassword)
 {
-    const QByteArray qbaBase64 = _qjsonHost.value(QStringLiteral("password")).toString().toLocal8Bit();
+    const QByteArray qbaBase64 = _qstrBase64.toLocal8Bit();
     char acPassword[g_uiAreaSize] = {};
     const bool blFits = Base64Decode(qbaBase64.constData(), acPassword, sizeof(acPassword));
     _qstrPassword = blFits ? QString::fromUtf8(acPassword) : QString();

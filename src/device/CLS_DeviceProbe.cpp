@@ -35,7 +35,7 @@ QList<int> CLS_DeviceProbe::CollectTypesFromPixelFormats(const QList<QVideoFrame
         lstCollectType.append(0);
     }
     if (blYuv) {
-        lstCollectType << 1 << 2;
+        lstCollectType.append(1);
     }
     return lstCollectType;
 }

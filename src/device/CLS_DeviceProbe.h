@@ -26,9 +26,10 @@ public:
     virtual ~CLS_CameraSource() = default;
     // The cameras present, in system order, with description and device identity only.
     virtual QVector<STRUCT_Usb> ListCameras() = 0;
-    // Opens camera _iIndex of the last list and reports its pixel formats and resolutions.
+    // Opens camera _iIndex of the last list and reports its pixel formats, resolutions and the
+    // resolutions it gives as raw video.
     virtual void ProbeCamera(int _iIndex, QList<QVideoFrame::PixelFormat>& _lstFormat,
-                             QList<QSize>& _lstResolution) = 0;
+                             QList<QSize>& _lstResolution, QList<QSize>& _lstRawResolution) = 0;
 };
 
 // Where the channel page finds audio inputs; the system's unless replaced.
@@ -47,7 +48,8 @@ class CLS_DeviceProbe
 public:
     CLS_DeviceProbe() = delete;
 
-    // Collect types (0 MJPEG, 1 YUV, 2 H264) a camera offering these pixel formats can deliver.
+    // Collect types (0 MJPEG, 1 YUV) a camera offering these pixel formats can deliver. H.264 is
+    // never among them: no pixel format says a camera has it.
     static QList<int> CollectTypesFromPixelFormats(const QList<QVideoFrame::PixelFormat>& _lstFormat);
 
     // A camera's lasting identity: the link in _qstrByIdDir that points to its device node, so

@@ -15,6 +15,9 @@ struct STRUCT_Usb
     QString qstrDevID;          // stable device identity; a channel's "devID"
     QList<QSize> lstResolution; // in the order the camera reports them
     QList<int> lstCollectType;  // 0 MJPEG, 1 YUV, 2 H264
+    // The sizes the camera gives as raw video; empty when it did not say. Many webcams give their
+    // larger sizes as MJPEG only.
+    QList<QSize> lstRawResolution{};
 };
 
 // One screen; rect is scaled by the screen's device pixel ratio.

@@ -5,11 +5,14 @@
 #include <QDataStream>
 #include <QDebug>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QThread>
+
+#include <sys/stat.h>
 
 namespace {
 const int g_iConnectWaitMs = 500;
@@ -18,6 +21,12 @@ const int g_iWriteWaitMs = 30000;
 const int g_iStartLockWaitMs = 20000;
 const int g_iGoneTries = 40;
 const int g_iGoneWaitMs = 50;
+
+bool IsSocketFile(const QString& _qstrPath)
+{
+    struct stat stFile;
+    return ::lstat(QFile::encodeName(_qstrPath).constData(), &stFile) == 0 && S_ISSOCK(stFile.st_mode);
+}
 } // namespace
 
 QSingleApplication::QSingleApplication(int& argc, char** argv)
@@ -78,7 +87,15 @@ void QSingleApplication::Listen()
         return;
     }
     if (m_pLocalServer->serverError() == QAbstractSocket::AddressInUseError) {
-        // Left behind by a copy that ended without closing it: nobody answered on it above.
+        // Only a socket is what a copy that ended without closing it left behind (nobody answered
+        // on it above); the name may be any file, the program itself where the temporary folder is
+        // the program's folder.
+        const QString qstrPath = QDir::tempPath() + QLatin1Char('/') + m_qstrServerName;
+        if (!IsSocketFile(qstrPath)) {
+            LOG_EX(LOG_FAIL, "!listen(%s): the name is taken by a file that is not a socket",
+                   qUtf8Printable(qstrPath));
+            return;
+        }
         QLocalServer::removeServer(m_qstrServerName);
         if (m_pLocalServer->listen(m_qstrServerName)) {
             return;

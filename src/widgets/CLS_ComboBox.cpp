@@ -3,6 +3,9 @@
 #include <QCompleter>
 #include <QLineEdit>
 #include <QListView>
+#include <QMouseEvent>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 
 CLS_ComboBox::CLS_ComboBox(QWidget* parent)
     : QComboBox(parent), m_pLineEdit(new QLineEdit(this)), m_pListView(new QListView(this))
@@ -10,6 +13,7 @@ CLS_ComboBox::CLS_ComboBox(QWidget* parent)
     setLineEdit(m_pLineEdit);
     setView(m_pListView);
     m_pListView->setMouseTracking(true);
+    m_pLineEdit->installEventFilter(this);
     connect(m_pLineEdit, &QLineEdit::textEdited, this, &CLS_ComboBox::SlotCurrentTextEdited);
     connect(this, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &CLS_ComboBox::SlotCurrentIndexChanged);
@@ -51,6 +55,26 @@ void CLS_ComboBox::SetEditEnabled(bool _blEnabled)
 {
     m_pLineEdit->setEnabled(_blEnabled);
     m_pLineEdit->setFocusPolicy(Qt::NoFocus);
+}
+
+bool CLS_ComboBox::eventFilter(QObject* _pWatched, QEvent* _pEvent)
+{
+    // The text covers most of the box; a box that takes no typing would only open from its arrow.
+    // The press is handed on as one on the arrow: opened that way, the list stays open when this
+    // very click's release reaches it.
+    if (_pWatched == m_pLineEdit && !m_pLineEdit->isEnabled() &&
+        _pEvent->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(_pEvent)->button() == Qt::LeftButton && isEnabled()) {
+        QStyleOptionComboBox qoption;
+        initStyleOption(&qoption);
+        const QPoint qptArrow =
+            style()->subControlRect(QStyle::CC_ComboBox, &qoption, QStyle::SC_ComboBoxArrow, this).center();
+        QMouseEvent qeventArrow(QEvent::MouseButtonPress, qptArrow, mapToGlobal(qptArrow), Qt::LeftButton,
+                                Qt::LeftButton, static_cast<QMouseEvent*>(_pEvent)->modifiers());
+        mousePressEvent(&qeventArrow);
+        return true;
+    }
+    return QComboBox::eventFilter(_pWatched, _pEvent);
 }
 
 void CLS_ComboBox::SlotCurrentIndexChanged(int)

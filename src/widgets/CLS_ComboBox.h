@@ -29,8 +29,12 @@ public:
     QVariant GetCurrentData() const;
     // Shows a long text from position _iPos and takes the focus off the edit field.
     void SetCursorPosition(int _iPos);
-    // False makes the box a pure pick list: nothing can be typed.
+    // False makes the box a pure pick list: nothing can be typed, and a click anywhere on it
+    // opens the list.
     void SetEditEnabled(bool _blEnabled);
+
+protected:
+    bool eventFilter(QObject* _pWatched, QEvent* _pEvent) override;
 
 signals:
     void SigCurrentIndexChanged(const STRUCT_ComboBoxItem& _Item);

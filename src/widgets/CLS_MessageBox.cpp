@@ -1,5 +1,6 @@
 #include "CLS_MessageBox.h"
 
+#include "WindowShape.h"
 #include "common/PublicCommonFun.h"
 
 #include <QApplication>
@@ -15,6 +16,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -440,4 +442,11 @@ void CLS_MessageBox::timerEvent(QTimerEvent* event)
         m_iTimerId = 0;
         close();
     }
+}
+
+void CLS_MessageBox::showEvent(QShowEvent* event)
+{
+    // Laid out and sized by now, and not yet on the screen.
+    ShapeWhereNotComposited(this);
+    QDialog::showEvent(event);
 }

@@ -92,6 +92,8 @@ void CLS_WgtBase::SetTitle(const QString& _qstrTitle, Qt::Alignment _alignment)
     m_pLabelTitle->setAlignment(_alignment);
     m_pLabelTitle->SetFullText(_qstrTitle);
     m_pLabelTitle->repaint();
+    // The task bar and the window switcher show the system's title, not the drawn one.
+    setWindowTitle(_qstrTitle);
 }
 
 void CLS_WgtBase::SetTitleButtonsVisible(bool _blMinimize, bool _blMaximize, bool _blClose)

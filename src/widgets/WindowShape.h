@@ -1,0 +1,12 @@
+// Translucent windows with rounded corners need a compositing manager to show their transparent
+// pixels; without one the X server fills them black.
+#pragma once
+
+class QWidget;
+
+// Whether transparent pixels of a window show what lies beneath; true off X11.
+bool IsCompositing();
+
+// Where nothing composites, cuts the window to its painted (not transparent) pixels, so no black
+// corners show; elsewhere leaves it whole. Call once the window has its size.
+void ShapeWhereNotComposited(QWidget* _pWindow);

@@ -1,0 +1,51 @@
+// The streaming library on its own, for the hostile-client script: serves a camera channel (4,
+// a test picture) and, with an X display, a desktop channel (0) to user "admin", password
+// "secret", on a free port; prints "port N" and serves until its standard input closes.
+#include "CameraBusinessView.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+STRUCT_ChanInfo Channel(int _iChNo, int _iDevType)
+{
+    STRUCT_ChanInfo stBlock;
+    std::memset(&stBlock, 0, sizeof(stBlock));
+    stBlock.iChNo = _iChNo;
+    stBlock.iCollectDevType = _iDevType;
+    stBlock.iCameraWidth = 640;
+    stBlock.iCameraHeight = 480;
+    stBlock.iVideoWidth = 320;
+    stBlock.iVideoHeight = 240;
+    stBlock.iVideoFrameRate = 15;
+    stBlock.iVideoBitRate = 300;
+    stBlock.iVideoIFrameInterval = stBlock.iCollectType = stBlock.ucEnable = 1;
+    std::strcpy(stBlock.szChName, "channel");
+    return stBlock;
+}
+
+} // namespace
+
+int main()
+{
+    setenv("CAMERA_BUSINESS_DEFAULT_PORT", "0", 1);
+    setenv("CAMERA_BUSINESS_CAMERA_SOURCE", "videotestsrc pattern=ball", 1);
+    if (camera_business_register_user("admin", "secret") != 1 || camera_business_enable_send_stream(1) != 1 ||
+        camera_business_startup(0, 16) != 1) {
+        std::fprintf(stderr, "rtsp_serve: the library did not start\n");
+        return 1;
+    }
+    const bool blDesktop = std::getenv("DISPLAY") != nullptr && std::getenv("DISPLAY")[0] != '\0';
+    const STRUCT_ChanInfo astBlock[2] = {Channel(4, 1), Channel(0, 0)};
+    camera_business_set_chan_info(astBlock, blDesktop ? 2 : 1);
+    CB_State stState;
+    camera_business_inspect_state(&stState);
+    std::printf("port %d desktop %d\n", stState.iServedPort, blDesktop ? 1 : 0);
+    std::fflush(stdout);
+    while (std::getchar() != EOF) {
+    }
+    camera_business_cleanup();
+    return 0;
+}
