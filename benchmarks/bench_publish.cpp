@@ -3,6 +3,9 @@
 //                                   4 Mbit/s) and prints "port N"; CPU is read from outside
 //   bench_publish latency <count>   draws a square on the screen and times its arrival in the
 //                                   decoded frames of a local client; prints the median in ms
+//   bench_publish firstframe <count>  starts the library <count> times and times each start to the
+//                                   first frame at a local client (in a Wayland session: the
+//                                   portal's handshake included); prints the median in ms
 #include "CameraBusiness.h"
 #include "CameraBusinessView.h"
 
@@ -117,6 +120,61 @@ int Latency(int _iPort, int _iCount)
     return 0;
 }
 
+// One client that asks until the channel is served: true when a frame came.
+bool FirstFrameArrived(int _iPort, Clock::time_point _deadline)
+{
+    const std::string strLine =
+        "rtspsrc protocols=tcp latency=0 location=rtsp://127.0.0.1:" + std::to_string(_iPort) +
+        "/ch0 ! rtph264depay ! appsink name=v sync=false";
+    GstElement* pPipeline = gst_parse_launch(strLine.c_str(), nullptr);
+    GstElement* pSink = gst_bin_get_by_name(GST_BIN(pPipeline), "v");
+    GstBus* pBus = gst_element_get_bus(pPipeline);
+    gst_element_set_state(pPipeline, GST_STATE_PLAYING);
+    bool blArrived = false;
+    GstMessage* pError = nullptr;
+    while (!blArrived && pError == nullptr && Clock::now() < _deadline) {
+        GstSample* pSample = gst_app_sink_try_pull_sample(GST_APP_SINK(pSink), 5 * GST_MSECOND);
+        blArrived = pSample != nullptr;
+        if (pSample != nullptr) {
+            gst_sample_unref(pSample);
+        }
+        pError = gst_bus_pop_filtered(pBus, GST_MESSAGE_ERROR);
+    }
+    if (pError != nullptr) {
+        gst_message_unref(pError);
+    }
+    gst_element_set_state(pPipeline, GST_STATE_NULL);
+    gst_object_unref(pBus);
+    gst_object_unref(pSink);
+    gst_object_unref(pPipeline);
+    return blArrived;
+}
+
+int FirstFrame(int _iCount)
+{
+    std::vector<double> vecMs;
+    for (int i = 0; i < _iCount; ++i) {
+        const Clock::time_point start = Clock::now();
+        const int iPort = Serve();
+        bool blArrived = false;
+        while (iPort != 0 && !blArrived && Clock::now() < start + std::chrono::seconds(20)) {
+            blArrived = FirstFrameArrived(iPort, start + std::chrono::seconds(20));
+        }
+        if (blArrived) {
+            vecMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        }
+        camera_business_cleanup();
+    }
+    if (vecMs.empty()) {
+        std::printf("no frame\n");
+        return 1;
+    }
+    std::sort(vecMs.begin(), vecMs.end());
+    std::printf("start to first frame over %zu starts: median %.1f ms, min %.1f ms, max %.1f ms\n",
+                vecMs.size(), vecMs[vecMs.size() / 2], vecMs.front(), vecMs.back());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -124,6 +182,9 @@ int main(int argc, char* argv[])
     gst_init(&argc, &argv);
     const std::string strMode = argc > 1 ? argv[1] : "";
     const int iAmount = argc > 2 ? std::atoi(argv[2]) : 20;
+    if (strMode == "firstframe") {
+        return FirstFrame(iAmount);
+    }
     const int iPort = Serve();
     if (iPort == 0) {
         return 1;

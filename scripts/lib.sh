@@ -10,6 +10,12 @@ LUMACAST_PACKAGES=(
     gstreamer1.0-libav gstreamer1.0-alsa gstreamer1.0-pulseaudio trayer openbox
     xvfb xauth fonts-wqy-microhei python3
     pulseaudio pulseaudio-utils
+    gstreamer1.0-pipewire qtwayland5 gstreamer1.0-tools gstreamer1.0-x
+    # the headless Wayland session of the tests (scripts/wayland-session.sh) and the screen-cast
+    # back end it builds from Debian's source
+    sway pipewire pipewire-bin wireplumber xdg-desktop-portal dbus dbus-bin iproute2 util-linux
+    dpkg-dev meson patch libpipewire-0.3-dev libinih-dev libsystemd-dev libgbm-dev libdrm-dev
+    wayland-protocols libwayland-dev
 )
 
 # Installs the Debian packages of LUMACAST_PACKAGES (and any given) that are not installed yet.

@@ -17,6 +17,10 @@ fi
 
 install_deps
 build "$folder" "${options[@]}"
+# The Wayland session's screen-cast back end, built once and kept in build/.
+if [ "$(id -u)" -eq 0 ]; then
+    scripts/wayland-session.sh prepare build
+fi
 
 # Tests that need a real X server (display size) find one here; widget tests use offscreen.
 export LUMACAST_XVFB_SIZE=2560x1440

@@ -13,8 +13,10 @@ int main(int argc, char* argv[])
     const QSize qsizeDisplay = PrimaryDisplaySize();
     qDebug() << "LLLLLLLLLLLLL gaofenbianlv   qx=" << qsizeDisplay.width()
              << "    qy=" << qsizeDisplay.height();
-    // Qt would abort with a crash report: say what is wrong instead.
-    if (qsizeDisplay.isEmpty() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    // Qt would abort with a crash report: say what is wrong instead. A Wayland session without
+    // XWayland has no X display, and Qt's Wayland platform serves it.
+    if (qsizeDisplay.isEmpty() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         std::fprintf(stderr,
                      "Lumacast: cannot open the X display \"%s\". Start it in a desktop session, or "
                      "set QT_QPA_PLATFORM=offscreen to run without windows.\n",

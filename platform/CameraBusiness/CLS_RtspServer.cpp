@@ -1,6 +1,7 @@
 #include "CLS_RtspServer.h"
 
 #include "CLS_AudioCapture.h"
+#include "CLS_DesktopCast.h"
 #include "DesktopSource.h"
 #include "Log.h"
 #include "RtspGuard.h"
@@ -212,6 +213,8 @@ struct STRUCT_ServerShared : std::enable_shared_from_this<STRUCT_ServerShared>
     };
     std::map<int, STRUCT_AudioUse> mapAudio;
     bool blStopping = false;
+    CLS_DesktopCast desktopCast{
+        [this](int _iChNo) { Apply(_iChNo, desktopCast.Resolve(_iChNo, desktopCast.Wanted(_iChNo))); }};
 
     std::mutex mutex; // guards what follows: media threads and the host reach it
     std::map<GstRTSPMedia*, STRUCT_Track> mapTrack;
@@ -570,6 +573,7 @@ void STRUCT_ServerShared::Configure(int _iChNo, GstRTSPMedia* _pMedia)
             pShared->UseAudio(_iChNo, strInput);
         });
     }
+    CLS_DesktopCast::KeepCastSteady(gst_rtsp_media_get_element(_pMedia));
     STRUCT_Track stTrack;
     stTrack.iChNo = _iChNo;
     stTrack.blAudio = blAudio;
@@ -699,6 +703,7 @@ void STRUCT_ServerShared::SetAuth(const std::string& _strUser, const std::string
 
 void STRUCT_ServerShared::Shutdown()
 {
+    desktopCast.Close();
     for (int iChNo = 0; iChNo < CAMERA_BUSINESS_MAX_CHANNELS; ++iChNo) {
         gst_rtsp_mount_points_remove_factory(pMounts, MountPath(iChNo).c_str());
     }
@@ -814,6 +819,8 @@ void CLS_RtspServer::SetCallback(CameraMessCallback _pCallback, intptr_t _iUser)
 void CLS_RtspServer::Publish(int _iChNo, const STRUCT_ChannelPlan& _stPlan)
 {
     if (Running() && _iChNo >= 0 && _iChNo < CAMERA_BUSINESS_MAX_CHANNELS) {
-        m_pShared->Post([pShared = m_pShared, _iChNo, _stPlan] { pShared->Apply(_iChNo, _stPlan); });
+        m_pShared->Post([pShared = m_pShared, _iChNo, _stPlan] {
+            pShared->Apply(_iChNo, pShared->desktopCast.Resolve(_iChNo, _stPlan));
+        });
     }
 }

@@ -52,7 +52,18 @@ auto PipelineKey(const STRUCT_ChannelPlan& _st)
     return std::tie(_st.blServed, _st.iDevType, _st.strDevice, _st.iDeskX, _st.iDeskY, _st.strDisplay,
                     _st.iScreenWidth, _st.iScreenHeight, _st.iCaptureWidth, _st.iCaptureHeight, _st.iWidth,
                     _st.iHeight, _st.iFrameRate, _st.iKeyInterval, _st.iCollectType, _st.blAudio,
-                    _st.strAudioName, _st.iGeneration);
+                    _st.strAudioName, _st.iGeneration, _st.iCastFd, _st.uiCastNode);
+}
+
+// A screen cast delivers frames only when the screen changes, at a rate of its own, and sends the
+// last one again after a while: brought to the channel's rate before "src", where the still frames
+// are dropped as those of any desktop.
+std::string WaylandDesktopSource(const STRUCT_ChannelPlan& _stPlan, const std::string& _strRate)
+{
+    return "pipewiresrc name=cast fd=" + std::to_string(_stPlan.iCastFd) +
+           " path=" + std::to_string(_stPlan.uiCastNode) +
+           " do-timestamp=true keepalive-time=500 ! videorate ! video/x-raw,framerate=" + _strRate +
+           " ! identity name=src";
 }
 
 } // namespace
@@ -149,7 +160,9 @@ std::string LaunchLine(const STRUCT_ChannelPlan& _stPlan, const std::string& _st
     const std::string strRate = std::to_string(iFrameRate) + "/1";
 
     std::string strLine;
-    if (_stPlan.iDevType == 0) {
+    if (_stPlan.iDevType == 0 && _stPlan.iCastFd >= 0) {
+        strLine = WaylandDesktopSource(_stPlan, strRate);
+    } else if (_stPlan.iDevType == 0) {
         const STRUCT_Area stArea = DesktopArea(_stPlan);
         // Our own capture, not ximagesrc, which grabs the X server for every frame (DesktopSource.h).
         // The display goes into the line, not in as a property later: linking the line asks the

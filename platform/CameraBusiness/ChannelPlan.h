@@ -29,6 +29,10 @@ struct STRUCT_ChannelPlan
     std::string strAudioName;
     // Raised when the channel's collector is deleted, so that the next client gets a new pipeline.
     int iGeneration = 0;
+    // A desktop of a Wayland session: the PipeWire remote and node the ScreenCast portal gave for
+    // its screen (no fd: captured from X11).
+    int iCastFd = -1;
+    unsigned uiCastNode = 0;
 };
 
 STRUCT_ChannelPlan PlanFromBlock(const STRUCT_ChanInfo& _stBlock);
