@@ -67,6 +67,24 @@ inline STRUCT_ChanInfo MakeBlock(int _iChNo, const char* _pcName)
     return stBlock;
 }
 
+// A channel block of 320 x 240 from _iWidth x _iHeight at _iLeft, 0: desktop (type 0) or camera
+// (type 1, a device that is not there unless a test source stands in).
+inline STRUCT_ChanInfo SmallChannel(int _iChNo, int _iDevType, int _iLeft = 0, int _iWidth = 640,
+                                    int _iHeight = 480)
+{
+    STRUCT_ChanInfo stBlock = MakeBlock(_iChNo, "channel");
+    stBlock.iCollectDevType = _iDevType;
+    stBlock.iDeskPosX = _iLeft;
+    stBlock.iCameraWidth = _iWidth;
+    stBlock.iCameraHeight = _iHeight;
+    stBlock.iVideoWidth = 320;
+    stBlock.iVideoHeight = 240;
+    stBlock.iVideoBitRate = 500;
+    stBlock.iVideoIFrameInterval = stBlock.iCollectType = stBlock.ucEnable = 1;
+    std::strcpy(stBlock.szDevID, "/dev/v4l/by-id/no-such-camera");
+    return stBlock;
+}
+
 // Registers, sets the callback with user value 77, enables sending and starts on port 0, which
 // serves on a free port in tests.
 inline void StartLibrary(int _iCapacity = 16)

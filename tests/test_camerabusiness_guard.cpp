@@ -21,22 +21,6 @@ namespace {
 
 const int g_iAnswerMs = 5000;
 
-// A desktop (type 0) or camera (type 1) channel of 320 x 240 from _iWidth x _iHeight at _iLeft, 0.
-STRUCT_ChanInfo Channel(int _iChNo, int _iDevType, int _iLeft = 0, int _iWidth = 640, int _iHeight = 480)
-{
-    STRUCT_ChanInfo stBlock = MakeBlock(_iChNo, "channel");
-    stBlock.iCollectDevType = _iDevType;
-    stBlock.iDeskPosX = _iLeft;
-    stBlock.iCameraWidth = _iWidth;
-    stBlock.iCameraHeight = _iHeight;
-    stBlock.iVideoWidth = 320;
-    stBlock.iVideoHeight = 240;
-    stBlock.iVideoBitRate = 300;
-    stBlock.iVideoFrameRate = 10;
-    stBlock.iVideoIFrameInterval = stBlock.iCollectType = stBlock.ucEnable = 1;
-    return stBlock;
-}
-
 // A viewer over TCP that counts the H.264 buffers it receives.
 class CLS_Viewer
 {
@@ -191,7 +175,8 @@ void TestCameraBusinessGuard::testTwoDesktops_describeChurnAndFastChanges_displa
     QCOMPARE(camera_business_register_user("", ""), 1);
     QCOMPARE(camera_business_enable_send_stream(1), 1);
     QCOMPARE(camera_business_startup(0, 16), 1);
-    const STRUCT_ChanInfo astBlock[3] = {Channel(0, 0), Channel(1, 0, 320), Channel(2, 0, 100, 400, 300)};
+    const STRUCT_ChanInfo astBlock[3] = {SmallChannel(0, 0), SmallChannel(1, 0, 320),
+                                         SmallChannel(2, 0, 100, 400, 300)};
     QCOMPARE(camera_business_set_chan_info(astBlock, 3), 1);
     CLS_Viewer viewerA(0);
     CLS_Viewer viewerB(0);
@@ -257,7 +242,7 @@ void TestCameraBusinessGuard::testDesktopSessions_leaveNoSegmentNorMemory()
         QSKIP("needs an X server (DISPLAY)");
     }
     StartLibrary();
-    STRUCT_ChanInfo stDesk = Channel(0, 0, 0, 1280, 720);
+    STRUCT_ChanInfo stDesk = SmallChannel(0, 0, 0, 1280, 720);
     QCOMPARE(camera_business_add_chan_info(&stDesk), 1);
     const qint64 iFrameKiB = 1280 * 720 * 4 / 1024;
     qint64 iSettledKiB = 0;
@@ -289,7 +274,7 @@ void TestCameraBusinessGuard::testDesktopSessions_leaveNoSegmentNorMemory()
 void TestCameraBusinessGuard::testIdleConnections_boundedClosedAndNoSpin()
 {
     StartLibrary();
-    const STRUCT_ChanInfo stCamera = Channel(4, 1);
+    const STRUCT_ChanInfo stCamera = SmallChannel(4, 1);
     QCOMPARE(camera_business_add_chan_info(&stCamera), 1);
     std::vector<std::unique_ptr<QTcpSocket>> vecIdle;
     for (int i = 0; i < 300; ++i) {
@@ -317,7 +302,7 @@ void TestCameraBusinessGuard::testIdleConnections_boundedClosedAndNoSpin()
 void TestCameraBusinessGuard::testOutOfDescriptors_noSpin()
 {
     StartLibrary();
-    const STRUCT_ChanInfo stCamera = Channel(4, 1);
+    const STRUCT_ChanInfo stCamera = SmallChannel(4, 1);
     QCOMPARE(camera_business_add_chan_info(&stCamera), 1);
     rlimit stOld{};
     getrlimit(RLIMIT_NOFILE, &stOld);
@@ -388,7 +373,7 @@ void TestCameraBusinessGuard::testEmptyPassword_loopbackOnly()
     QTRY_COMPARE(ListeningAddress(State().iServedPort), QByteArray("00000000"));
     QCOMPARE(camera_business_register_user("admin", ""), 1);
     QTRY_COMPARE(ListeningAddress(State().iServedPort), QByteArray("0100007F"));
-    const STRUCT_ChanInfo stCamera = Channel(4, 1);
+    const STRUCT_ChanInfo stCamera = SmallChannel(4, 1);
     QCOMPARE(camera_business_add_chan_info(&stCamera), 1);
     QVERIFY(CLS_Viewer(4).Plays());
 }
@@ -398,7 +383,7 @@ void TestCameraBusinessGuard::testEmptyPassword_loopbackOnly()
 void TestCameraBusinessGuard::testAuthentication_beforeLookup_uriChecked_failuresBarred()
 {
     StartLibrary();
-    const STRUCT_ChanInfo stCamera = Channel(4, 1);
+    const STRUCT_ChanInfo stCamera = SmallChannel(4, 1);
     QCOMPARE(camera_business_add_chan_info(&stCamera), 1);
     CLS_RtspProbe probe(State().iServedPort);
     const QByteArray qbaAbsent = probe.Ask("DESCRIBE", "/ch9");

@@ -109,21 +109,6 @@ private:
     Display* m_pDisplay = nullptr;
 };
 
-// A channel block of 320 x 240 from the top left 640 x 480: desktop (type 0) or camera (type 1).
-STRUCT_ChanInfo Channel(int _iChNo, int _iDevType)
-{
-    STRUCT_ChanInfo stBlock = MakeBlock(_iChNo, "channel");
-    stBlock.iCollectDevType = _iDevType;
-    stBlock.iVideoWidth = 320;
-    stBlock.iVideoHeight = 240;
-    stBlock.iCameraWidth = 640;
-    stBlock.iCameraHeight = 480;
-    stBlock.iVideoBitRate = 500;
-    stBlock.iVideoIFrameInterval = stBlock.iCollectType = stBlock.ucEnable = 1;
-    std::strcpy(stBlock.szDevID, "/dev/v4l/by-id/no-such-camera");
-    return stBlock;
-}
-
 // One client: rtspsrc over TCP, the video decoded into appsink "v", the audio depayloaded into
 // appsink "a"; counts the H.264 bytes it receives.
 class CLS_Client
@@ -302,7 +287,7 @@ void TestCameraBusinessPublish::init()
     QCOMPARE(camera_business_set_mess_callback(MessageCallback, 1), 0);
     QCOMPARE(camera_business_enable_send_stream(1), 1);
     QCOMPARE(camera_business_startup(0, 16), 1);
-    const STRUCT_ChanInfo astBlock[2] = {Channel(4, 1), Channel(5, 1)};
+    const STRUCT_ChanInfo astBlock[2] = {SmallChannel(4, 1), SmallChannel(5, 1)};
     QCOMPARE(camera_business_set_chan_info(astBlock, 2), 1);
 }
 
@@ -316,7 +301,7 @@ void TestCameraBusinessPublish::testDesktop_playsAsConfigured()
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {
         QSKIP("needs an X server");
     }
-    STRUCT_ChanInfo stDesk = Channel(0, 0);
+    STRUCT_ChanInfo stDesk = SmallChannel(0, 0);
     stDesk.iVideoFrameRate = 5;
     QCOMPARE(camera_business_add_chan_info(&stDesk), 1);
     // The decoder takes size and rate from the stream's parameter sets.
@@ -360,7 +345,7 @@ void TestCameraBusinessPublish::testDisableAndEnable_otherChannelKeepsPlaying()
     QCOMPARE(camera_business_set_disable(5), 1);
     QVERIFY(clientEnded.Error() != 0);
     QVERIFY(clientKept.BytesPerFrame(10) > 0);
-    const STRUCT_ChanInfo stBack = Channel(5, 1);
+    const STRUCT_ChanInfo stBack = SmallChannel(5, 1);
     QCOMPARE(camera_business_add_chan_info(&stBack), 1);
     CLS_Client clientBack(5);
     QVERIFY(!clientBack.Next().isEmpty());
@@ -379,7 +364,7 @@ static void RestartWithAudio(const char* _pcSource, const char* _pcInput)
     }
     QCOMPARE(camera_business_startup(0, 16), 1);
     qputenv("CAMERA_BUSINESS_AUDIO_SOURCE", "audiotestsrc");
-    const STRUCT_ChanInfo stCamera = Channel(4, 1);
+    const STRUCT_ChanInfo stCamera = SmallChannel(4, 1);
     QCOMPARE(camera_business_add_chan_info(&stCamera), 1);
     QCOMPARE(camera_business_set_audio_collect_info(4, _pcInput, 1, 2, 16, 44100, true), 1);
 }
@@ -465,7 +450,7 @@ void TestCameraBusinessPublish::testDesktop_staysOnItsScreen()
     }
     const QByteArray baDisplay = qgetenv("DISPLAY");
     qputenv("DISPLAY", screens.Name().toLatin1());
-    STRUCT_ChanInfo stDesk = Channel(0, 0);
+    STRUCT_ChanInfo stDesk = SmallChannel(0, 0);
     std::strcpy(stDesk.szDevID, devID.constData());
     stDesk.iDeskPosX = rect.x();
     stDesk.iDeskPosY = rect.y();
@@ -495,7 +480,7 @@ void TestCameraBusinessPublish::testMissingCamera_reportedNotFatal()
     qunsetenv("CAMERA_BUSINESS_CAMERA_SOURCE");
     QCOMPARE(camera_business_startup(0, 16), 1);
     qputenv("CAMERA_BUSINESS_CAMERA_SOURCE", "videotestsrc pattern=snow");
-    const STRUCT_ChanInfo stCamera = Channel(7, 1);
+    const STRUCT_ChanInfo stCamera = SmallChannel(7, 1);
     QCOMPARE(camera_business_add_chan_info(&stCamera), 1);
     CLS_Client client(7);
     QVERIFY(client.Next().isEmpty());
@@ -516,7 +501,7 @@ void TestCameraBusinessPublish::testListen_portInUseFreedAndNoUser()
     QCOMPARE(camera_business_register_user("", ""), 1);
     QCOMPARE(camera_business_startup(iPort, 16), 1);
     QCOMPARE(State().iServedPort, iPort);
-    const STRUCT_ChanInfo stCamera = Channel(4, 1);
+    const STRUCT_ChanInfo stCamera = SmallChannel(4, 1);
     QCOMPARE(camera_business_add_chan_info(&stCamera), 1);
     QVERIFY(!CLS_Client(4, nullptr).Next().isEmpty());
 }
@@ -527,7 +512,7 @@ void TestCameraBusinessPublish::testStartChangeStop_cycles()
     for (int i = 0; i < 100; ++i) {
         QCOMPARE(camera_business_cleanup(), 1);
         QCOMPARE(camera_business_startup(0, 16), 1);
-        const STRUCT_ChanInfo astBlock[2] = {Channel(0, 0), Channel(4, 1)};
+        const STRUCT_ChanInfo astBlock[2] = {SmallChannel(0, 0), SmallChannel(4, 1)};
         QCOMPARE(camera_business_set_chan_info(astBlock, 2), 1);
         QCOMPARE(camera_business_set_bit_rate(4, 100 + i), 1);
         QCOMPARE(camera_business_set_video_size(4, 160, 120), 1);
