@@ -6,6 +6,8 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -18,6 +20,10 @@ const int g_iReceiveBuffer = 64 * 1024;
 const int g_iWatchMs = 500;
 // The tick comes every second: this long without one, the server thread is held.
 const int g_iStalledMs = 2500;
+// gst-rtsp-server's streaming threads hold a bare pointer to a client: a send in flight holds the
+// client's lock, and a failed send (the viewer has gone) schedules the client's close on the server
+// context. A closed client is kept this long before its last reference may go.
+const int64_t g_iKeepClosedUs = 2 * G_USEC_PER_SEC;
 
 GSource* Attach(GSource* _pSource, GSourceFunc _pFunc, gpointer _pData, GMainContext* _pContext)
 {
@@ -86,6 +92,9 @@ CLS_RtspGuard::~CLS_RtspGuard()
     g_signal_handler_disconnect(m_pServer, m_ulConnected);
     for (const auto& pair : m_mapClient) {
         g_signal_handlers_disconnect_by_data(pair.first, this);
+        g_object_unref(pair.first);
+    }
+    for (const auto& pair : m_vecClosed) {
         g_object_unref(pair.first);
     }
     g_object_unref(m_pServer);
@@ -268,7 +277,7 @@ void CLS_RtspGuard::Forget(GstRTSPClient* _pClient)
     if (it != m_mapClient.end()) {
         g_signal_handlers_disconnect_by_data(_pClient, this);
         m_mapClient.erase(it);
-        g_object_unref(_pClient);
+        m_vecClosed.emplace_back(_pClient, g_get_monotonic_time());
         m_blTrimDue = true;
     }
 }
@@ -301,8 +310,15 @@ void CLS_RtspGuard::Tick()
     const int64_t iNow = g_get_monotonic_time();
     m_iTickUs = iNow;
     std::vector<GstRTSPClient*> vecIdle;
+    std::vector<GstRTSPClient*> vecRelease;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        const auto itKept = std::partition(m_vecClosed.begin(), m_vecClosed.end(), [iNow](const auto& pair) {
+            return iNow - pair.second < g_iKeepClosedUs;
+        });
+        std::transform(itKept, m_vecClosed.end(), std::back_inserter(vecRelease),
+                       [](const auto& pair) { return pair.first; });
+        m_vecClosed.erase(itKept, m_vecClosed.end());
         for (auto& pair : m_mapClient) {
             const int64_t iAllowedUs =
                 int64_t(pair.second.blRequested ? g_iIdleMs : g_iFirstRequestMs) * 1000;
@@ -317,6 +333,10 @@ void CLS_RtspGuard::Tick()
         // Closed or not, it no longer counts against the limits.
         Forget(pClient);
         g_object_unref(pClient);
+    }
+    for (GstRTSPClient* pClient : vecRelease) {
+        g_object_unref(pClient);
+        m_blTrimDue = true;
     }
 }
 

@@ -29,6 +29,8 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 class CLS_RtspGuard
 {
@@ -86,8 +88,10 @@ private:
     std::atomic<int64_t> m_iLastLogUs{INT64_MIN / 2};
     bool m_blTrimDue = false;
     int m_iTicks = 0;
-    std::mutex m_mutex; // guards m_mapClient, which the watchdog reads
+    std::mutex m_mutex; // guards m_mapClient (the watchdog reads it) and m_vecClosed
     std::map<GstRTSPClient*, STRUCT_Client> m_mapClient;
+    // Clients closed and forgotten, with the time: their last reference goes a while later.
+    std::vector<std::pair<GstRTSPClient*, int64_t>> m_vecClosed;
     std::atomic<int64_t> m_iTickUs{g_get_monotonic_time()};
     std::condition_variable m_condStop;
     bool m_blStop = false; // under m_mutex
