@@ -181,8 +181,12 @@ void CLS_DesktopCast::KeepCastSteady(GstElement* _pPipeline)
     if (pCast == nullptr) {
         return;
     }
+    // On the peer: a RECONFIGURE that reaches pipewiresrc's pad has marked it before any probe there.
     GstPad* pPad = gst_element_get_static_pad(pCast, "src");
-    gst_pad_add_probe(pPad, GST_PAD_PROBE_TYPE_EVENT_UPSTREAM, DropReconfigure, nullptr, nullptr);
+    if (GstPad* pPeer = gst_pad_get_peer(pPad)) {
+        gst_pad_add_probe(pPeer, GST_PAD_PROBE_TYPE_EVENT_UPSTREAM, DropReconfigure, nullptr, nullptr);
+        gst_object_unref(pPeer);
+    }
     gst_object_unref(pPad);
     gst_object_unref(pCast);
 }

@@ -527,6 +527,11 @@ GstRTSPMediaFactory* STRUCT_ServerShared::MakeFactory(int _iChNo, const STRUCT_C
     GstRTSPMediaFactory* pFactory = gst_rtsp_media_factory_new();
     gst_rtsp_media_factory_set_launch(pFactory, LaunchLine(_stPlan, strCameraSource).c_str());
     gst_rtsp_media_factory_set_shared(pFactory, TRUE);
+    // pipewiresrc offers a clock that leaps (to twice its time, seen within two seconds of a cast's
+    // start): the rate adapter would then fill hours with copies at full speed.
+    GstClock* pClock = gst_system_clock_obtain();
+    gst_rtsp_media_factory_set_clock(pFactory, pClock);
+    gst_object_unref(pClock);
     // Without a role the mount answers 401 even to the right password.
     gst_rtsp_media_factory_add_role(pFactory, g_acRole, GST_RTSP_PERM_MEDIA_FACTORY_ACCESS, G_TYPE_BOOLEAN,
                                     TRUE, GST_RTSP_PERM_MEDIA_FACTORY_CONSTRUCT, G_TYPE_BOOLEAN, TRUE,
