@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <memory>
 #include <vector>
@@ -111,4 +112,32 @@ inline bool CopyInstalledData(const QString& _qstrBuiltDir, const QString& _qstr
         }
     }
     return true;
+}
+
+// Starts _qprocess as a copy of the built program in _qtempApp, under a name of this run's own (so
+// that no other copy's single-instance guard answers), its settings a user "admin" with password
+// "secret" and no channels yet; the port its log names for channel 0, 0 when none within 30 s.
+inline int StartServingCopy(const QTemporaryDir& _qtempApp, QProcess& _qprocess)
+{
+    const QString qstrName = QStringLiteral("Lc%1").arg(QCoreApplication::applicationPid());
+    QFile qfile(_qtempApp.filePath(QStringLiteral("LumacastFile/Resource/config/lumacast.json")));
+    if (!CopyBuiltProgram(qEnvironmentVariable("LUMACAST_APP_DIR"), _qtempApp.path(), qstrName) ||
+        !qfile.open(QIODevice::WriteOnly) ||
+        qfile.write(R"({"hostInfo":{"port":0,"user":"YWRtaW4=","password":"c2VjcmV0"},"chInfo":[]})") <= 0) {
+        return 0;
+    }
+    qfile.close();
+    _qprocess.start(_qtempApp.filePath(qstrName), QStringList());
+    QFile qfileLog(_qtempApp.filePath(QStringLiteral("Log/%1/%1.log").arg(qstrName)));
+    const QRegularExpression qregServed(QStringLiteral("channel 0 served at rtsp://127.0.0.1:(\\d+)/ch0"));
+    QRegularExpressionMatch qmatch;
+    const bool blServed = QTest::qWaitFor(
+        [&] {
+            qfileLog.open(QIODevice::ReadOnly);
+            qmatch = qregServed.match(QString::fromUtf8(qfileLog.readAll()));
+            qfileLog.close();
+            return qmatch.hasMatch();
+        },
+        30000);
+    return blServed ? qmatch.captured(1).toInt() : 0;
 }

@@ -17,35 +17,25 @@
 class CLS_XView
 {
 public:
-    // The first mapped top-level window titled _qstrTitle, or 0.
+    // The first mapped window titled _qstrTitle, or 0.
     Window ViewableWindow(const QString& _qstrTitle) const
     {
-        Window root = 0, parent = 0, found = 0;
-        Window* pChildren = nullptr;
-        unsigned int uiCount = 0;
-        if (!m_pDisplay || !XQueryTree(m_pDisplay.get(), DefaultRootWindow(m_pDisplay.get()), &root, &parent,
-                                       &pChildren, &uiCount)) {
-            return 0;
-        }
-        for (unsigned int i = 0; i < uiCount && found == 0; ++i) {
+        for (const Window window : Titled(_qstrTitle)) {
             XWindowAttributes attributes;
-            if (XGetWindowAttributes(m_pDisplay.get(), pChildren[i], &attributes) &&
-                attributes.map_state == IsViewable &&
-                Property(pChildren[i], "_NET_WM_NAME", AnyPropertyType).value(0) == _qstrTitle) {
-                found = pChildren[i];
+            if (XGetWindowAttributes(m_pDisplay.get(), window, &attributes) &&
+                attributes.map_state == IsViewable) {
+                return window;
             }
         }
-        XFree(pChildren);
-        return found;
+        return 0;
     }
 
-    // The WM_STATE of each window titled _qstrTitle, searched through the whole tree, since a window
-    // manager puts top-level windows into frames of its own: 1 normal, 3 iconic, 0 withdrawn.
+    // The WM_STATE of each window titled _qstrTitle: 1 normal, 3 iconic, 0 withdrawn.
     QList<long> WmStates(const QString& _qstrTitle) const
     {
         QList<long> lstStates;
-        if (m_pDisplay) {
-            CollectStates(DefaultRootWindow(m_pDisplay.get()), _qstrTitle, lstStates);
+        for (const Window window : Titled(_qstrTitle)) {
+            AppendState(window, lstStates);
         }
         return lstStates;
     }
@@ -101,21 +91,26 @@ public:
     }
 
 private:
-    void CollectStates(Window _window, const QString& _qstrTitle, QList<long>& _lstStates) const
+    // Searched through the whole tree, since a window manager puts top-level windows into frames of its own.
+    QList<Window> Titled(const QString& _qstrTitle, Window _window = 0) const
     {
+        QList<Window> lstFound;
         Window root = 0, parent = 0;
         Window* pChildren = nullptr;
         unsigned int uiCount = 0;
-        if (!XQueryTree(m_pDisplay.get(), _window, &root, &parent, &pChildren, &uiCount)) {
-            return;
+        if (!m_pDisplay ||
+            !XQueryTree(m_pDisplay.get(), _window != 0 ? _window : DefaultRootWindow(m_pDisplay.get()), &root,
+                        &parent, &pChildren, &uiCount)) {
+            return lstFound;
         }
         for (unsigned int i = 0; i < uiCount; ++i) {
             if (Property(pChildren[i], "_NET_WM_NAME", AnyPropertyType).value(0) == _qstrTitle) {
-                AppendState(pChildren[i], _lstStates);
+                lstFound.append(pChildren[i]);
             }
-            CollectStates(pChildren[i], _qstrTitle, _lstStates);
+            lstFound += Titled(_qstrTitle, pChildren[i]);
         }
         XFree(pChildren);
+        return lstFound;
     }
 
     void AppendState(Window _window, QList<long>& _lstStates) const

@@ -1,9 +1,9 @@
-// The streaming library stand-in: its state, its refusals, the journal text of channel blocks, the
-// callback and concurrent use, with a journal file it cannot open.
+// The streaming library stand-in: its state, its refusals, the journal text of channel blocks and
+// its file, the callback and concurrent use.
 #include "CameraBusinessTestSupport.h"
 
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QSet>
 
 #include <algorithm>
@@ -72,9 +72,21 @@ QByteArray Name(int _iChNo)
 
 const int g_iMinInt = std::numeric_limits<int>::min();
 
-QString UnwritableJournal()
+const char g_acEarlierLine[] = "{\"earlier\":true}";
+
+QString JournalPath()
 {
-    return QDir::current().filePath("no_such_folder/camera_journal.jsonl");
+    return QDir::current().filePath("camera_journal.jsonl");
+}
+
+// Every line ends with a line break, so the last piece is empty.
+QList<QByteArray> FileLines()
+{
+    QFile file(JournalPath());
+    QList<QByteArray> lstLine =
+        file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QList<QByteArray>();
+    lstLine.removeAll(QByteArray());
+    return lstLine;
 }
 
 } // namespace
@@ -95,6 +107,7 @@ private slots:
     void testBlocks_keptByNumberReplacedDisabledAndDeleted();
     void testBlockText_nulLessFieldCutAtItsEnd();
     void testConcurrentCalls_allJournaled();
+    void testJournalFile_oneJsonLineEachKeptAcrossReset();
 };
 
 void TestCameraBusiness::init()
@@ -275,7 +288,6 @@ void TestCameraBusiness::testLifecycle_startCleanupStartReset()
     QCOMPARE(camera_business_set_mess_callback(nullptr, 5), -1);
     QCOMPARE(int(State().ucHasCallback), 0);
     QCOMPARE(camera_business_inspect_send_message(1, 2, 3), -2);
-    QVERIFY(!QFileInfo::exists(UnwritableJournal()));
 }
 
 // Blocks go to the channel their own number names, journaled one line each under the call's
@@ -380,11 +392,58 @@ void TestCameraBusiness::testConcurrentCalls_allJournaled()
     QCOMPARE(State().aChannels[1].iFrameRate, 1 + (iCalls - 1) % 60);
 }
 
-// A journal file that cannot be opened: every call still works and is journaled in memory.
+// The file is appended to, one JSON line per entry, the same text as in memory, even for quotes,
+// control bytes and broken UTF-8; it is flushed per line, and a reset keeps it.
+void TestCameraBusiness::testJournalFile_oneJsonLineEachKeptAcrossReset()
+{
+    StartLibrary();
+    STRUCT_ChanInfo astBlock[2] = {MakeBlock(0, "a\"b\\c\nd\x01\x7f"
+                                                "\xff"
+                                                "e 桌面\xed\xa0\x80"
+                                                "f\xc0\xaf"
+                                                "g\xe6\xa1"),
+                                   MakeBlock(4, "camera")};
+    std::strcpy(astBlock[0].szDevID, "\xf0\x9f\x8e\xa5 \xf4\x90\x80\x80");
+    QCOMPARE(camera_business_set_chan_info(astBlock, 2), 1);
+    QCOMPARE(camera_business_set_frame_rate(4, 99), 0);
+    QCOMPARE(camera_business_cleanup(), 1);
+    QCOMPARE(LastEntry().value("call").toString(), QString("camera_business_cleanup"));
+    const QList<QByteArray> lstLine = FileLines();
+    const int iSize = camera_business_inspect_journal_size();
+    QCOMPARE(iSize, 4 + 2 + 1 + 2);
+    QCOMPARE(lstLine.first(), QByteArray(g_acEarlierLine));
+    for (int i = 0; i < iSize; ++i) {
+        QCOMPARE(lstLine.at(lstLine.size() - iSize + i), JournalText(i));
+        QVERIFY(QJsonDocument::fromJson(JournalText(i)).isObject());
+    }
+    const QChar qcBad(0xFFFD);
+    const QJsonObject qJsonBlock = JournalEntry(4).value("block").toObject();
+    QCOMPARE(qJsonBlock.value("chName").toString(), QString("a\"b\\c\nd\x01\x7f") + qcBad + "e 桌面" +
+                                                        QString(3, qcBad) + "f" + QString(2, qcBad) + "g" +
+                                                        QString(2, qcBad));
+    QCOMPARE(qJsonBlock.value("devID").toString(),
+             QString::fromUtf8("\xf0\x9f\x8e\xa5 ") + QString(4, qcBad));
+
+    camera_business_inspect_reset();
+    QCOMPARE(camera_business_enable_send_stream(0), 1);
+    const QList<QByteArray> lstAfter = FileLines();
+    QCOMPARE(lstAfter.size(), lstLine.size() + 1);
+    QCOMPARE(lstAfter.last(), JournalText(0));
+    QCOMPARE(JournalEntry(0).value("seq").toInt(), 1);
+}
+
+// The library reads the variable at its first call, so it is set before any test runs; the file
+// starts with a line of its own to show that the library appends.
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    qputenv("CAMERA_BUSINESS_JOURNAL", QFile::encodeName(UnwritableJournal()));
+    QFile file(JournalPath());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(QByteArray(g_acEarlierLine) + '\n') < 0) {
+        return 1;
+    }
+    file.close();
+    qputenv("CAMERA_BUSINESS_JOURNAL", QFile::encodeName(JournalPath()));
     TestCameraBusiness testObject;
     return QTest::qExec(&testObject, argc, argv);
 }

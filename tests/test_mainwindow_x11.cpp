@@ -16,7 +16,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
@@ -58,16 +57,19 @@ private slots:
     void outputSections_openAtTheirStyledHeight();
 
 private:
-    QProcess* Start(const QStringList& _qstrlstArgs = {});
+    QProcess* Start(const QStringList& _qstrlstArgs = {})
+    {
+        QProcessEnvironment qenv = QProcessEnvironment::systemEnvironment();
+        qenv.insert("QT_QPA_PLATFORM", "xcb");
+        return m_copies.Start(_qstrlstArgs, qenv);
+    }
+    QString CopyConfig() const { return m_copies.Path("LumacastFile/Resource/config/lumacast.json"); }
     void StartWindowManager();
     void StartTray();
 
     QProcess m_qprocessWm;
     QProcess m_qprocessTray;
-
-    QTemporaryDir m_qtempApp;
-    QTemporaryDir m_qtempSockets;
-    std::vector<std::unique_ptr<QProcess>> m_vecProcesses;
+    ProgramCopies m_copies;
     CLS_XView m_xview;
 };
 
@@ -75,26 +77,22 @@ void TestMainWindowX11::initTestCase()
 {
     const QString qstrBuilt = qEnvironmentVariable("LUMACAST_APP_DIR");
     QVERIFY(CopyInstalledData(qstrBuilt, QCoreApplication::applicationDirPath()));
-    QVERIFY(CopyBuiltProgram(qstrBuilt, m_qtempApp.path()));
-    QVERIFY(CopyInstalledData(qstrBuilt, m_qtempApp.path()));
+    QVERIFY(m_copies.Prepare());
+    QVERIFY(CopyInstalledData(qstrBuilt, m_copies.Path(QString())));
     QDir().mkpath(QFileInfo(OrbApplication::Instance()->GetConfigPath()).path());
     QDir().mkpath(QCoreApplication::applicationDirPath() + "/looks");
 }
 
 void TestMainWindowX11::cleanup()
 {
-    for (auto& pProcess : m_vecProcesses) {
-        pProcess->kill();
-        pProcess->waitForFinished();
-    }
-    m_vecProcesses.clear();
+    m_copies.KillAll();
     for (QProcess* pProcess : {&m_qprocessTray, &m_qprocessWm}) {
         pProcess->kill();
         pProcess->waitForFinished();
     }
     QTRY_VERIFY_WITH_TIMEOUT(!m_xview.HasWindowManager(), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(!QSystemTrayIcon::isSystemTrayAvailable(), 10000);
-    QFile::remove(m_qtempApp.filePath("LumacastFile/Resource/config/lumacast.json"));
+    QFile::remove(CopyConfig());
 }
 
 void TestMainWindowX11::StartWindowManager()
@@ -109,19 +107,6 @@ void TestMainWindowX11::StartTray()
     m_qprocessTray.start("trayer", QStringList());
     QVERIFY2(m_qprocessTray.waitForStarted(), "trayer gives the X server a system tray");
     QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
-}
-
-QProcess* TestMainWindowX11::Start(const QStringList& _qstrlstArgs)
-{
-    auto pProcess = std::make_unique<QProcess>();
-    QProcessEnvironment qenv = QProcessEnvironment::systemEnvironment();
-    qenv.insert("TMPDIR", m_qtempSockets.path());
-    qenv.insert("QT_QPA_PLATFORM", "xcb");
-    pProcess->setProcessEnvironment(qenv);
-    pProcess->start(m_qtempApp.filePath("Lumacast"), _qstrlstArgs);
-    pProcess->waitForStarted();
-    m_vecProcesses.push_back(std::move(pProcess));
-    return m_vecProcesses.back().get();
 }
 
 // Task bars list no utility windows.
@@ -139,10 +124,9 @@ void TestMainWindowX11::hideFromTaskBar_makesAUtilityWindow()
 
 void TestMainWindowX11::secondStart_showsTheHiddenWindowOfTheRunningCopy()
 {
-    QVERIFY(WriteJsonFile({{"hidetasker", true}},
-                          m_qtempApp.filePath("LumacastFile/Resource/config/lumacast.json")));
+    QVERIFY(WriteJsonFile({{"hidetasker", true}}, CopyConfig()));
     QProcess* pFirst = Start();
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_qtempSockets.filePath("Lumacast")), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_copies.LogHasLineOf(pFirst->processId(), "start: pid="), 10000);
     QTest::qWait(300);
     QCOMPARE(m_xview.ViewableWindow(g_qstrTitle), Window(0));
     QProcess* pSecond = Start();
@@ -225,16 +209,10 @@ void TestMainWindowX11::hiddenStart_neverMapsTheWindow()
     QFETCH(QStringList, args);
     QFETCH(QList<long>, states);
     StartWindowManager();
-    QVERIFY(WriteJsonFile(config, m_qtempApp.filePath("LumacastFile/Resource/config/lumacast.json")));
-    const QString qstrLog = m_qtempApp.filePath("Log/Lumacast/Lumacast.log");
-    QFile::remove(qstrLog);
-    Start(args);
+    QVERIFY(WriteJsonFile(config, CopyConfig()));
+    const qint64 iPid = Start(args)->processId();
     // The platform link opens after start-up has shown or hidden the window.
-    const auto linkOpened = [&qstrLog] {
-        QFile qfileLog(qstrLog);
-        return qfileLog.open(QIODevice::ReadOnly) && qfileLog.readAll().contains("platform link");
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(linkOpened(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_copies.LogHasLineOf(iPid, "platform link"), 15000);
     QTRY_COMPARE_WITH_TIMEOUT(m_xview.WmStates(g_qstrTitle), states, 5000);
 }
 

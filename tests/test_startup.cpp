@@ -11,32 +11,6 @@ class TestStartup : public QObject
 private slots:
     void initTestCase() { QVERIFY2(m_copies.Prepare(), "LUMACAST_APP_DIR has no program"); }
     void cleanup() { m_copies.KillAll(); }
-    // A copy of the same name in another folder is another program: the restart leaves it alone,
-    // ends the older copy of this one and becomes the copy that a later plain start hands
-    // "showNormal" to.
-    void restartEndsOnlyTheOlderCopyAndTakesItsPlace()
-    {
-        ProgramCopies otherFolder;
-        QVERIFY(otherFolder.Prepare());
-        QProcess* pStranger = otherFolder.Start();
-        QProcess* pOld = m_copies.Start();
-        m_iListener = pOld->processId();
-        QVERIFY(WaitForListener());
-        QProcess* pNew = m_copies.Start(
-            {QStringLiteral("Lumacast"), QStringLiteral(R"({"param":{"restart":true,"tip":false}})")});
-        QVERIFY(pOld->waitForFinished(15000));
-        m_iListener = pNew->processId();
-        QVERIFY(WaitForListener());
-
-        QProcess* pLater = m_copies.Start();
-        QVERIFY(pLater->waitForFinished(15000));
-        QCOMPARE(pLater->exitCode(), 255);
-        QVERIFY(pLater->readAllStandardError().contains("Init fail"));
-        QTRY_VERIFY(m_copies.LogHasLineOf(pNew->processId(),
-                                          QStringLiteral("message from another copy=[showNormal]")));
-        QCOMPARE(pNew->state(), QProcess::Running);
-        QCOMPARE(pStranger->state(), QProcess::Running);
-    }
     void tenCopiesAtOnceLeaveExactlyOne_data()
     {
         QTest::addColumn<QStringList>("args");

@@ -4,6 +4,7 @@
 #include "CameraBusinessTestSupport.h"
 #include "LogReader.h"
 #include "ProgramCopy.h"
+#include "common/PublicCommonFun.h"
 #include "win32_libos.h"
 
 #include <QApplication>
@@ -128,17 +129,13 @@ QString SettingsPath()
 
 QJsonObject Settings()
 {
-    QFile qfile(SettingsPath());
-    qfile.open(QIODevice::ReadOnly);
-    return QJsonDocument::fromJson(qfile.readAll()).object();
+    return ReadJsonFile(SettingsPath());
 }
 
 void WriteSettings(const QJsonObject& _qjsonSettings)
 {
     QDir().mkpath(QFileInfo(SettingsPath()).absolutePath());
-    QFile qfile(SettingsPath());
-    QVERIFY(qfile.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    qfile.write(QJsonDocument(_qjsonSettings).toJson());
+    QVERIFY(WriteJsonFile(_qjsonSettings, SettingsPath()));
 }
 
 int ChooserRuns()
@@ -312,28 +309,15 @@ void TestWaylandDesktop::testNoCast_otherChannelsServedAndSaidOnce()
 void TestWaylandDesktop::testProgram_onQtWaylandPlatform()
 {
     QTemporaryDir qtempApp;
-    const QString qstrName = QString("Lc%1").arg(QCoreApplication::applicationPid());
-    QVERIFY(CopyBuiltProgram(qEnvironmentVariable("LUMACAST_APP_DIR"), qtempApp.path(), qstrName));
-    QFile qfileSettings(qtempApp.filePath("LumacastFile/Resource/config/lumacast.json"));
-    QVERIFY(qfileSettings.open(QIODevice::WriteOnly) &&
-            qfileSettings.write(
-                R"({"hostInfo":{"port":0,"user":"YWRtaW4=","password":"c2VjcmV0"},"chInfo":[]})") > 0);
-    qfileSettings.close();
     QProcess qprocess;
-    qprocess.start(qtempApp.filePath(qstrName), QStringList());
-    QFile qfileLog(qtempApp.filePath(QString("Log/%1/%1.log").arg(qstrName)));
-    const QRegularExpression qregServed("channel 0 served at rtsp://127.0.0.1:(\\d+)/ch0");
-    QRegularExpressionMatch qmatch;
-    QTRY_VERIFY_WITH_TIMEOUT((qfileLog.open(QIODevice::ReadOnly),
-                              qmatch = qregServed.match(qfileLog.readAll()), qfileLog.close(),
-                              qmatch.hasMatch()),
-                             30000);
-    const bool blPlayed = !CLS_Player(0, qmatch.captured(1).toInt()).Next().isNull();
+    const int iPort = StartServingCopy(qtempApp, qprocess);
+    QVERIFY(iPort > 0);
+    const bool blPlayed = !CLS_Player(0, iPort).Next().isNull();
     qprocess.kill();
     qprocess.waitForFinished();
     QVERIFY(blPlayed);
-    QVERIFY(qfileSettings.open(QIODevice::ReadOnly));
-    const QJsonObject qjsonSettings = QJsonDocument::fromJson(qfileSettings.readAll()).object();
+    const QJsonObject qjsonSettings =
+        ReadJsonFile(qtempApp.filePath("LumacastFile/Resource/config/lumacast.json"));
     QVERIFY(!qjsonSettings.value(g_acTokenKey).toString().isEmpty());
     QCOMPARE(qjsonSettings.value("chInfo").toArray().first().toObject().value("collectDevType").toInt(-1), 0);
 }
