@@ -53,7 +53,7 @@ private slots:
         QFETCH(QStringList, seeded);
         QFETCH(QStringList, present);
         QFETCH(QStringList, reported);
-        CLS_ThreadCheckAddRemoveDev watcher;
+        CLS_ThreadCheckAddRemoveDev watcher(*App());
         watcher.InitUsbDevIDs(seeded);
         watcher.InitAudioDevNames(seeded);
         QVector<STRUCT_Screen> vecScreen;
@@ -127,7 +127,7 @@ private slots:
     void stop()
     {
         QFETCH(bool, blBeforeStart);
-        CLS_ThreadCheckAddRemoveDev watcher;
+        CLS_ThreadCheckAddRemoveDev watcher(*App());
         QObject receiver; // delivered on this thread, as the channel page receives them
         int iGetAudio = 0;
         connect(&watcher, &CLS_ThreadCheckAddRemoveDev::SigGetAudioInfo, &receiver,

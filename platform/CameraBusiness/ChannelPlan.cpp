@@ -98,8 +98,9 @@ STRUCT_ChannelPlan PlanFromBlock(const STRUCT_ChanInfo& _stBlock)
 {
     STRUCT_ChannelPlan stPlan;
     stPlan.blServed = _stBlock.ucEnable != 0;
-    stPlan.iDevType = _stBlock.iCollectDevType == CAMERA_BUSINESS_DEVICE_DESKTOP ? CAMERA_BUSINESS_DEVICE_DESKTOP
-                                                                                  : CAMERA_BUSINESS_DEVICE_CAMERA;
+    stPlan.iDevType = _stBlock.iCollectDevType == CAMERA_BUSINESS_DEVICE_DESKTOP
+                          ? CAMERA_BUSINESS_DEVICE_DESKTOP
+                          : CAMERA_BUSINESS_DEVICE_CAMERA;
     stPlan.strDevice = Text(_stBlock.szDevID);
     stPlan.iDeskX = _stBlock.iDeskPosX;
     stPlan.iDeskY = _stBlock.iDeskPosY;

@@ -8,9 +8,9 @@
 
 struct STRUCT_ChannelPlan
 {
-    bool blServed = false; // a block is present, enabled and not disabled since
+    bool blServed = false;                         // a block is present, enabled and not disabled since
     int iDevType = CAMERA_BUSINESS_DEVICE_DESKTOP; // desktop or camera
-    std::string strDevice; // the camera's device identity
+    std::string strDevice;                         // the camera's device identity
     int iDeskX = 0;
     int iDeskY = 0;
     // A desktop's X screen: the display to open and its size when the block came (0 x 0 unknown).
