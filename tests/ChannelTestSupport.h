@@ -66,15 +66,6 @@ public:
         }
         return {};
     }
-    // Inputs with two channels and no rates, by name.
-    void Set(const QStringList& _qstrlstName)
-    {
-        m_vecInput.clear();
-        for (const QString& qstrName : _qstrlstName) {
-            m_vecInput.append({qstrName, {44100, 48000}, {2}});
-        }
-    }
-
     QVector<STRUCT_AudioInput> m_vecInput;
     QStringList m_qstrlstProbed;
 };
@@ -85,6 +76,25 @@ inline STRUCT_Usb Camera(const QString& _qstrDevID, const QList<QSize>& _lstSize
             _qstrDevID,
             _lstSize,
             {CAMERA_BUSINESS_COLLECT_MJPEG, CAMERA_BUSINESS_COLLECT_YUV}};
+}
+
+// Screens and the desktop count, which this machine cannot vary; the rest is the real registry.
+class TestRegistry : public CLS_DeviceRegistry
+{
+public:
+    void GetScreenList(QVector<STRUCT_Screen>& _vecScreen) const override { _vecScreen += m_vecScreen; }
+    int GetDesktopNeedChNo() const override { return m_iDesktops; }
+    QVector<STRUCT_Screen> m_vecScreen;
+    int m_iDesktops = 4;
+};
+
+inline QVector<STRUCT_Screen> ScreenList(int _iCount, int _iWidth = 1920)
+{
+    QVector<STRUCT_Screen> vecScreen;
+    for (int i = 0; i < _iCount; ++i) {
+        vecScreen.append({i, QRect(i * _iWidth, 0, _iWidth, 1080), QString("HDMI-%1").arg(i + 1)});
+    }
+    return vecScreen;
 }
 
 inline CB_State LibraryState()
@@ -127,11 +137,14 @@ inline QJsonObject RecordOf(const QJsonArray& _qJsonArr, int _iChNo)
     return {};
 }
 
-inline QList<int> ChannelNumbers(const QJsonArray& _qJsonArr)
+// The channel numbers of the records, or of the enabled ones.
+inline QList<int> ChannelNumbers(const QJsonArray& _qJsonArr, bool _blEnabledOnly = false)
 {
     QList<int> lstChNo;
     for (const QJsonValue& qjsonValue : _qJsonArr) {
-        lstChNo.append(qjsonValue.toObject().value("chNo").toInt(-1));
+        if (!_blEnabledOnly || qjsonValue.toObject().value("enable").toBool()) {
+            lstChNo.append(qjsonValue.toObject().value("chNo").toInt(-1));
+        }
     }
     return lstChNo;
 }
