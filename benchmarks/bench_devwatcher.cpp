@@ -69,7 +69,7 @@ void BenchDevWatcher::cycle()
         }
         return vecFacts;
     });
-    CLS_ThreadCheckAddRemoveDev watcher;
+    CLS_ThreadCheckAddRemoveDev watcher(*pApp);
     watcher.RunCycle(); // learns the devices: later cycles find no change, as when idle
 
     // The cycle runs on the calling thread and never waits: its wall time is its CPU time.

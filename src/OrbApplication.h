@@ -2,7 +2,7 @@
 // that the other parts reach through the application instance.
 #pragma once
 
-#include "device/DeviceRecords.h"
+#include "device/CLS_DeviceRegistry.h"
 #include "settings/CLS_Settings.h"
 #include "single_app/QSingleApplication.h"
 
@@ -36,7 +36,7 @@ struct STRUCT_ScreenFacts
 
 Q_DECLARE_METATYPE(STRUCT_ScreenFacts)
 
-class OrbApplication : public QSingleApplication
+class OrbApplication : public QSingleApplication, public CLS_DeviceRegistry
 {
     Q_OBJECT
 public:
@@ -65,24 +65,13 @@ public:
     CLS_Settings Settings() const;
 
     // Appends one record per screen, numbered by the screen index rule. Safe from any thread.
-    void GetScreenList(QVector<STRUCT_Screen>& _vecScreen) const;
+    void GetScreenList(QVector<STRUCT_Screen>& _vecScreen) const override;
     // Pure rule behind GetScreenList.
     static QVector<STRUCT_Screen> MakeScreenRecords(const QVector<STRUCT_ScreenFacts>& _vecFacts);
     // Replaces where screens are read from (Qt's screens by default) and reads them again.
     void SetScreenSource(ScreenSource _screenSource);
     // Reads the screens again; runs on the GUI thread whenever Qt reports a screen change.
     void RefreshScreens();
-
-    // Audio inputs and the channel that holds each; every operation holds the audio table lock.
-    void SetAudioDevs(const QVector<STRUCT_Audio>& _vecAudio);
-    QVector<STRUCT_Audio> GetAudioDevs() const;
-    bool ClaimAudioDev(int _iChNo, const QString& _qstrName, bool _blBind, STRUCT_Audio& _structAudio);
-    bool FindAudioDevByChannel(int _iChNo, const QString& _qstrName, STRUCT_Audio& _structAudio) const;
-    bool ReleaseAudioDevByChannel(int _iChNo);
-
-    // The last probed USB cameras, under the same lock.
-    void SetUsbDevs(const QVector<STRUCT_Usb>& _vecUsb);
-    QVector<STRUCT_Usb> GetUsbDevs() const;
 
     // The link to the local platform service; owned by the application, never null while it runs.
     CLS_WebSocketWidget* GetPlatformLink() const { return m_pPlatformLink.get(); }
@@ -104,7 +93,7 @@ public:
     bool IsShowTray() const { return m_blShowTray; }
     bool IsMiniSize() const { return m_blMiniSize; }
     bool IsHideTasker() const { return m_blHideTasker; }
-    int GetDesktopNeedChNo() const { return m_iDesktopNeedChNo; }
+    int GetDesktopNeedChNo() const override { return m_iDesktopNeedChNo; }
 
 private:
     void ReadStartParamJson(bool& _blRestart, bool& _blTip);
@@ -126,9 +115,7 @@ private:
     bool m_blMiniSize = false;
     bool m_blHideTasker = false;
     int m_iDesktopNeedChNo = 0;
-    QVector<STRUCT_Usb> m_vecUsb;
-    mutable QMutex m_mutexAudio; // guards the audio table, the camera list and the screen facts
-    QVector<STRUCT_Audio> m_vecAudio;
+    mutable QMutex m_mutexAudio; // guards the screen facts
     QVector<STRUCT_ScreenFacts> m_vecScreenFacts;
     ScreenSource m_screenSource;
     QString m_qstrStartParam = QStringLiteral("lumacas");

@@ -1,10 +1,9 @@
-// A channel edited through its page survives a restart of the real program: the settings file
-// keeps it and the streaming library receives it again when the new copy starts.
-#include "CLS_WgtChanSet/CLS_WgtVideoParamSet.h"
-#include "ChanSetTestSupport.h"
+// A channel edited through the channel table survives a restart of the real program: the settings
+// file keeps it and the streaming library receives it again when the new copy starts.
+#include "ChannelTestSupport.h"
 #include "ProgramCopy.h"
-
-#include <QSpinBox>
+#include "TestSupport.h"
+#include "common/PublicCommonFun.h"
 
 namespace {
 
@@ -26,29 +25,29 @@ QJsonObject StartupBlock(const QString& _qstrJournal)
 
 } // namespace
 
-class TestChanSetRestart : public ChanSetFixture
+class TestChanSetRestart : public QObject
 {
     Q_OBJECT
 private slots:
     void editedChannel_survivesRestart()
     {
-        // The user edits desktop 1 through its page.
-        CLS_BoxAnswerer answerer;
-        ResetWorld();
-        WriteConfig({});
-        StartPage();
-        auto* pVideo = m_pPage->findChild<CLS_WgtVideoParamSet*>();
-        pVideo->findChild<QSpinBox*>("spinBox_BitRate")->setValue(3072);
-        pVideo->findChild<QSpinBox*>("spinBox_FrameRate")->setValue(15);
-        pVideo->findChild<QPushButton*>("pushButton_SaveParam")->click();
-        QCOMPARE(answerer.Take(), QStringList{"保存成功"});
-        m_pPage.reset();
+        OrbApplication* pApp = OrbApplication::Instance();
+        QVERIFY(QDir().mkpath(QFileInfo(pApp->GetConfigPath()).path()));
+        TestRegistry registry;
+        registry.m_vecScreen = ScreenList(1);
+        FakeAudio audio;
+        CLS_ChannelTable table(pApp->Settings(), registry);
+        table.SetAudioSource(&audio);
+        QVERIFY(table.Start());
+        table.ResetAll();
+        QCOMPARE(table.SaveVideo(0, 0, {1, 0, 15, 3072, {1920, 1080}, {{1920, 1080}}, "桌面1"}).eOutcome,
+                 EnumChannelOutcome::DONE);
 
         // The program runs on that settings file, then restarts.
         ProgramCopies copies;
         QVERIFY(copies.Prepare());
         const QString qstrConfig = copies.Path("LumacastFile/Resource/config/lumacast.json");
-        QVERIFY(QFile::copy(App()->GetConfigPath(), qstrConfig));
+        QVERIFY(QFile::copy(pApp->GetConfigPath(), qstrConfig));
         auto start = [&copies](const QStringList& _qstrlstArgs, const char* _pcJournal) {
             QProcessEnvironment qenv = ProgramCopies::Environment();
             qenv.insert("CAMERA_BUSINESS_JOURNAL", copies.Path(_pcJournal));

@@ -1,23 +1,9 @@
 // The device watcher: what one poll reports against what it knew, and how the thread stops; a
 // camera's lasting identity.
-#include "TestSupport.h"
-#include "device/CLS_DeviceProbe.h"
+#include "ChannelTestSupport.h"
 #include "device/CLS_ThreadCheckAddRemoveDev.h"
 
 #include <QTemporaryDir>
-
-namespace {
-
-QVector<STRUCT_ScreenFacts> Screens(int _iCount, int _iWidth = 1920)
-{
-    QVector<STRUCT_ScreenFacts> vecFacts;
-    for (int i = 0; i < _iCount; ++i) {
-        vecFacts.append({QRect(i * _iWidth, 0, _iWidth, 1080), 1.0, QString("S-%1").arg(i), i == 0});
-    }
-    return vecFacts;
-}
-
-} // namespace
 
 class TestDevWatcher : public QObject
 {
@@ -25,9 +11,9 @@ class TestDevWatcher : public QObject
 private slots:
     void init()
     {
-        App()->SetUsbDevs({});
-        App()->SetAudioDevs({});
-        App()->SetScreenSource([] { return Screens(1); });
+        m_registry.SetUsbDevs({});
+        m_registry.SetAudioDevs({});
+        m_registry.m_vecScreen = ScreenList(1);
     }
 
     // Each cycle polls the devices of one entry of "present" (cameras and audio inputs alike, the
@@ -53,12 +39,10 @@ private slots:
         QFETCH(QStringList, seeded);
         QFETCH(QStringList, present);
         QFETCH(QStringList, reported);
-        CLS_ThreadCheckAddRemoveDev watcher;
+        CLS_ThreadCheckAddRemoveDev watcher(m_registry);
         watcher.InitUsbDevIDs(seeded);
         watcher.InitAudioDevNames(seeded);
-        QVector<STRUCT_Screen> vecScreen;
-        App()->GetScreenList(vecScreen);
-        watcher.InitScreenInfo(vecScreen);
+        watcher.InitScreenInfo(m_registry.m_vecScreen);
         QSignalSpy spyUsb(&watcher, &CLS_ThreadCheckAddRemoveDev::SigDeviceChanged);
         QSignalSpy spyAudio(&watcher, &CLS_ThreadCheckAddRemoveDev::SigAudioDeviceChanged);
         QSignalSpy spyScreen(&watcher, &CLS_ThreadCheckAddRemoveDev::SigScreenChanged);
@@ -69,9 +53,9 @@ private slots:
                 vecUsb.append({"Camera", qstrId, {}, {}});
                 vecAudio.append({qstrId, {}, 2, {}, 1, -1, 44100});
             }
-            App()->SetUsbDevs(vecUsb);
-            App()->SetAudioDevs(vecAudio);
-            App()->SetScreenSource([i] { return Screens(1, 1920 + i); });
+            m_registry.SetUsbDevs(vecUsb);
+            m_registry.SetAudioDevs(vecAudio);
+            m_registry.m_vecScreen = ScreenList(1, 1920 + i);
             watcher.RunCycle();
         }
         QStringList qstrlstUsb;
@@ -127,7 +111,7 @@ private slots:
     void stop()
     {
         QFETCH(bool, blBeforeStart);
-        CLS_ThreadCheckAddRemoveDev watcher;
+        CLS_ThreadCheckAddRemoveDev watcher(m_registry);
         QObject receiver; // delivered on this thread, as the channel page receives them
         int iGetAudio = 0;
         connect(&watcher, &CLS_ThreadCheckAddRemoveDev::SigGetAudioInfo, &receiver,
@@ -146,8 +130,8 @@ private slots:
     }
 
 private:
-    static OrbApplication* App() { return OrbApplication::Instance(); }
+    TestRegistry m_registry;
 };
 
-LUMACAST_TEST_MAIN(TestDevWatcher)
+QTEST_GUILESS_MAIN(TestDevWatcher)
 #include "test_devwatcher.moc"

@@ -40,7 +40,7 @@ void CLS_CameraBusiness::TakeBlock(int _iChNo)
     STRUCT_ChannelPlan& stPlan = m_aPlan[_iChNo];
     stPlan = stChannel.ucHasBlock != 0 ? PlanFromBlock(stChannel.block) : STRUCT_ChannelPlan();
     stPlan.iGeneration = iGeneration;
-    if (stPlan.blServed && stPlan.iDevType == 0) {
+    if (stPlan.blServed && stPlan.iDevType == CAMERA_BUSINESS_DEVICE_DESKTOP) {
         // Asked now, when the program hands over a screen it has seen change.
         const STRUCT_XScreen stScreen = XScreenOf(XScreenNumber(stPlan.strDevice));
         stPlan.strDisplay = stScreen.strDisplay;

@@ -10,7 +10,6 @@ const int g_iMinFrameRate = 1;
 const int g_iMaxFrameRate = 60;
 const int g_iMaxBitRate = 16777215;
 const int g_iMaxSize = 8192;
-const int g_iMaxCollectType = 2;
 const int g_iMinSampleRate = 8000;
 const int g_iMaxSampleRate = 192000;
 // The collect device type that marks a slot of the block array as carrying no channel.
@@ -284,7 +283,7 @@ const char* CLS_CameraState::SetCollectType(int _iChNo, int _iType)
     if (const char* pcRefused = CheckChannel(_iChNo)) {
         return pcRefused;
     }
-    if (!InRange(_iType, 0, g_iMaxCollectType)) {
+    if (!InRange(_iType, CAMERA_BUSINESS_COLLECT_MJPEG, CAMERA_BUSINESS_COLLECT_H264)) {
         return "collect type out of range";
     }
     Channel(_iChNo).iCollectType = _iType;

@@ -46,7 +46,7 @@ std::vector<CLS_DesktopCast::Screen> CLS_DesktopCast::WantedScreens() const
 {
     std::vector<Screen> vecScreen;
     for (const STRUCT_ChannelPlan& stPlan : m_aWanted) {
-        if (stPlan.blServed && stPlan.iDevType == 0) {
+        if (stPlan.blServed && stPlan.iDevType == CAMERA_BUSINESS_DEVICE_DESKTOP) {
             vecScreen.push_back(ScreenOf(stPlan));
         }
     }
@@ -74,7 +74,7 @@ const STRUCT_CastStream* CLS_DesktopCast::StreamOf(const STRUCT_ChannelPlan& _st
 STRUCT_ChannelPlan CLS_DesktopCast::Resolve(int _iChNo, const STRUCT_ChannelPlan& _stWanted)
 {
     m_aWanted[_iChNo] = _stWanted;
-    if (!m_blWayland || _stWanted.iDevType != 0) {
+    if (!m_blWayland || _stWanted.iDevType != CAMERA_BUSINESS_DEVICE_DESKTOP) {
         return _stWanted;
     }
     QueueSync();
@@ -147,7 +147,7 @@ void CLS_DesktopCast::Sync()
     m_portal.Open(StoredCastToken(), [this](const STRUCT_CastResult& _stResult) { OnCast(_stResult); });
     // Channels served from a session before this one end with it.
     for (int iChNo = 0; iChNo < CAMERA_BUSINESS_MAX_CHANNELS; ++iChNo) {
-        if (m_aWanted[iChNo].iDevType == 0 && m_aWanted[iChNo].blServed) {
+        if (m_aWanted[iChNo].iDevType == CAMERA_BUSINESS_DEVICE_DESKTOP && m_aWanted[iChNo].blServed) {
             m_rebind(iChNo);
         }
     }
@@ -168,7 +168,7 @@ void CLS_DesktopCast::OnCast(const STRUCT_CastResult& _stResult)
         StoreCastToken(_stResult.strRestoreToken);
     }
     for (int iChNo = 0; iChNo < CAMERA_BUSINESS_MAX_CHANNELS; ++iChNo) {
-        if (m_aWanted[iChNo].iDevType == 0 && m_aWanted[iChNo].blServed) {
+        if (m_aWanted[iChNo].iDevType == CAMERA_BUSINESS_DEVICE_DESKTOP && m_aWanted[iChNo].blServed) {
             m_rebind(iChNo);
         }
     }

@@ -98,7 +98,9 @@ STRUCT_ChannelPlan PlanFromBlock(const STRUCT_ChanInfo& _stBlock)
 {
     STRUCT_ChannelPlan stPlan;
     stPlan.blServed = _stBlock.ucEnable != 0;
-    stPlan.iDevType = _stBlock.iCollectDevType == 0 ? 0 : 1;
+    stPlan.iDevType = _stBlock.iCollectDevType == CAMERA_BUSINESS_DEVICE_DESKTOP
+                          ? CAMERA_BUSINESS_DEVICE_DESKTOP
+                          : CAMERA_BUSINESS_DEVICE_CAMERA;
     stPlan.strDevice = Text(_stBlock.szDevID);
     stPlan.iDeskX = _stBlock.iDeskPosX;
     stPlan.iDeskY = _stBlock.iDeskPosY;
@@ -160,9 +162,9 @@ std::string LaunchLine(const STRUCT_ChannelPlan& _stPlan, const std::string& _st
     const std::string strRate = std::to_string(iFrameRate) + "/1";
 
     std::string strLine;
-    if (_stPlan.iDevType == 0 && _stPlan.iCastFd >= 0) {
+    if (_stPlan.iDevType == CAMERA_BUSINESS_DEVICE_DESKTOP && _stPlan.iCastFd >= 0) {
         strLine = WaylandDesktopSource(_stPlan, strRate);
-    } else if (_stPlan.iDevType == 0) {
+    } else if (_stPlan.iDevType == CAMERA_BUSINESS_DEVICE_DESKTOP) {
         const STRUCT_Area stArea = DesktopArea(_stPlan);
         // Our own capture, not ximagesrc, which grabs the X server for every frame (DesktopSource.h).
         // The display goes into the line, not in as a property later: linking the line asks the
@@ -180,10 +182,10 @@ std::string LaunchLine(const STRUCT_ChannelPlan& _stPlan, const std::string& _st
     } else {
         strLine = _strCameraSource + " name=src ! ";
         switch (_stPlan.iCollectType) {
-        case 0:
+        case CAMERA_BUSINESS_COLLECT_MJPEG:
             strLine += Caps("image/jpeg", iCaptureWidth, iCaptureHeight) + " ! jpegdec";
             break;
-        case 2:
+        case CAMERA_BUSINESS_COLLECT_H264:
             strLine += Caps("video/x-h264", iCaptureWidth, iCaptureHeight) + " ! h264parse ! avdec_h264";
             break;
         default:

@@ -8,9 +8,9 @@
 
 struct STRUCT_ChannelPlan
 {
-    bool blServed = false; // a block is present, enabled and not disabled since
-    int iDevType = 0;      // 0 desktop, 1 camera
-    std::string strDevice; // the camera's device identity
+    bool blServed = false;                         // a block is present, enabled and not disabled since
+    int iDevType = CAMERA_BUSINESS_DEVICE_DESKTOP; // desktop or camera
+    std::string strDevice;                         // the camera's device identity
     int iDeskX = 0;
     int iDeskY = 0;
     // A desktop's X screen: the display to open and its size when the block came (0 x 0 unknown).
@@ -24,7 +24,7 @@ struct STRUCT_ChannelPlan
     int iFrameRate = 0;
     int iBitRate = 0; // kbit/s
     int iKeyInterval = 0;
-    int iCollectType = 1; // 0 MJPEG, 1 YUV, 2 H.264 from the camera
+    int iCollectType = CAMERA_BUSINESS_COLLECT_YUV;
     bool blAudio = false;
     std::string strAudioName;
     // Raised when the channel's collector is deleted, so that the next client gets a new pipeline.

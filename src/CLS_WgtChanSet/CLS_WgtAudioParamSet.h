@@ -8,6 +8,7 @@
 
 #include <memory>
 
+class CLS_ChannelTable;
 class CLS_UiAudioParamSet;
 
 class CLS_WgtAudioParamSet : public QWidget
@@ -20,6 +21,8 @@ public:
     // Fills the widgets from the record at position _iIndex of the stored table; lists the free
     // inputs and those carrying the channel's own input name.
     void SetChannelInfo(int _iIndex, const QJsonObject& _qjsonChInfo);
+    // The table a save goes to; none: a save does nothing.
+    void SetChannelTable(CLS_ChannelTable* _pTable) { m_pTable = _pTable; }
 
 signals:
     // After a save: the whole table with the changed record in place, and its position.
@@ -31,20 +34,12 @@ private slots:
     void on_comboBox_EquipmentAudio_currentTextChanged(QString arg1);
 
 private:
-    // Whether the channel may hold the named input after the save: sound off, the input it
-    // holds now, or a free one.
-    bool CanHoldInput(bool _blOn, const QString& _qstrName) const;
-    // Whether the input is in the registry at all, held or free.
-    static bool IsListed(const QString& _qstrName);
     // The rates of _qstrInput, _iPreferred chosen where it has it, else its first.
     void FillSampleRates(const QString& _qstrInput, int _iPreferred);
-    // Makes the registry agree with the saved record: the channel holds the named input alone,
-    // or none when sound is off.
-    void HoldInput(bool _blOn, const QString& _qstrName);
-
     std::unique_ptr<CLS_UiAudioParamSet> ui;
     int m_iSampleRate = 0;
     int m_iIndex = 0;
     int m_iChNo = -1;
     int m_iEncType = 0;
+    CLS_ChannelTable* m_pTable = nullptr;
 };

@@ -1,28 +1,23 @@
-// The channel settings page: picks the channel shown, and owns the channel table, its
-// publication through the streaming library and the binding of devices to channels.
+// The channel settings page: picks the channel shown and shows the channel table's answers. The
+// table itself, its publication and the device binding live in CLS_ChannelTable.
 #pragma once
 
-#include "CLS_ChanRecord.h"
-#include "device/CLS_DeviceProbe.h"
-#include "device/DeviceRecords.h"
+#include "channels/CLS_ChannelTable.h"
+#include "common/ComboBoxItem.h"
 #include "widgets/CLS_ComboBox.h"
 
 #include <QCamera>
-#include <QCameraInfo>
-#include <QHash>
 #include <QJsonArray>
 #include <QVariant>
 #include <QWidget>
 
 #include <memory>
 
+class CLS_QtCameraSource;
 class CLS_ThreadCheckAddRemoveDev;
-class QCameraImageCapture;
-class QCameraViewfinder;
-class QLabel;
 class CLS_UiChanSet;
 
-class CLS_WgtChanSet : public QWidget, private CLS_CameraSource
+class CLS_WgtChanSet : public QWidget
 {
     Q_OBJECT
 public:
@@ -42,13 +37,13 @@ public:
     bool SaveChannels(const QJsonArray& _qJsonArrChInfo);
     // Lists the channels in the chooser; choosing one is left to the caller.
     void ShowChannels(const QJsonArray& _qJsonArrChInfo);
-    // Library message callback; the user value must be non-zero.
-    static int MessCallback(intptr_t _iMsg, intptr_t _iParam1, intptr_t _iParam2, intptr_t _iUser);
 
-    // Seams for devices the machine may lack; null / empty restore Qt Multimedia.
+    // Seams for devices the machine may lack; null restores Qt Multimedia's cameras and the
+    // system's audio inputs.
     void SetCameraSource(CLS_CameraSource* _pCameraSource);
     void SetAudioSource(CLS_AudioSource* _pAudioSource);
 
+    CLS_ChannelTable& GetChannelTable() const { return *m_pTable; }
     CLS_ThreadCheckAddRemoveDev* GetDevWatcher() const { return m_pDevWatcher; }
     CLS_ComboBox* GetChannelChooser() const;
 
@@ -63,41 +58,15 @@ private slots:
     void SlotGetUsbInfo(QVariant _variantData);
     void SlotGetAudioInfo(QVariant _variantData);
     void SlotAudioDeviceChanged(QVariant _variantDataAdd, QStringList _qstrlstDeviceDel);
-    // A library message about a channel, on this thread.
-    void SlotChannelMessage(int _iMsg, int _iChNo);
 
 private:
     void ShowChannelState();
     void CreateDevWatcher();
-    void RefreshDevices();
-    // Desktop channels that can be built: screens below the desktop count, within the 16 blocks.
-    int DesktopSlots() const;
-    bool BuildCurrentChannel(int _iChNo, const QJsonObject& _qjsonCurrent, QJsonObject& _qjsonRecord,
-                             STRUCT_ChanInfo& _structChanInfo);
-    // Binds the stored input named in the block to the channel, or clears the block's audio.
-    void ClaimStoredAudio(int _iChNo, STRUCT_ChanInfo& _structChanInfo);
-    STRUCT_Audio ClaimFreeAudio(int _iChNo);
-
-    QVector<STRUCT_Usb> ListCameras() override;
-    void ProbeCamera(int _iIndex, QList<QVideoFrame::PixelFormat>& _lstFormat, QList<QSize>& _lstResolution,
-                     QList<QSize>& _lstRawResolution) override;
+    // Seeds the watcher with the devices the table found, so that it reports later changes only.
+    void SeedDevWatcher();
 
     std::unique_ptr<CLS_UiChanSet> m_pUi;
     CLS_ThreadCheckAddRemoveDev* m_pDevWatcher = nullptr;
-    QVector<STRUCT_Screen> m_vecScreen;
-    QVector<STRUCT_Usb> m_vecUsb;
-    bool m_blActive = false;
-    QList<QSize> m_lstResolution;
-    QLabel* m_pLabelViewfinder = nullptr;
-    QCameraViewfinder* m_pViewfinder = nullptr;
-    QCameraImageCapture* m_pImageCapture = nullptr;
-    bool m_blProbing = false;
-    QList<QCameraInfo> m_lstCameraInfo;
-    CLS_CameraSource* m_pCameraSource = this;
-    CLS_AudioSource* m_pAudioSource = &CLS_DeviceProbe::SystemAudioSource();
-    // The inputs of the last listing: an unchanged listing leaves the table as it is.
-    QStringList m_qstrlstAudioListed;
-    bool m_blAudioListed = false;
-    // The last library message of each channel that said how it runs.
-    QHash<int, int> m_hashChannelState;
+    CLS_QtCameraSource* m_pQtCameras = nullptr;
+    std::unique_ptr<CLS_ChannelTable> m_pTable;
 };

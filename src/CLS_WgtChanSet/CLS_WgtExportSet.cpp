@@ -1,5 +1,7 @@
 #include "CLS_WgtExportSet.h"
 
+#include "CameraBusiness.h"
+
 #include "CLS_UiExportSet.h"
 #include "CLS_WgtAudioParamSet.h"
 #include "CLS_WgtVideoParamSet.h"
@@ -72,13 +74,20 @@ void CLS_WgtExportSet::FitSectionRow(QWidget* _pPage)
     }
 }
 
+void CLS_WgtExportSet::SetChannelTable(CLS_ChannelTable* _pTable)
+{
+    m_pWgtVideoParam->SetChannelTable(_pTable);
+    m_pWgtAudioParam->SetChannelTable(_pTable);
+}
+
 void CLS_WgtExportSet::SetChannelInfo(int _iIndex, const QJsonObject& _qjsonChInfo)
 {
     ui->comboBox_CollectionMode->clear();
-    const int iCollectDevType = _qjsonChInfo.value(QStringLiteral("collectDevType")).toInt(0);
-    if (iCollectDevType == 0) {
+    const int iCollectDevType =
+        _qjsonChInfo.value(QStringLiteral("collectDevType")).toInt(CAMERA_BUSINESS_DEVICE_DESKTOP);
+    if (iCollectDevType == CAMERA_BUSINESS_DEVICE_DESKTOP) {
         ui->comboBox_CollectionMode->addItem(tr("桌面采集"));
-    } else if (iCollectDevType == 1) {
+    } else if (iCollectDevType == CAMERA_BUSINESS_DEVICE_CAMERA) {
         ui->comboBox_CollectionMode->addItem(tr("USB摄像头"));
     }
     m_pWgtVideoParam->SetCollectMode(iCollectDevType);

@@ -8,6 +8,7 @@
 
 #include <memory>
 
+class CLS_ChannelTable;
 class CLS_UiExportSet;
 class CLS_WgtAudioParamSet;
 class CLS_WgtVideoParamSet;
@@ -22,6 +23,8 @@ public:
 
     // Shows the channel at position _iIndex of the stored table on both pages.
     void SetChannelInfo(int _iIndex, const QJsonObject& _qjsonChInfo);
+    // The table both pages save into.
+    void SetChannelTable(CLS_ChannelTable* _pTable);
 
 signals:
     // Passed on from either page.

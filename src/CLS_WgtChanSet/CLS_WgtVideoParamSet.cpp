@@ -1,10 +1,9 @@
 #include "CLS_WgtVideoParamSet.h"
 
-#include "CLS_ChanRecord.h"
-#include "CLS_ParamSave.h"
+#include "CLS_ChannelNotice.h"
 #include "CLS_UiVideoParamSet.h"
+#include "channels/CLS_ChanRecord.h"
 
-#include "CameraBusiness.h"
 #include "OrbApplication.h"
 #include "common/Log.h"
 #include "settings/CLS_Settings.h"
@@ -31,31 +30,6 @@ QSize ParseResolution(const QString& _qstrText)
     return {_qstrText.left(iStar).toInt(), _qstrText.mid(iStar + 1).toInt()};
 }
 
-int CollectTypeOfText(const QString& _qstrText)
-{
-    if (_qstrText == QLatin1String("H264")) {
-        return 2;
-    }
-    if (_qstrText == QLatin1String("MJPEG")) {
-        return 0;
-    }
-    return 1;
-}
-
-QString CollectTypeText(int _iType)
-{
-    switch (_iType) {
-    case 0:
-        return QStringLiteral("MJPEG");
-    case 1:
-        return QStringLiteral("YUV");
-    case 2:
-        return QStringLiteral("H264");
-    default:
-        return QString();
-    }
-}
-
 } // namespace
 
 CLS_WgtVideoParamSet::CLS_WgtVideoParamSet(QWidget* parent)
@@ -68,10 +42,11 @@ CLS_WgtVideoParamSet::~CLS_WgtVideoParamSet() = default;
 
 void CLS_WgtVideoParamSet::SetCollectMode(int _iCollectDevType)
 {
-    if (_iCollectDevType != 0 && _iCollectDevType != 1) {
+    if (_iCollectDevType != CAMERA_BUSINESS_DEVICE_DESKTOP &&
+        _iCollectDevType != CAMERA_BUSINESS_DEVICE_CAMERA) {
         return;
     }
-    const bool blDesktop = _iCollectDevType == 0;
+    const bool blDesktop = _iCollectDevType == CAMERA_BUSINESS_DEVICE_DESKTOP;
     for (QWidget* pWidget :
          std::initializer_list<QWidget*>{ui->label_Equipment, ui->comboBox_Equipment,
                                          ui->label_CollectionFormat, ui->comboBox_CollectionFormat}) {
@@ -86,7 +61,8 @@ void CLS_WgtVideoParamSet::SetCollectMode(int _iCollectDevType)
 void CLS_WgtVideoParamSet::SetChannelInfo(int _iIndex, const QJsonObject& _qjsonChInfo)
 {
     m_iIndex = _iIndex;
-    m_iCollectDevType = _qjsonChInfo.value(QStringLiteral("collectDevType")).toInt(0);
+    m_iCollectDevType =
+        _qjsonChInfo.value(QStringLiteral("collectDevType")).toInt(CAMERA_BUSINESS_DEVICE_DESKTOP);
     const int iChNo = _qjsonChInfo.value(QStringLiteral("chNo")).toInt(0);
 
     ui->comboBox_DesktopNum->clear();
@@ -119,22 +95,26 @@ void CLS_WgtVideoParamSet::SetChannelInfo(int _iIndex, const QJsonObject& _qjson
             m_iResolutionIndex = i;
         }
     }
-    ui->comboBox_ResolutionRatio->setCurrentIndex(m_iResolutionIndex != -1 && m_iCollectDevType == 1
+    ui->comboBox_ResolutionRatio->setCurrentIndex(m_iResolutionIndex != -1 &&
+                                                          m_iCollectDevType == CAMERA_BUSINESS_DEVICE_CAMERA
                                                       ? m_iResolutionIndex
                                                       : ui->comboBox_ResolutionRatio->count() - 1);
 
     ui->comboBox_CollectionFormat->clear();
-    const int iCollectType = _qjsonChInfo.value(QStringLiteral("collectType")).toInt(0);
+    const int iCollectType =
+        _qjsonChInfo.value(QStringLiteral("collectType")).toInt(CAMERA_BUSINESS_COLLECT_MJPEG);
     const QJsonArray qJsonArrFormat = _qjsonChInfo.value(QStringLiteral("videoFormat")).toArray();
     if (qJsonArrFormat.isEmpty()) {
-        ui->comboBox_CollectionFormat->addItems(
-            {QStringLiteral("MJPEG"), QStringLiteral("YUV"), QStringLiteral("H264")});
-        ui->comboBox_CollectionFormat->setCurrentIndex(1);
+        for (int iType :
+             {CAMERA_BUSINESS_COLLECT_MJPEG, CAMERA_BUSINESS_COLLECT_YUV, CAMERA_BUSINESS_COLLECT_H264}) {
+            ui->comboBox_CollectionFormat->addItem(CLS_ChanRecord::CollectTypeName(iType));
+        }
+        ui->comboBox_CollectionFormat->setCurrentIndex(CAMERA_BUSINESS_COLLECT_YUV);
         return;
     }
     for (int i = 0; i < qJsonArrFormat.size(); ++i) {
         const int iType = qJsonArrFormat.at(i).toObject().value(QStringLiteral("type")).toInt(0);
-        const QString qstrText = CollectTypeText(iType);
+        const QString qstrText = CLS_ChanRecord::CollectTypeName(iType);
         if (qstrText.isEmpty()) {
             continue;
         }
@@ -147,81 +127,27 @@ void CLS_WgtVideoParamSet::SetChannelInfo(int _iIndex, const QJsonObject& _qjson
 
 void CLS_WgtVideoParamSet::on_pushButton_SaveParam_clicked()
 {
-    const QSize qsizeVideo = ParseResolution(ui->comboBox_ResolutionRatio->currentText());
-    const QString qstrVideo = tr("分辨率%1*%2").arg(qsizeVideo.width()).arg(qsizeVideo.height());
-    if (qsizeVideo.width() <= 0 || qsizeVideo.height() <= 0) {
-        LOG_EX(LOG_TRACE, "channel %d: no resolution to save", m_iChNo);
-        CLS_ParamSave::Notify(tr("保存失败：%1").arg(qstrVideo));
+    if (m_pTable == nullptr) {
+        LOG_EX(LOG_TRACE, "video page of channel %d: no channel table to save into", m_iChNo);
         return;
     }
-    CLS_ParamSave save;
-    if (!save.Open(m_iIndex, m_iChNo)) {
-        return;
-    }
-    const int iCollectType = CollectTypeOfText(ui->comboBox_CollectionFormat->currentText());
-    const int iQuality = ui->comboBox_VideoQuality->currentIndex();
-    const int iFrameRate = ui->spinBox_FrameRate->value();
-    const int iBitRate = ui->spinBox_BitRate->value();
-    QJsonObject& qjsonRecord = save.Record();
-    qjsonRecord.insert(QStringLiteral("collectType"), iCollectType);
-    qjsonRecord.insert(QLatin1String(CLS_Settings::FIELD_FRAME_RATE.pcKey), iFrameRate);
-    qjsonRecord.insert(QLatin1String(CLS_Settings::FIELD_BIT_RATE.pcKey), iBitRate);
-    qjsonRecord.insert(QLatin1String(CLS_Settings::FIELD_VIDEO_QUALITY.pcKey), iQuality);
-    qjsonRecord.insert(QStringLiteral("collectDevName"), ui->comboBox_Equipment->currentText());
-    m_iResolutionIndex = ui->comboBox_ResolutionRatio->currentIndex();
-    qjsonRecord.insert(QStringLiteral("videoHeight"), qsizeVideo.height());
-    qjsonRecord.insert(QStringLiteral("videoWidth"), qsizeVideo.width());
-    QList<QSize> lstOffered;
+    STRUCT_VideoChoice structChoice;
+    structChoice.iCollectType =
+        CLS_ChanRecord::CollectTypeOfName(ui->comboBox_CollectionFormat->currentText());
+    structChoice.iQuality = ui->comboBox_VideoQuality->currentIndex();
+    structChoice.iFrameRate = ui->spinBox_FrameRate->value();
+    structChoice.iBitRate = ui->spinBox_BitRate->value();
+    structChoice.qsizeVideo = ParseResolution(ui->comboBox_ResolutionRatio->currentText());
     for (int i = 0; i < ui->comboBox_ResolutionRatio->count(); ++i) {
-        lstOffered.append(ParseResolution(ui->comboBox_ResolutionRatio->itemText(i)));
+        structChoice.lstOffered.append(ParseResolution(ui->comboBox_ResolutionRatio->itemText(i)));
     }
-    const QSize qsizeCamera = CLS_ChanRecord::CaptureSize(qsizeVideo, lstOffered);
-    if (!save.Commit()) {
-        return;
+    structChoice.qstrDevName = ui->comboBox_Equipment->currentText();
+    STRUCT_ChannelAnswer structAnswer = m_pTable->SaveVideo(m_iIndex, m_iChNo, structChoice);
+    if (structAnswer.blWritten) {
+        m_iResolutionIndex = ui->comboBox_ResolutionRatio->currentIndex();
+        emit SigVideoParamChanged(structAnswer.qJsonArrChInfo, m_iIndex);
     }
-
-    // What the library refuses is reported and not kept in the stored record.
-    QStringList qstrlstRefused;
-    QStringList qstrlstKeys;
-    auto refused = [&](const QString& _qstrWhat, const QStringList& _qstrlstKeys) {
-        qstrlstRefused.append(_qstrWhat);
-        qstrlstKeys.append(_qstrlstKeys);
-    };
-    if (camera_business_set_video_quality(m_iChNo, iQuality) == 0) {
-        LOG_EX(LOG_FAIL, "!camera_business_set_video_quality(%d)", iQuality);
-        refused(tr("视频质量%1").arg(iQuality), {QLatin1String(CLS_Settings::FIELD_VIDEO_QUALITY.pcKey)});
-    }
-    if (camera_business_set_frame_rate(m_iChNo, iFrameRate) == 0) {
-        LOG_EX(LOG_FAIL, "!camera_business_set_frame_rate(%d)", iFrameRate);
-        refused(tr("帧率%1").arg(iFrameRate), {QLatin1String(CLS_Settings::FIELD_FRAME_RATE.pcKey)});
-    }
-    if (camera_business_set_bit_rate(m_iChNo, iBitRate) == 0) {
-        LOG_EX(LOG_FAIL, "!camera_business_set_bit_rate(%d)", iBitRate);
-        refused(tr("码率%1").arg(iBitRate), {QLatin1String(CLS_Settings::FIELD_BIT_RATE.pcKey)});
-    }
-    if (camera_business_set_video_size(m_iChNo, qsizeVideo.width(), qsizeVideo.height()) == 0) {
-        LOG_EX(LOG_FAIL, "!camera_business_set_video_size(Width=%d,Heigh=%d)", qsizeVideo.width(),
-               qsizeVideo.height());
-        refused(qstrVideo, {QStringLiteral("videoWidth"), QStringLiteral("videoHeight")});
-    }
-    if (camera_business_set_camera_size(m_iChNo, qsizeCamera.width(), qsizeCamera.height()) == 0) {
-        LOG_EX(LOG_FAIL, "!camera_business_set_camera_size(Width=%d,Heigh=%d)", qsizeCamera.width(),
-               qsizeCamera.height());
-        refused(tr("采集尺寸%1*%2").arg(qsizeCamera.width()).arg(qsizeCamera.height()), {});
-    }
-    if (m_iCollectDevType == 1 && camera_business_set_collect_type(m_iChNo, iCollectType) == 0) {
-        LOG_EX(LOG_FAIL, "!camera_business_set_collect_type(%d)", iCollectType);
-        refused(tr("采集格式%1").arg(CollectTypeText(iCollectType)), {QStringLiteral("collectType")});
-    }
-    if (!qstrlstKeys.isEmpty()) {
-        save.Restore(qstrlstKeys);
-        if (!save.Commit()) {
-            return;
-        }
-    }
-    emit SigVideoParamChanged(save.Channels(), save.Index());
-    CLS_ParamSave::Notify(qstrlstRefused.isEmpty() ? tr("保存成功")
-                                                   : tr("保存失败：%1").arg(qstrlstRefused.join(tr("，"))));
+    CLS_ChannelNotice::Show(CLS_ChannelNotice::SaveText(structAnswer));
 }
 
 void CLS_WgtVideoParamSet::on_pushButton_DesktopNumDiscern_clicked()

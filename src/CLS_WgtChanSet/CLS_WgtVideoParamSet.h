@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+class CLS_ChannelTable;
 class CLS_UiVideoParamSet;
 class QTimer;
 
@@ -19,10 +20,12 @@ public:
     explicit CLS_WgtVideoParamSet(QWidget* parent = nullptr);
     ~CLS_WgtVideoParamSet() override;
 
-    // Shows the rows that fit the device kind: 0 desktop, 1 USB camera; others change nothing.
+    // Shows the rows that fit the device kind, desktop or camera; others change nothing.
     void SetCollectMode(int _iCollectDevType);
     // Fills the widgets from the record at position _iIndex of the stored table.
     void SetChannelInfo(int _iIndex, const QJsonObject& _qjsonChInfo);
+    // The table a save goes to; none: a save does nothing.
+    void SetChannelTable(CLS_ChannelTable* _pTable) { m_pTable = _pTable; }
 
 signals:
     // After a save: the whole table with the changed record in place, and its position.
@@ -43,4 +46,5 @@ private:
     QTimer* m_pTimerHide = nullptr;
     int m_iResolutionIndex = -1;
     int m_iIndex = 0;
+    CLS_ChannelTable* m_pTable = nullptr;
 };

@@ -2,7 +2,6 @@
 
 #include "common/Log.h"
 
-#include <QAudioDeviceInfo>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
@@ -15,30 +14,9 @@
 
 #ifdef Q_OS_LINUX
 #include <alsa/asoundlib.h>
+#else
+#include <QAudioDeviceInfo>
 #endif
-
-QList<int> CLS_DeviceProbe::CollectTypesFromPixelFormats(const QList<QVideoFrame::PixelFormat>& _lstFormat)
-{
-    bool blMjpeg = false;
-    bool blYuv = false;
-    for (QVideoFrame::PixelFormat ePixelFormat : _lstFormat) {
-        if (ePixelFormat == QVideoFrame::Format_Jpeg ||
-            (ePixelFormat >= QVideoFrame::Format_ARGB32 &&
-             ePixelFormat <= QVideoFrame::Format_BGRA5658_Premultiplied)) {
-            blMjpeg = true;
-        } else if (ePixelFormat >= QVideoFrame::Format_AYUV444 && ePixelFormat <= QVideoFrame::Format_Y16) {
-            blYuv = true;
-        }
-    }
-    QList<int> lstCollectType;
-    if (blMjpeg) {
-        lstCollectType.append(0);
-    }
-    if (blYuv) {
-        lstCollectType.append(1);
-    }
-    return lstCollectType;
-}
 
 QString CLS_DeviceProbe::CameraIdentity(const QString& _qstrDeviceName, const QString& _qstrByIdDir)
 {
@@ -97,15 +75,6 @@ QVector<STRUCT_Audio> CLS_DeviceProbe::BuildAudioTable(const QStringList& _qstrl
         vecAudio.append(structAudio);
     }
     return vecAudio;
-}
-
-QVector<STRUCT_Usb> CLS_DeviceProbe::DescribeCameras(const QList<QCameraInfo>& _lstCameraInfo)
-{
-    QVector<STRUCT_Usb> vecUsb;
-    for (const QCameraInfo& qcameraInfo : _lstCameraInfo) {
-        vecUsb.append({qcameraInfo.description(), CameraIdentity(qcameraInfo.deviceName()), {}, {}});
-    }
-    return vecUsb;
 }
 
 QStringList CLS_DeviceProbe::DevIDs(const QVector<STRUCT_Usb>& _vecUsb)

@@ -4,12 +4,11 @@
 
 #include "DeviceRecords.h"
 
-#include <QCameraInfo>
 #include <QList>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QVector>
-#include <QVideoFrame>
 
 // One audio input as the system reports it.
 struct STRUCT_AudioInput
@@ -26,10 +25,10 @@ public:
     virtual ~CLS_CameraSource() = default;
     // The cameras present, in system order, with description and device identity only.
     virtual QVector<STRUCT_Usb> ListCameras() = 0;
-    // Opens camera _iIndex of the last list and reports its pixel formats, resolutions and the
+    // Opens camera _iIndex of the last list and reports its collect types, resolutions and the
     // resolutions it gives as raw video.
-    virtual void ProbeCamera(int _iIndex, QList<QVideoFrame::PixelFormat>& _lstFormat,
-                             QList<QSize>& _lstResolution, QList<QSize>& _lstRawResolution) = 0;
+    virtual void ProbeCamera(int _iIndex, QList<int>& _lstCollectType, QList<QSize>& _lstResolution,
+                             QList<QSize>& _lstRawResolution) = 0;
 };
 
 // Where the channel page finds audio inputs; the system's unless replaced.
@@ -48,10 +47,6 @@ class CLS_DeviceProbe
 public:
     CLS_DeviceProbe() = delete;
 
-    // Collect types (0 MJPEG, 1 YUV) a camera offering these pixel formats can deliver. H.264 is
-    // never among them: no pixel format says a camera has it.
-    static QList<int> CollectTypesFromPixelFormats(const QList<QVideoFrame::PixelFormat>& _lstFormat);
-
     // A camera's lasting identity: the link in _qstrByIdDir that points to its device node, so
     // that it keeps its channel across ports and restarts; the device name when no link does.
     static QString CameraIdentity(const QString& _qstrDeviceName,
@@ -62,9 +57,6 @@ public:
     static QVector<STRUCT_Audio> BuildAudioTable(const QStringList& _qstrlstListed,
                                                  const QVector<STRUCT_Audio>& _vecKnown,
                                                  CLS_AudioSource& _audioSource);
-
-    // Description and lasting identity of each camera, in the given order.
-    static QVector<STRUCT_Usb> DescribeCameras(const QList<QCameraInfo>& _lstCameraInfo);
 
     // The keys by which the watcher knows devices.
     static QStringList DevIDs(const QVector<STRUCT_Usb>& _vecUsb);

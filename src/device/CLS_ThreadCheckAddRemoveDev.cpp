@@ -1,7 +1,5 @@
 #include "CLS_ThreadCheckAddRemoveDev.h"
 
-#include "OrbApplication.h"
-
 #include <QMutexLocker>
 
 #include <chrono>
@@ -35,7 +33,8 @@ void CompareDevices(const QVector<Record>& _vecCurrent, QMap<QString, bool>& _ma
 
 } // namespace
 
-CLS_ThreadCheckAddRemoveDev::CLS_ThreadCheckAddRemoveDev(QObject* parent) : QThread(parent)
+CLS_ThreadCheckAddRemoveDev::CLS_ThreadCheckAddRemoveDev(CLS_DeviceRegistry& _registry, QObject* parent)
+    : QThread(parent), m_registry(_registry)
 {
     RegisterDeviceMetaTypes();
 }
@@ -91,18 +90,14 @@ void CLS_ThreadCheckAddRemoveDev::WaitForNextCycle()
 
 void CLS_ThreadCheckAddRemoveDev::RunCycle()
 {
-    OrbApplication* pApp = OrbApplication::Instance();
-
     // The answer to this request arrives later; the copy below is what the last refresh left.
     emit SigGetUsbInfo(QVariant::fromValue(m_vecUsb));
-    m_vecUsb = pApp != nullptr ? pApp->GetUsbDevs() : QVector<STRUCT_Usb>();
+    m_vecUsb = m_registry.GetUsbDevs();
     QVector<STRUCT_Usb> vecUsbAdded;
     QStringList qstrlstUsbDel;
 
     QVector<STRUCT_Screen> vecScreen;
-    if (pApp != nullptr) {
-        pApp->GetScreenList(vecScreen);
-    }
+    m_registry.GetScreenList(vecScreen);
     bool blScreenChanged = false;
     {
         QMutexLocker locker(&m_mutexKnown);
@@ -121,7 +116,7 @@ void CLS_ThreadCheckAddRemoveDev::RunCycle()
     }
 
     emit SigGetAudioInfo(QVariant());
-    m_vecAudio = pApp != nullptr ? pApp->GetAudioDevs() : QVector<STRUCT_Audio>();
+    m_vecAudio = m_registry.GetAudioDevs();
     QVector<STRUCT_Audio> vecAudioAdded;
     QStringList qstrlstAudioDel;
     {

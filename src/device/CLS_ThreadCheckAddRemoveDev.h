@@ -2,7 +2,7 @@
 // them by queued signals; the channel page re-probes and rebuilds what changed.
 #pragma once
 
-#include "DeviceRecords.h"
+#include "CLS_DeviceRegistry.h"
 
 #include <QMap>
 #include <QMutex>
@@ -18,7 +18,8 @@ class CLS_ThreadCheckAddRemoveDev : public QThread
 {
     Q_OBJECT
 public:
-    explicit CLS_ThreadCheckAddRemoveDev(QObject* parent = nullptr);
+    // Polls the registry's lists, which its owner keeps fresh on request.
+    explicit CLS_ThreadCheckAddRemoveDev(CLS_DeviceRegistry& _registry, QObject* parent = nullptr);
     // Stops and waits, in case the owner did not.
     ~CLS_ThreadCheckAddRemoveDev() override;
 
@@ -47,6 +48,8 @@ protected:
 
 private:
     void WaitForNextCycle();
+
+    CLS_DeviceRegistry& m_registry;
 
     QMap<QString, bool> m_mapUsbDev;
     QVector<STRUCT_Screen> m_vecScreen;

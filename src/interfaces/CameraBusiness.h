@@ -70,6 +70,22 @@ static_assert(offsetof(STRUCT_ChanInfo, iCameraWidth) == 1120, "capture width of
 static_assert(offsetof(STRUCT_ChanInfo, iCameraHeight) == 1124, "capture height offset");
 #endif
 
+// A channel's device kind, "collectDevType" of its record; -1 marks a block no channel fills.
+enum
+{
+    CAMERA_BUSINESS_DEVICE_NONE = -1,
+    CAMERA_BUSINESS_DEVICE_DESKTOP = 0,
+    CAMERA_BUSINESS_DEVICE_CAMERA = 1
+};
+
+// How a camera hands over its frames, "collectType" of its record.
+enum
+{
+    CAMERA_BUSINESS_COLLECT_MJPEG = 0,
+    CAMERA_BUSINESS_COLLECT_YUV = 1,
+    CAMERA_BUSINESS_COLLECT_H264 = 2
+};
+
 // Library messages, the first callback argument; the second is the channel number. They come from
 // the library's own thread.
 #define CAMERA_BUSINESS_MSG_CHANNEL_FAILED 1  // the channel's device failed: nothing is served

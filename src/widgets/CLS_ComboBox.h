@@ -3,19 +3,14 @@
 // pick list.
 #pragma once
 
+#include "common/ComboBoxItem.h"
+
 #include <QComboBox>
 #include <QList>
-#include <QVariant>
 
 class QCompleter;
 class QLineEdit;
 class QListView;
-
-struct STRUCT_ComboBoxItem
-{
-    QString qstrText;
-    QVariant variantData; // Qt::UserRole
-};
 
 class CLS_ComboBox : public QComboBox
 {

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "CameraBusiness.h"
+#include "common/ComboBoxItem.h"
 #include "device/DeviceRecords.h"
-#include "widgets/CLS_ComboBox.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -25,7 +25,7 @@ public:
 
     // Fills the whole block from the record; texts are cut to 255 bytes at a character boundary.
     static void JsonToChanInfo(const QJsonObject& _qjsonRecord, STRUCT_ChanInfo& _structChanInfo);
-    // Writes the 25 keys a block carries into the record (not "devID", "resolutionRatio", "videoFormat").
+    // Writes the 26 keys a block carries into the record (not "resolutionRatio", "videoFormat").
     static void ChanInfoToJson(const STRUCT_ChanInfo& _structChanInfo, QJsonObject& _qjsonRecord);
 
     // Default desktop channel _iChNo for the screen; _structAudio with an empty name means no input.
@@ -66,6 +66,11 @@ public:
     // Index of the first record whose key equals the value, or -1.
     static int FindRecord(const QJsonArray& _qJsonArrChInfo, const QString& _qstrKey,
                           const QJsonValue& _qjsonValue);
+
+    // "MJPEG", "YUV", "H264"; empty for an unknown type.
+    static QString CollectTypeName(int _iType);
+    // The type of such a name; anything else reads as YUV.
+    static int CollectTypeOfName(const QString& _qstrName);
 
     // True when the number can address one of the library's blocks.
     static bool IsValidChNo(int _iChNo) { return _iChNo >= 0 && _iChNo < s_iChannelCount; }

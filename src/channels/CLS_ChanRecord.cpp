@@ -11,7 +11,6 @@ namespace {
 const int g_iDefaultBitRate = 2048;
 const int g_iDefaultFrameRate = 10;
 const int g_iDefaultIFrameInterval = 10;
-const int g_iDefaultCollectType = 1;
 const int g_iDefaultAudioSample = 44100;
 const int g_iDefaultAudioBit = 16;
 const int g_iDefaultAudioChs = 2;
@@ -45,10 +44,56 @@ int IntOf(const QJsonObject& _qjsonRecord, const char* _pcKey)
     return _qjsonRecord.value(QLatin1String(_pcKey)).toInt(0);
 }
 
-uint8_t FlagOf(const QJsonObject& _qjsonRecord, const char* _pcKey)
+// The record's keys and the block's fields they map to, in both directions: the one mapping of a
+// channel. "resolutionRatio" and "videoFormat" are the record's alone.
+struct STRUCT_IntKey
 {
-    return _qjsonRecord.value(QLatin1String(_pcKey)).toBool(false) ? 1 : 0;
-}
+    const char* pcKey;
+    int32_t STRUCT_ChanInfo::*pField;
+};
+struct STRUCT_FlagKey
+{
+    const char* pcKey;
+    uint8_t STRUCT_ChanInfo::*pField;
+};
+struct STRUCT_TextKey
+{
+    const char* pcKey;
+    char (STRUCT_ChanInfo::*pField)[CAMERA_BUSINESS_TEXT_SIZE];
+};
+
+const STRUCT_IntKey g_aIntKeys[] = {
+    {"chNo", &STRUCT_ChanInfo::iChNo},
+    {"videoWidth", &STRUCT_ChanInfo::iVideoWidth},
+    {"videoHeight", &STRUCT_ChanInfo::iVideoHeight},
+    {"videoQuality", &STRUCT_ChanInfo::iVideoQuality},
+    {"videoIFrameInterval", &STRUCT_ChanInfo::iVideoIFrameInterval},
+    {"videoFrameRate", &STRUCT_ChanInfo::iVideoFrameRate},
+    {"videoBitRate", &STRUCT_ChanInfo::iVideoBitRate},
+    {"videoEncodeType", &STRUCT_ChanInfo::iVideoEncodeType},
+    {"audioSample", &STRUCT_ChanInfo::iAudioSample},
+    {"audioBit", &STRUCT_ChanInfo::iAudioBit},
+    {"audioChs", &STRUCT_ChanInfo::iAudioChs},
+    {"collectDevType", &STRUCT_ChanInfo::iCollectDevType},
+    {"audioEnctype", &STRUCT_ChanInfo::iAudioEnctype},
+    {"decodeType", &STRUCT_ChanInfo::iDecodeType},
+    {"collectType", &STRUCT_ChanInfo::iCollectType},
+    {"handle", &STRUCT_ChanInfo::iHandle},
+    {"deskPosX", &STRUCT_ChanInfo::iDeskPosX},
+    {"deskPosY", &STRUCT_ChanInfo::iDeskPosY},
+    {"desktopIndex", &STRUCT_ChanInfo::iDesktopIndex},
+};
+const STRUCT_FlagKey g_aFlagKeys[] = {
+    {"isCollectTrans", &STRUCT_ChanInfo::ucIsCollectTrans},
+    {"enable", &STRUCT_ChanInfo::ucEnable},
+    {"enableAudio", &STRUCT_ChanInfo::ucEnableAudio},
+};
+const STRUCT_TextKey g_aTextKeys[] = {
+    {"audioName", &STRUCT_ChanInfo::szAudioName},
+    {"collectDevName", &STRUCT_ChanInfo::szCollectDevName},
+    {"chName", &STRUCT_ChanInfo::szChName},
+    {"devID", &STRUCT_ChanInfo::szDevID},
+};
 
 // Audio part of a default channel: the bound input's values, or "mic" when there is none.
 void FillDefaultAudio(const STRUCT_Audio& _structAudio, STRUCT_ChanInfo& _structChanInfo)
@@ -73,7 +118,7 @@ void FillDefaultVideo(int _iChNo, STRUCT_ChanInfo& _structChanInfo)
 {
     _structChanInfo.iVideoBitRate = g_iDefaultBitRate;
     _structChanInfo.iVideoEncodeType = 0;
-    _structChanInfo.iCollectType = g_iDefaultCollectType;
+    _structChanInfo.iCollectType = CAMERA_BUSINESS_COLLECT_YUV;
     _structChanInfo.iVideoFrameRate = g_iDefaultFrameRate;
     _structChanInfo.iVideoIFrameInterval = g_iDefaultIFrameInterval;
     _structChanInfo.ucIsCollectTrans = 0;
@@ -89,32 +134,19 @@ void CLS_ChanRecord::JsonToChanInfo(const QJsonObject& _qjsonRecord, STRUCT_Chan
 {
     STRUCT_ChanInfo& info = _structChanInfo;
     std::memset(&info, 0, sizeof(info));
-    info.iChNo = IntOf(_qjsonRecord, "chNo");
-    info.iVideoWidth = IntOf(_qjsonRecord, "videoWidth");
-    info.iVideoHeight = IntOf(_qjsonRecord, "videoHeight");
-    info.iVideoQuality = IntOf(_qjsonRecord, "videoQuality");
-    info.iVideoIFrameInterval = IntOf(_qjsonRecord, "videoIFrameInterval");
-    info.iVideoFrameRate = IntOf(_qjsonRecord, "videoFrameRate");
-    info.iVideoBitRate = IntOf(_qjsonRecord, "videoBitRate");
-    info.iVideoEncodeType = IntOf(_qjsonRecord, "videoEncodeType");
-    info.iAudioSample = info.iAudioSample2 = IntOf(_qjsonRecord, "audioSample");
-    info.iAudioBit = info.iAudioBit2 = IntOf(_qjsonRecord, "audioBit");
-    info.iAudioChs = info.iAudioChs2 = IntOf(_qjsonRecord, "audioChs");
-    info.iCollectDevType = IntOf(_qjsonRecord, "collectDevType");
-    info.iAudioEnctype = IntOf(_qjsonRecord, "audioEnctype");
-    CopyText(_qjsonRecord.value(QStringLiteral("audioName")).toString(), info.szAudioName);
-    CopyText(_qjsonRecord.value(QStringLiteral("collectDevName")).toString(), info.szCollectDevName);
-    CopyText(_qjsonRecord.value(QStringLiteral("chName")).toString(), info.szChName);
-    info.iDecodeType = IntOf(_qjsonRecord, "decodeType");
-    info.iCollectType = IntOf(_qjsonRecord, "collectType");
-    info.iHandle = IntOf(_qjsonRecord, "handle");
-    info.ucIsCollectTrans = FlagOf(_qjsonRecord, "isCollectTrans");
-    info.iDeskPosX = IntOf(_qjsonRecord, "deskPosX");
-    info.iDeskPosY = IntOf(_qjsonRecord, "deskPosY");
+    for (const STRUCT_IntKey& structKey : g_aIntKeys) {
+        info.*structKey.pField = IntOf(_qjsonRecord, structKey.pcKey);
+    }
+    for (const STRUCT_FlagKey& structKey : g_aFlagKeys) {
+        info.*structKey.pField = _qjsonRecord.value(QLatin1String(structKey.pcKey)).toBool(false) ? 1 : 0;
+    }
+    for (const STRUCT_TextKey& structKey : g_aTextKeys) {
+        CopyText(_qjsonRecord.value(QLatin1String(structKey.pcKey)).toString(), info.*structKey.pField);
+    }
+    info.iAudioSample2 = info.iAudioSample;
+    info.iAudioBit2 = info.iAudioBit;
+    info.iAudioChs2 = info.iAudioChs;
     info.iDesktopIndex = info.iChNo;
-    info.ucEnable = FlagOf(_qjsonRecord, "enable");
-    info.ucEnableAudio = FlagOf(_qjsonRecord, "enableAudio");
-    CopyText(_qjsonRecord.value(QStringLiteral("devID")).toString(), info.szDevID);
 
     QList<QSize> lstOffered;
     for (const QJsonValue& qjsonSize : _qjsonRecord.value(QStringLiteral("resolutionRatio")).toArray()) {
@@ -148,33 +180,15 @@ QSize CLS_ChanRecord::CaptureSize(const QSize& _qsizeVideo, const QList<QSize>& 
 
 void CLS_ChanRecord::ChanInfoToJson(const STRUCT_ChanInfo& _structChanInfo, QJsonObject& _qjsonRecord)
 {
-    const STRUCT_ChanInfo& info = _structChanInfo;
-    QJsonObject& rec = _qjsonRecord;
-    rec.insert(QStringLiteral("chNo"), info.iChNo);
-    rec.insert(QStringLiteral("chName"), ReadText(info.szChName));
-    rec.insert(QStringLiteral("collectDevName"), ReadText(info.szCollectDevName));
-    rec.insert(QStringLiteral("collectDevType"), info.iCollectDevType);
-    rec.insert(QStringLiteral("enable"), info.ucEnable != 0);
-    rec.insert(QStringLiteral("videoWidth"), info.iVideoWidth);
-    rec.insert(QStringLiteral("videoHeight"), info.iVideoHeight);
-    rec.insert(QStringLiteral("videoQuality"), info.iVideoQuality);
-    rec.insert(QStringLiteral("videoIFrameInterval"), info.iVideoIFrameInterval);
-    rec.insert(QStringLiteral("videoFrameRate"), info.iVideoFrameRate);
-    rec.insert(QStringLiteral("videoBitRate"), info.iVideoBitRate);
-    rec.insert(QStringLiteral("videoEncodeType"), info.iVideoEncodeType);
-    rec.insert(QStringLiteral("collectType"), info.iCollectType);
-    rec.insert(QStringLiteral("decodeType"), info.iDecodeType);
-    rec.insert(QStringLiteral("handle"), info.iHandle);
-    rec.insert(QStringLiteral("isCollectTrans"), info.ucIsCollectTrans != 0);
-    rec.insert(QStringLiteral("deskPosX"), info.iDeskPosX);
-    rec.insert(QStringLiteral("deskPosY"), info.iDeskPosY);
-    rec.insert(QStringLiteral("desktopIndex"), info.iDesktopIndex);
-    rec.insert(QStringLiteral("audioName"), ReadText(info.szAudioName));
-    rec.insert(QStringLiteral("audioSample"), info.iAudioSample);
-    rec.insert(QStringLiteral("audioBit"), info.iAudioBit);
-    rec.insert(QStringLiteral("audioChs"), info.iAudioChs);
-    rec.insert(QStringLiteral("audioEnctype"), info.iAudioEnctype);
-    rec.insert(QStringLiteral("enableAudio"), info.ucEnableAudio != 0);
+    for (const STRUCT_IntKey& structKey : g_aIntKeys) {
+        _qjsonRecord.insert(QLatin1String(structKey.pcKey), _structChanInfo.*structKey.pField);
+    }
+    for (const STRUCT_FlagKey& structKey : g_aFlagKeys) {
+        _qjsonRecord.insert(QLatin1String(structKey.pcKey), _structChanInfo.*structKey.pField != 0);
+    }
+    for (const STRUCT_TextKey& structKey : g_aTextKeys) {
+        _qjsonRecord.insert(QLatin1String(structKey.pcKey), ReadText(_structChanInfo.*structKey.pField));
+    }
 }
 
 QJsonObject CLS_ChanRecord::MakeDesktopChannel(const STRUCT_Screen& _structScreen,
@@ -185,7 +199,7 @@ QJsonObject CLS_ChanRecord::MakeDesktopChannel(const STRUCT_Screen& _structScree
     std::memset(&info, 0, sizeof(info));
     FillDefaultAudio(_structAudio, info);
     FillDefaultVideo(_iChNo, info);
-    info.iCollectDevType = 0;
+    info.iCollectDevType = CAMERA_BUSINESS_DEVICE_DESKTOP;
     info.iDeskPosX = _structScreen.rect.x();
     info.iDeskPosY = _structScreen.rect.y();
     info.iDesktopIndex = _iChNo;
@@ -211,7 +225,7 @@ QJsonObject CLS_ChanRecord::MakeUsbChannel(const STRUCT_Usb& _structUsb, const S
     std::memset(&info, 0, sizeof(info));
     FillDefaultAudio(_structAudio, info);
     FillDefaultVideo(_iChNo, info);
-    info.iCollectDevType = 1;
+    info.iCollectDevType = CAMERA_BUSINESS_DEVICE_CAMERA;
     CopyText(_structUsb.qstrName, info.szChName);
     CopyText(_structUsb.qstrName, info.szCollectDevName);
     CopyText(_structUsb.qstrDevID, info.szDevID);
@@ -237,10 +251,10 @@ QJsonObject CLS_ChanRecord::MakeUsbChannel(const STRUCT_Usb& _structUsb, const S
     // stop at 640x480 gives 720p as MJPEG only.
     const QSize qsizeCapture(info.iCameraWidth, info.iCameraHeight);
     const bool blRaw =
-        _structUsb.lstCollectType.contains(1) &&
+        _structUsb.lstCollectType.contains(CAMERA_BUSINESS_COLLECT_YUV) &&
         (_structUsb.lstRawResolution.isEmpty() || _structUsb.lstRawResolution.contains(qsizeCapture));
-    if (!blRaw && _structUsb.lstCollectType.contains(0)) {
-        info.iCollectType = 0;
+    if (!blRaw && _structUsb.lstCollectType.contains(CAMERA_BUSINESS_COLLECT_MJPEG)) {
+        info.iCollectType = CAMERA_BUSINESS_COLLECT_MJPEG;
     }
 
     QJsonObject qjsonRecord;
@@ -260,7 +274,7 @@ ChanInfoArray CLS_ChanRecord::EmptyChanInfoArray()
     ChanInfoArray arrChanInfo;
     for (STRUCT_ChanInfo& structChanInfo : arrChanInfo) {
         std::memset(&structChanInfo, 0, sizeof(structChanInfo));
-        structChanInfo.iCollectDevType = -1;
+        structChanInfo.iCollectDevType = CAMERA_BUSINESS_DEVICE_NONE;
     }
     return arrChanInfo;
 }
@@ -314,7 +328,8 @@ QJsonArray CLS_ChanRecord::ResolutionArray(const QList<QSize>& _lstResolution)
 
 bool CLS_ChanRecord::IsDesktopRecord(const QJsonObject& _qjsonRecord)
 {
-    return _qjsonRecord.value(QStringLiteral("collectDevType")).toInt(-1) == 0;
+    return _qjsonRecord.value(QStringLiteral("collectDevType")).toInt(CAMERA_BUSINESS_DEVICE_NONE) ==
+           CAMERA_BUSINESS_DEVICE_DESKTOP;
 }
 
 bool CLS_ChanRecord::FollowScreen(QJsonObject& _qjsonRecord, const STRUCT_Screen& _structScreen)
@@ -353,4 +368,28 @@ QList<int> CLS_ChanRecord::DisableRecords(QJsonArray& _qJsonArrChInfo, const QSt
         }
     }
     return lstChNo;
+}
+
+QString CLS_ChanRecord::CollectTypeName(int _iType)
+{
+    switch (_iType) {
+    case CAMERA_BUSINESS_COLLECT_MJPEG:
+        return QStringLiteral("MJPEG");
+    case CAMERA_BUSINESS_COLLECT_YUV:
+        return QStringLiteral("YUV");
+    case CAMERA_BUSINESS_COLLECT_H264:
+        return QStringLiteral("H264");
+    default:
+        return QString();
+    }
+}
+
+int CLS_ChanRecord::CollectTypeOfName(const QString& _qstrName)
+{
+    for (int iType : {CAMERA_BUSINESS_COLLECT_MJPEG, CAMERA_BUSINESS_COLLECT_H264}) {
+        if (_qstrName == CollectTypeName(iType)) {
+            return iType;
+        }
+    }
+    return CAMERA_BUSINESS_COLLECT_YUV;
 }
