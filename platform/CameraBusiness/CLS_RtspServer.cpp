@@ -551,7 +551,8 @@ void STRUCT_ServerShared::Configure(int _iChNo, GstRTSPMedia* _pMedia)
         return aPlan[_iChNo];
     }();
     if (GstElement* pSource = ChildElement(_pMedia, "src")) {
-        if (stPlan.iDevType != 0 && !stPlan.strDevice.empty() && HasProperty(G_OBJECT(pSource), "device")) {
+        if (stPlan.iDevType != CAMERA_BUSINESS_DEVICE_DESKTOP && !stPlan.strDevice.empty() &&
+            HasProperty(G_OBJECT(pSource), "device")) {
             g_object_set(pSource, "device", stPlan.strDevice.c_str(), nullptr);
         }
         if (HasProperty(G_OBJECT(pSource), "is-live")) {
@@ -559,7 +560,7 @@ void STRUCT_ServerShared::Configure(int _iChNo, GstRTSPMedia* _pMedia)
         }
         GstPad* pPad = gst_element_get_static_pad(pSource, "src");
         gst_pad_add_probe(pPad, GST_PAD_PROBE_TYPE_QUERY_UPSTREAM, AnswerNotSeekable, nullptr, nullptr);
-        if (stPlan.iDevType == 0) {
+        if (stPlan.iDevType == CAMERA_BUSINESS_DEVICE_DESKTOP) {
             // The media, and with it the pipeline that owns the filter, outlives every client.
             auto* pFilter = new STRUCT_StillFilter(ServedFrameRate(stPlan));
             g_object_set_data(G_OBJECT(_pMedia), g_acStillFilterKey, pFilter);
