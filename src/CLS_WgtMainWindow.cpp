@@ -8,6 +8,7 @@
 #include "widgets/CLS_MessageBox.h"
 
 #include "CameraBusiness.h"
+#include "common/PublicCommonFun.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -41,8 +42,7 @@ CLS_WgtMainWindow::CLS_WgtMainWindow(QWidget* parent) : CLS_WgtBase(parent)
     SetTitleButtonsVisible(true, false, true);
     SetTitle(tr("Lumacast参数设置"), Qt::AlignLeft | Qt::AlignVCenter);
     const OrbApplication* pApp = OrbApplication::Instance();
-    const QIcon qicon((pApp ? pApp->GetAppDir() : QString()) + QStringLiteral("LumacastFile/Resource/") +
-                      Skin() + QStringLiteral("/images/lumacas"));
+    const QIcon qicon(ResourcePath(Skin() + QStringLiteral("/images/lumacas")));
     setWindowIcon(qicon);
 
     QWidget* pCenter = GetCenterWidget();
@@ -155,7 +155,7 @@ void CLS_WgtMainWindow::slotCurrentRow(int _iRow)
     if (_iRow != 0 && _iRow != 1) {
         return;
     }
-    const QString qstrPrefix = QStringLiteral("QLabel{ border-image: url(./LumacastFile/Resource/") + Skin();
+    const QString qstrPrefix = QStringLiteral("QLabel{ border-image: url(./") + ResourceFolder() + Skin();
     const bool blChanSet = _iRow == 0;
     m_pLabelChanSetImageStart->setStyleSheet(qstrPrefix + (blChanSet
                                                                ? QStringLiteral("/images/chanSet_Slect)}")
@@ -195,10 +195,7 @@ void CLS_WgtMainWindow::SlotSystemTrayClicked(QSystemTrayIcon::ActivationReason 
 
 bool CLS_WgtMainWindow::SlotExit()
 {
-    const int iAnswer =
-        CLS_MessageBox::ShowMsgBox(CLS_MessageBox::KIND_INFORMATION, nullptr, tr("提示"), tr("确定退出吗？"),
-                                   {tr("确定"), tr("取消")}, 0, QStringLiteral("default"));
-    if (iAnswer != 0) {
+    if (!CLS_MessageBox::Confirm(tr("确定退出吗？"))) {
         return false;
     }
     m_trayIcon.hide();
@@ -227,9 +224,7 @@ void CLS_WgtMainWindow::SlotRestart()
     // Nothing will end this copy: it must go on serving as before.
     const bool blResumed = m_pChanSet->ResumeChannels();
     m_trayIcon.setVisible(blTray);
-    CLS_MessageBox::ShowMsgBox(CLS_MessageBox::KIND_INFORMATION, nullptr, tr("提示"),
-                               blResumed ? tr("重启失败，程序继续运行") : tr("重启失败，视频服务未能恢复"),
-                               {tr("确定")}, 0, QStringLiteral("default"));
+    CLS_MessageBox::Notice(blResumed ? tr("重启失败，程序继续运行") : tr("重启失败，视频服务未能恢复"));
 }
 
 void CLS_WgtMainWindow::SlotShowSystemSet()

@@ -123,8 +123,7 @@ bool OrbApplication::ParseStartParam(const QStringList& _qstrlstArgs)
 
     if (blOtherCopy && _qstrlstArgs.size() != 1) {
         if (blTip) {
-            CLS_MessageBox::ShowMsgBox(CLS_MessageBox::KIND_INFORMATION, nullptr, tr("提示"),
-                                       tr("当前程序已运行！"), {tr("确定")}, 0, QStringLiteral("default"));
+            CLS_MessageBox::Notice(tr("当前程序已运行！"));
         }
         if (!blRestart) {
             return false;
@@ -234,8 +233,7 @@ void OrbApplication::ApplyConfig()
 
 void OrbApplication::ApplyStyleSheet()
 {
-    QFile qfileStyle(m_qstrAppDir + QStringLiteral("LumacastFile/Resource/") + m_qstrSkin +
-                     QStringLiteral("/qss/lumacast_style.qss"));
+    QFile qfileStyle(ResourcePath(m_qstrSkin + QStringLiteral("/qss/lumacast_style.qss")));
     if (qfileStyle.open(QIODevice::ReadOnly)) {
         setStyleSheet(QString::fromUtf8(qfileStyle.readAll()));
     }

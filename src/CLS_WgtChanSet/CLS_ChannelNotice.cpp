@@ -1,7 +1,5 @@
 #include "CLS_ChannelNotice.h"
 
-#include "widgets/CLS_MessageBox.h"
-
 #include <QCoreApplication>
 
 namespace {
@@ -31,12 +29,6 @@ QString RefusalText(const STRUCT_Refusal& _structRefusal)
 }
 
 } // namespace
-
-void CLS_ChannelNotice::Show(const QString& _qstrText)
-{
-    CLS_MessageBox::ShowMsgBox(CLS_MessageBox::KIND_INFORMATION, nullptr, Tr("提示"), _qstrText, {Tr("确定")},
-                               0, QStringLiteral("default"));
-}
 
 QString CLS_ChannelNotice::SaveText(const STRUCT_ChannelAnswer& _structAnswer)
 {

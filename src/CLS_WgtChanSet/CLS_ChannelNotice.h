@@ -1,4 +1,4 @@
-// What the channel pages tell the user of the channel table's answers.
+// What the channel pages tell the user of the channel table's answers (shown as the program's notice).
 #pragma once
 
 #include "channels/CLS_ChannelTable.h"
@@ -10,8 +10,6 @@ class CLS_ChannelNotice
 public:
     CLS_ChannelNotice() = delete;
 
-    // The program's notice: title "提示", one button "确定".
-    static void Show(const QString& _qstrText);
     // The text of a save's answer: "保存成功", or what failed and why.
     static QString SaveText(const STRUCT_ChannelAnswer& _structAnswer);
 };

@@ -1,7 +1,7 @@
 #include "CLS_UiChanSet.h"
 
 #include "CLS_WgtExportSet.h"
-#include "FormRows.h"
+#include "widgets/FormRows.h"
 
 #include "widgets/CLS_ComboBox.h"
 

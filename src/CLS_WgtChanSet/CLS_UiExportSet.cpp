@@ -1,7 +1,7 @@
 #include "CLS_UiExportSet.h"
 
-#include "FormRows.h"
 #include "widgets/CLS_ComboBox.h"
+#include "widgets/FormRows.h"
 
 #include <QLabel>
 #include <QTreeWidget>
@@ -17,7 +17,7 @@ void CLS_UiExportSet::setupUi(QWidget* _pPage)
     QVBoxLayout* pColumn = NewColumn(_pPage);
 
     label_CollectionMode =
-        NewLabel(_pPage, QStringLiteral("label_CollectionMode"), QStringLiteral("采集方式"));
+        NewNamed<QLabel>(_pPage, QStringLiteral("label_CollectionMode"), QStringLiteral("采集方式"));
     comboBox_CollectionMode = NewPickBox(_pPage, QStringLiteral("comboBox_CollectionMode"));
     AddRow(pColumn, {label_CollectionMode, comboBox_CollectionMode});
 

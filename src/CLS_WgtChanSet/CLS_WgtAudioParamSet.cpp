@@ -6,6 +6,7 @@
 #include "OrbApplication.h"
 #include "common/Log.h"
 #include "widgets/CLS_ComboBox.h"
+#include "widgets/CLS_MessageBox.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -92,7 +93,7 @@ void CLS_WgtAudioParamSet::on_checkBox_OpenAudio_clicked()
         ui->checkBox_OpenAudio->setChecked(false);
         STRUCT_ChannelAnswer structAnswer;
         structAnswer.eOutcome = EnumChannelOutcome::NO_INPUT;
-        CLS_ChannelNotice::Show(CLS_ChannelNotice::SaveText(structAnswer));
+        CLS_MessageBox::Notice(CLS_ChannelNotice::SaveText(structAnswer));
     }
 }
 
@@ -113,5 +114,5 @@ void CLS_WgtAudioParamSet::on_pushButton_SaveParam_clicked()
         m_iEncType = structChoice.iEncType;
         emit SigVideoParamChanged(structAnswer.qJsonArrChInfo, m_iIndex);
     }
-    CLS_ChannelNotice::Show(CLS_ChannelNotice::SaveText(structAnswer));
+    CLS_MessageBox::Notice(CLS_ChannelNotice::SaveText(structAnswer));
 }

@@ -9,6 +9,7 @@
 #include "device/CLS_QtCameraSource.h"
 #include "device/CLS_ThreadCheckAddRemoveDev.h"
 #include "widgets/CLS_ComboBox.h"
+#include "widgets/CLS_MessageBox.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -170,7 +171,7 @@ void CLS_WgtChanSet::SlotResetCurCh()
     const int iChNo = m_pUi->comboBox_ChooseCh->currentText().toInt(&blNumber) - 1;
     const STRUCT_ChannelAnswer structAnswer = m_pTable->ResetChannel(iIndex, blNumber ? iChNo : -1);
     if (structAnswer.eOutcome == EnumChannelOutcome::NOT_WRITTEN) {
-        CLS_ChannelNotice::Show(tr("重置失败，配置文件无法写入"));
+        CLS_MessageBox::Notice(tr("重置失败，配置文件无法写入"));
     } else if (structAnswer.eOutcome == EnumChannelOutcome::DONE) {
         ShowChannels(structAnswer.qJsonArrChInfo);
         m_pUi->comboBox_ChooseCh->setCurrentIndex(iIndex);

@@ -6,8 +6,10 @@
 
 #include "OrbApplication.h"
 #include "common/Log.h"
+#include "common/PublicCommonFun.h"
 #include "settings/CLS_Settings.h"
 #include "widgets/CLS_ComboBox.h"
+#include "widgets/CLS_MessageBox.h"
 #include "widgets/WindowShape.h"
 
 #include <QLabel>
@@ -147,7 +149,7 @@ void CLS_WgtVideoParamSet::on_pushButton_SaveParam_clicked()
         m_iResolutionIndex = ui->comboBox_ResolutionRatio->currentIndex();
         emit SigVideoParamChanged(structAnswer.qJsonArrChInfo, m_iIndex);
     }
-    CLS_ChannelNotice::Show(CLS_ChannelNotice::SaveText(structAnswer));
+    CLS_MessageBox::Notice(CLS_ChannelNotice::SaveText(structAnswer));
 }
 
 void CLS_WgtVideoParamSet::on_pushButton_DesktopNumDiscern_clicked()
@@ -157,10 +159,8 @@ void CLS_WgtVideoParamSet::on_pushButton_DesktopNumDiscern_clicked()
     pApp->GetScreenList(vecScreen);
     for (int i = 0; i < vecScreen.size(); ++i) {
         // No suffix: the image reader appends the one of the file that is there.
-        const QString qstrPath = QStringLiteral("%1%2%3%4%5")
-                                     .arg(pApp->GetAppDir(), QStringLiteral("LumacastFile/Resource/"),
-                                          pApp->GetSkin(), QStringLiteral("/images/desktopShow"))
-                                     .arg(i + 1);
+        const QString qstrPath =
+            ResourcePath(pApp->GetSkin() + QStringLiteral("/images/desktopShow") + QString::number(i + 1));
         const QPixmap qpixmap(qstrPath);
         auto pWindow = std::make_unique<QWidget>(nullptr, Qt::Dialog | Qt::FramelessWindowHint);
         pWindow->setAttribute(Qt::WA_TranslucentBackground);

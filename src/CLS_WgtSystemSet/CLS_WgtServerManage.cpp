@@ -5,10 +5,11 @@
 #include "CLS_WgtModifyPassword.h"
 #include "OrbApplication.h"
 #include "ServicePassword.h"
-#include "SettingsForm.h"
 #include "common/AutoStartEntry.h"
 #include "common/Log.h"
 #include "common/PublicCommonFun.h"
+#include "widgets/CLS_MessageBox.h"
+#include "widgets/FormRows.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -40,18 +41,9 @@ QString Key(const char* _pcKey)
     return QString::fromLatin1(_pcKey);
 }
 
-template <typename T>
-T* NewWidget(const char* _pcName, QWidget* _pParent, const QString& _qstrText = QString())
-{
-    auto* pWidget = new T(_pParent);
-    pWidget->setObjectName(QLatin1String(_pcName));
-    if (!_qstrText.isNull()) {
-        pWidget->setText(_qstrText);
-    }
-    return pWidget;
-}
-
 } // namespace
+
+using namespace FormRows;
 
 CLS_WgtServerManage::CLS_WgtServerManage(QWidget* parent) : QWidget(parent)
 {
@@ -70,61 +62,56 @@ void CLS_WgtServerManage::BuildForm()
 {
     setWindowTitle(QStringLiteral("Form"));
     resize(400, 300);
-    m_form.verticalLayout = new QVBoxLayout(this);
-    m_form.verticalLayout->setObjectName(QStringLiteral("verticalLayout"));
-    m_form.verticalLayout->setSpacing(0);
-    m_form.verticalLayout->setContentsMargins(0, 0, 0, 0);
-
-    m_form.checkBox_BootStrap = NewWidget<QCheckBox>("checkBox_BootStrap", this, tr("开机自启"));
+    m_form.verticalLayout = NewColumn(this);
+    m_form.checkBox_BootStrap =
+        NewNamed<QCheckBox>(this, QStringLiteral("checkBox_BootStrap"), tr("开机自启"));
     m_form.verticalLayout->addWidget(m_form.checkBox_BootStrap);
 
-    QHBoxLayout* pLayoutPort = NewFormRow("horizontalLayout", m_form.verticalLayout);
-    pLayoutPort->addWidget(NewWidget<QLabel>("label_ServerPort", this, tr("服务端口")));
-    m_form.lineEdit_ServerPort = NewWidget<QLineEdit>("lineEdit_ServerPort", this);
-    pLayoutPort->addWidget(m_form.lineEdit_ServerPort);
-    pLayoutPort->addWidget(NewWidget<QLabel>("label_RestartTakeEffect", this, tr("(重启后生效)")));
-    pLayoutPort->addItem(NewRowSpacer());
+    m_form.lineEdit_ServerPort = NewNamed<QLineEdit>(this, QStringLiteral("lineEdit_ServerPort"));
+    AddRow(m_form.verticalLayout,
+           {NewNamed<QLabel>(this, QStringLiteral("label_ServerPort"), tr("服务端口")),
+            m_form.lineEdit_ServerPort,
+            NewNamed<QLabel>(this, QStringLiteral("label_RestartTakeEffect"), tr("(重启后生效)"))},
+           QStringLiteral("horizontalLayout"));
 
-    m_form.horizontalLayout_2 = NewFormRow("horizontalLayout_2", m_form.verticalLayout);
-    m_form.horizontalLayout_2->addWidget(NewWidget<QLabel>("label_ServerPwd", this, tr("服务密码")));
-    QFrame* pFramePwd = NewFormPanel("frame_pwd", this);
+    QFrame* pFramePwd = NewPanel(this, QStringLiteral("frame_pwd"));
     pFramePwd->setMinimumSize(0, 0);
     auto* pLayoutPwd = new QHBoxLayout(pFramePwd);
     pLayoutPwd->setObjectName(QStringLiteral("horizontalLayout_5"));
     pLayoutPwd->setSpacing(0);
     pLayoutPwd->setContentsMargins(0, 0, 0, 0);
-    m_form.lineEdit_ServerPwd = NewWidget<QLineEdit>("lineEdit_ServerPwd", pFramePwd);
+    m_form.lineEdit_ServerPwd = NewNamed<QLineEdit>(pFramePwd, QStringLiteral("lineEdit_ServerPwd"));
     m_form.lineEdit_ServerPwd->setEchoMode(QLineEdit::Password);
     m_form.lineEdit_ServerPwd->setContextMenuPolicy(Qt::NoContextMenu);
-    m_form.pushButton_ShowPwd = NewWidget<QPushButton>("pushButton_ShowPwd", pFramePwd);
+    m_form.pushButton_ShowPwd = NewNamed<QPushButton>(pFramePwd, QStringLiteral("pushButton_ShowPwd"));
     m_form.pushButton_ShowPwd->setCheckable(true);
     pLayoutPwd->addWidget(m_form.lineEdit_ServerPwd);
     pLayoutPwd->addWidget(m_form.pushButton_ShowPwd);
-    m_form.horizontalLayout_2->addWidget(pFramePwd);
-    m_form.horizontalLayout_2->addWidget(
-        NewWidget<QPushButton>("pushButton_ModifyPwd", this, tr("修改密码")));
-    m_form.horizontalLayout_2->addItem(NewRowSpacer());
+    m_form.horizontalLayout_2 =
+        AddRow(m_form.verticalLayout,
+               {NewNamed<QLabel>(this, QStringLiteral("label_ServerPwd"), tr("服务密码")), pFramePwd,
+                NewNamed<QPushButton>(this, QStringLiteral("pushButton_ModifyPwd"), tr("修改密码"))},
+               QStringLiteral("horizontalLayout_2"));
 
-    m_form.horizontalLayout_3 = NewFormRow("horizontalLayout_3", m_form.verticalLayout);
-    m_form.horizontalLayout_3->addWidget(NewWidget<QLabel>("label_Skin", this, tr("皮肤")));
-    m_form.radioButton_SkinBlue = NewWidget<QRadioButton>("radioButton_SkinBlue", this, tr("蓝色"));
-    m_form.radioButton_SkinWhite = NewWidget<QRadioButton>("radioButton_SkinWhite", this, tr("白色"));
-    m_form.horizontalLayout_3->addWidget(m_form.radioButton_SkinBlue);
-    m_form.horizontalLayout_3->addWidget(m_form.radioButton_SkinWhite);
-    m_form.horizontalLayout_3->addWidget(
-        NewWidget<QLabel>("label_RestartTakeEffect_2", this, tr("(重启后生效)")));
+    m_form.radioButton_SkinBlue =
+        NewNamed<QRadioButton>(this, QStringLiteral("radioButton_SkinBlue"), tr("蓝色"));
+    m_form.radioButton_SkinWhite =
+        NewNamed<QRadioButton>(this, QStringLiteral("radioButton_SkinWhite"), tr("白色"));
+    m_form.horizontalLayout_3 =
+        AddRow(m_form.verticalLayout,
+               {NewNamed<QLabel>(this, QStringLiteral("label_Skin"), tr("皮肤")), m_form.radioButton_SkinBlue,
+                m_form.radioButton_SkinWhite,
+                NewNamed<QLabel>(this, QStringLiteral("label_RestartTakeEffect_2"), tr("(重启后生效)"))},
+               QStringLiteral("horizontalLayout_3"));
 
-    QHBoxLayout* pLayoutButtons = NewFormRow("horizontalLayout_4", m_form.verticalLayout);
-    QFrame* pFrameSave = NewFormPanel("frame_save", this);
+    QFrame* pFrameSave = NewPanel(this, QStringLiteral("frame_save"));
     (new QHBoxLayout(pFrameSave))
-        ->addWidget(NewWidget<QPushButton>("pushButton_Save", pFrameSave, tr("保存")));
-    QFrame* pFrameSave2 = NewFormPanel("frame_save2", this);
+        ->addWidget(NewNamed<QPushButton>(pFrameSave, QStringLiteral("pushButton_Save"), tr("保存")));
+    QFrame* pFrameSave2 = NewPanel(this, QStringLiteral("frame_save2"));
     m_form.pushButton_SaveBootStrap =
-        NewWidget<QPushButton>("pushButton_SaveBootStrap", pFrameSave2, tr("保存并重启"));
+        NewNamed<QPushButton>(pFrameSave2, QStringLiteral("pushButton_SaveBootStrap"), tr("保存并重启"));
     (new QHBoxLayout(pFrameSave2))->addWidget(m_form.pushButton_SaveBootStrap);
-    pLayoutButtons->addWidget(pFrameSave);
-    pLayoutButtons->addWidget(pFrameSave2);
-    pLayoutButtons->addItem(NewRowSpacer());
+    AddRow(m_form.verticalLayout, {pFrameSave, pFrameSave2}, QStringLiteral("horizontalLayout_4"));
     m_form.verticalLayout->addItem(new QSpacerItem(20, 191, QSizePolicy::Minimum, QSizePolicy::Expanding));
 }
 
@@ -176,14 +163,14 @@ void CLS_WgtServerManage::ShowPassword(const STRUCT_HostInfo& _structHost)
 void CLS_WgtServerManage::on_pushButton_Save_clicked()
 {
     if (m_form.lineEdit_ServerPort->text().isEmpty()) {
-        SettingsNotice(tr("请输入服务端口"));
+        CLS_MessageBox::Notice(tr("请输入服务端口"));
         return;
     }
     bool blNumber = false;
     const QString qstrPort = m_form.lineEdit_ServerPort->text();
     const int iPort = qstrPort.toInt(&blNumber);
     if (blNumber && (iPort < 0 || iPort > CLS_Settings::MAX_PORT)) {
-        SettingsNotice(tr("保存失败：服务端口%1超出范围").arg(qstrPort));
+        CLS_MessageBox::Notice(tr("保存失败：服务端口%1超出范围").arg(qstrPort));
         return;
     }
     const bool blAutoStart = m_form.checkBox_BootStrap->isChecked();
@@ -209,11 +196,11 @@ void CLS_WgtServerManage::on_pushButton_Save_clicked()
         return true;
     });
     if (!blConfigWritten) {
-        SettingsNotice(tr("保存失败"));
+        CLS_MessageBox::Notice(tr("保存失败"));
     } else if (!blEntryWritten) {
-        SettingsNotice(tr("服务端口和开机自启已保存，但系统的自启动项无法写入"));
+        CLS_MessageBox::Notice(tr("服务端口和开机自启已保存，但系统的自启动项无法写入"));
     } else {
-        SettingsNotice(tr("保存成功"));
+        CLS_MessageBox::Notice(tr("保存成功"));
     }
 }
 
@@ -239,7 +226,7 @@ void CLS_WgtServerManage::on_pushButton_ModifyPwd_clicked()
     const QString qstrPassword = dlgPassword.GetNewPassword();
     QString qstrBase64;
     if (!EncodeServicePassword(qstrPassword, qstrBase64)) {
-        SettingsNotice(tr("密码保存失败"));
+        CLS_MessageBox::Notice(tr("密码保存失败"));
         return;
     }
     bool blPlatformOwns = false;
@@ -257,18 +244,18 @@ void CLS_WgtServerManage::on_pushButton_ModifyPwd_clicked()
     }
     if (!blWritten) {
         LOG_EX(LOG_FILE, "the changed service password was not stored");
-        SettingsNotice(tr("密码保存失败"));
+        CLS_MessageBox::Notice(tr("密码保存失败"));
         return;
     }
     m_form.lineEdit_ServerPwd->setText(qstrPassword);
-    SettingsNotice(tr("修改成功"));
+    CLS_MessageBox::Notice(tr("修改成功"));
 }
 
 void CLS_WgtServerManage::RefusePasswordChange()
 {
     LOG_EX(LOG_TRACE, "local password change refused: the platform owns the service password");
     ShowPassword(CLS_Settings::HostInfo(ReadConfig()));
-    SettingsNotice(tr("服务密码由平台管理，不能在本地修改"));
+    CLS_MessageBox::Notice(tr("服务密码由平台管理，不能在本地修改"));
 }
 
 void CLS_WgtServerManage::on_pushButton_ShowPwd_clicked()

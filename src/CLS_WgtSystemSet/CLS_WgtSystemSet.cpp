@@ -1,7 +1,7 @@
 #include "CLS_WgtSystemSet.h"
 
 #include "CLS_WgtServerManage.h"
-#include "SettingsForm.h"
+#include "widgets/FormRows.h"
 
 #include <QFrame>
 #include <QTabWidget>
@@ -16,7 +16,7 @@ CLS_WgtSystemSet::CLS_WgtSystemSet(QWidget* parent) : QWidget(parent)
     pLayoutPage->setObjectName(QStringLiteral("verticalLayout"));
     pLayoutPage->setSpacing(0);
     pLayoutPage->setContentsMargins(0, 0, 0, 0);
-    QFrame* pFrame = NewFormPanel("frame_SystemSet", this);
+    QFrame* pFrame = FormRows::NewPanel(this, QStringLiteral("frame_SystemSet"));
     pLayoutPage->addWidget(pFrame);
     auto* pLayoutFrame = new QVBoxLayout(pFrame);
     pLayoutFrame->setObjectName(QStringLiteral("verticalLayout_2"));

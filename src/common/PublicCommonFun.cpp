@@ -261,6 +261,16 @@ bool Base64Decode(const char* _pcIn, char* _pcOut, std::size_t _uiOutSize)
     return true;
 }
 
+QString ResourceFolder()
+{
+    return QStringLiteral("LumacastFile/Resource/");
+}
+
+QString ResourcePath(const QString& _qstrRelative)
+{
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + ResourceFolder() + _qstrRelative;
+}
+
 bool CreateLogDir(QByteArray& _qbaPath)
 {
     const QString qstrPath = QCoreApplication::applicationDirPath() + QStringLiteral("/Log") +

@@ -29,6 +29,12 @@ bool Base64Encode(const char* _pcIn, char* _pcOut, std::size_t _uiOutSize);
 // Invalid characters count as 'A' and are logged. A result that does not fit is refused as above.
 bool Base64Decode(const char* _pcIn, char* _pcOut, std::size_t _uiOutSize);
 
+// The installation's resource folder (skins, pictures, style sheets, the settings file), relative to
+// the application folder: "LumacastFile/Resource/".
+QString ResourceFolder();
+// _qstrRelative in the resource folder, under the application folder.
+QString ResourcePath(const QString& _qstrRelative);
+
 // Application folder + "/Log/" + application name + "/", made when missing.
 bool CreateLogDir(QByteArray& _qbaPath);
 

@@ -8,7 +8,7 @@
 
 namespace {
 
-const char* const g_pcConfigFile = "LumacastFile/Resource/config/lumacast.json";
+const char* const g_pcConfigFile = "config/lumacast.json";
 
 QString Key(const char* _pcKey)
 {
@@ -70,7 +70,7 @@ const STRUCT_ChannelField CLS_Settings::FIELD_BIT_RATE{"videoBitRate", 2048, 1, 
 
 QString CLS_Settings::PathIn(const QString& _qstrAppDir)
 {
-    return _qstrAppDir + QLatin1String(g_pcConfigFile);
+    return _qstrAppDir + ResourceFolder() + QLatin1String(g_pcConfigFile);
 }
 
 QJsonObject CLS_Settings::Read() const

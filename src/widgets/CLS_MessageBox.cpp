@@ -80,6 +80,17 @@ CLS_MessageBox::CLS_MessageBox(QWidget* parent, const QString& _qstrTitle, const
     }
 }
 
+void CLS_MessageBox::Notice(const QString& _qstrText)
+{
+    ShowMsgBox(KIND_INFORMATION, nullptr, tr("提示"), _qstrText, {tr("确定")}, 0, QStringLiteral("default"));
+}
+
+bool CLS_MessageBox::Confirm(const QString& _qstrText)
+{
+    return ShowMsgBox(KIND_INFORMATION, nullptr, tr("提示"), _qstrText, {tr("确定"), tr("取消")}, 0,
+                      QStringLiteral("default")) == 0;
+}
+
 int CLS_MessageBox::ShowMsgBox(int _iKind, QWidget* parent, const QString& _qstrTitle,
                                const QString& _qstrText, const QStringList& _qstrlstButtons, int _iSeconds,
                                const QString& _qstrStyle)

@@ -42,6 +42,10 @@ public:
     // clicked link's value, RESULT_CLOSED or RESULT_TIMED_OUT.
     static int ShowMsgBox(int _iKind, QWidget* parent, const QString& _qstrTitle, const QString& _qstrText,
                           const QStringList& _qstrlstButtons, int _iSeconds, const QString& _qstrStyle);
+    // The program's notice: kind information, title "提示", one button "确定".
+    static void Notice(const QString& _qstrText);
+    // The program's question: title "提示", buttons "确定" and "取消"; true for "确定".
+    static bool Confirm(const QString& _qstrText);
     // The skin whose style sheets later boxes use; empty selects the plain ones.
     static void SetSkin(const QString& _qstrSkin);
     static QString GetSkin();

@@ -4,8 +4,6 @@
 
 #include <QFrame>
 #include <QHBoxLayout>
-#include <QLabel>
-#include <QPushButton>
 #include <QSpacerItem>
 #include <QVBoxLayout>
 
@@ -14,29 +12,30 @@ namespace FormRows {
 QVBoxLayout* NewColumn(QWidget* _pPage)
 {
     auto* pColumn = new QVBoxLayout(_pPage);
+    pColumn->setObjectName(QStringLiteral("verticalLayout"));
     pColumn->setSpacing(0);
     pColumn->setContentsMargins(0, 0, 0, 0);
     return pColumn;
 }
 
-QHBoxLayout* AddRow(QBoxLayout* _pColumn, std::initializer_list<QWidget*> _lstWidgets)
+QHBoxLayout* AddRow(QBoxLayout* _pColumn, std::initializer_list<QWidget*> _lstWidgets,
+                    const QString& _qstrName, ENUM_Align _enAlign)
 {
     auto* pRow = new QHBoxLayout();
+    pRow->setObjectName(_qstrName);
     pRow->setSpacing(0);
     for (QWidget* pWidget : _lstWidgets) {
         pRow->addWidget(pWidget);
     }
     // No height of its own: a row whose widgets are hidden takes no room.
-    pRow->addItem(new QSpacerItem(40, 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    auto* pSpacer = new QSpacerItem(40, 0, QSizePolicy::Expanding, QSizePolicy::Minimum);
+    if (_enAlign == ENUM_Align::Right) {
+        pRow->insertItem(0, pSpacer);
+    } else {
+        pRow->addItem(pSpacer);
+    }
     _pColumn->addLayout(pRow);
     return pRow;
-}
-
-QLabel* NewLabel(QWidget* _pParent, const QString& _qstrName, const QString& _qstrText)
-{
-    auto* pLabel = new QLabel(_qstrText, _pParent);
-    pLabel->setObjectName(_qstrName);
-    return pLabel;
 }
 
 CLS_ComboBox* NewPickBox(QWidget* _pParent, const QString& _qstrName)
@@ -45,13 +44,6 @@ CLS_ComboBox* NewPickBox(QWidget* _pParent, const QString& _qstrName)
     pBox->setObjectName(_qstrName);
     pBox->SetEditEnabled(false);
     return pBox;
-}
-
-QPushButton* NewButton(QWidget* _pParent, const QString& _qstrName, const QString& _qstrText)
-{
-    auto* pButton = new QPushButton(_qstrText, _pParent);
-    pButton->setObjectName(_qstrName);
-    return pButton;
 }
 
 QFrame* NewPanel(QWidget* _pParent, const QString& _qstrName)
