@@ -12,10 +12,11 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
 #include <functional>
 
-// Cameras listed and probed from prepared records.
+// Cameras listed without their capabilities, which only a probe gives; probes are counted.
 class FakeCameras : public CLS_CameraSource
 {
 public:
@@ -30,13 +31,14 @@ public:
         }
         return vecUsb;
     }
-    void ProbeCamera(int _iIndex, QList<int>& _lstCollectType, QList<QSize>& _lstResolution,
-                     QList<QSize>& _lstRawResolution) override
+    void ProbeCamera(int _iIndex, QList<int>& _lstType, QList<QSize>& _lstSize,
+                     QList<QSize>& _lstRaw) override
     {
         ++m_iProbes;
-        _lstCollectType = m_vecCamera.at(_iIndex).lstCollectType;
-        _lstResolution = m_vecCamera.at(_iIndex).lstResolution;
-        _lstRawResolution = m_vecCamera.at(_iIndex).lstRawResolution;
+        const STRUCT_Usb& structUsb = m_vecCamera.at(_iIndex);
+        _lstType = structUsb.lstCollectType;
+        _lstSize = structUsb.lstResolution;
+        _lstRaw = structUsb.lstRawResolution;
     }
 
     QVector<STRUCT_Usb> m_vecCamera;
@@ -44,27 +46,25 @@ public:
     std::function<void()> m_onList;
 };
 
-// Audio inputs listed from a prepared vector; probes are counted.
+// Audio inputs listed from a prepared vector; the probed names are kept.
 class FakeAudio : public CLS_AudioSource
 {
 public:
     QStringList ListInputs() override
     {
         QStringList qstrlstName;
-        for (const STRUCT_AudioInput& structInput : qAsConst(m_vecInput)) {
-            qstrlstName.append(structInput.qstrName);
-        }
+        std::transform(m_vecInput.cbegin(), m_vecInput.cend(), std::back_inserter(qstrlstName),
+                       [](const STRUCT_AudioInput& _structInput) { return _structInput.qstrName; });
         return qstrlstName;
     }
     STRUCT_AudioInput ProbeInput(const QString& _qstrName) override
     {
         m_qstrlstProbed.append(_qstrName);
-        for (const STRUCT_AudioInput& structInput : qAsConst(m_vecInput)) {
-            if (structInput.qstrName == _qstrName) {
-                return structInput;
-            }
-        }
-        return {};
+        const auto it =
+            std::find_if(m_vecInput.cbegin(), m_vecInput.cend(), [&](const STRUCT_AudioInput& _structInput) {
+                return _structInput.qstrName == _qstrName;
+            });
+        return it == m_vecInput.cend() ? STRUCT_AudioInput() : *it;
     }
     QVector<STRUCT_AudioInput> m_vecInput;
     QStringList m_qstrlstProbed;
@@ -112,29 +112,24 @@ inline QStringList LibraryCalls(int _iFrom = 0)
     for (int i = _iFrom; i < camera_business_inspect_journal_size(); ++i) {
         QByteArray qbaEntry(camera_business_inspect_journal_entry(i, nullptr, 0) + 1, '\0');
         camera_business_inspect_journal_entry(i, qbaEntry.data(), qbaEntry.size());
-        const QJsonObject qjsonEntry = QJsonDocument::fromJson(qbaEntry.left(qbaEntry.size() - 1)).object();
+        const QJsonObject qjsonEntry = QJsonDocument::fromJson(qbaEntry.chopped(1)).object();
         if (!qjsonEntry.contains("result")) {
             continue; // a block line of the call that follows
         }
-        QString qstrCall = qjsonEntry.value("call").toString();
-        qstrCall.remove(QRegularExpression("^camera_(business_)?"));
-        const QJsonObject qjsonArgs = qjsonEntry.value("args").toObject();
-        if (qjsonArgs.contains("chNo")) {
-            qstrCall += QString("(%1)").arg(qjsonArgs.value("chNo").toInt());
-        }
-        qstrlstCall.append(qstrCall);
+        const QJsonValue qjsonChNo = qjsonEntry.value("args").toObject().value("chNo");
+        qstrlstCall.append(
+            qjsonEntry.value("call").toString().remove(QRegularExpression("^camera_(business_)?")) +
+            (qjsonChNo.isUndefined() ? QString() : QString("(%1)").arg(qjsonChNo.toInt())));
     }
     return qstrlstCall;
 }
 
 inline QJsonObject RecordOf(const QJsonArray& _qJsonArr, int _iChNo)
 {
-    for (const QJsonValue& qjsonValue : _qJsonArr) {
-        if (qjsonValue.toObject().value("chNo").toInt(-1) == _iChNo) {
-            return qjsonValue.toObject();
-        }
-    }
-    return {};
+    const auto it = std::find_if(_qJsonArr.begin(), _qJsonArr.end(), [_iChNo](const QJsonValue& _qjsonValue) {
+        return _qjsonValue.toObject().value("chNo").toInt(-1) == _iChNo;
+    });
+    return it == _qJsonArr.end() ? QJsonObject() : it->toObject();
 }
 
 // The channel numbers of the records, or of the enabled ones.
@@ -166,10 +161,9 @@ inline QMap<int, QStringList> AudioHolders(const CLS_DeviceRegistry& _registry)
 class WritesRefused
 {
 public:
-    WritesRefused()
+    WritesRefused() : m_pOldHandler(std::signal(SIGXFSZ, SIG_IGN))
     {
         getrlimit(RLIMIT_FSIZE, &m_limitOld);
-        m_pOldHandler = std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limitSmall{64, m_limitOld.rlim_max};
         setrlimit(RLIMIT_FSIZE, &limitSmall);
     }
@@ -178,10 +172,9 @@ public:
         setrlimit(RLIMIT_FSIZE, &m_limitOld);
         std::signal(SIGXFSZ, m_pOldHandler);
     }
-    WritesRefused(const WritesRefused&) = delete;
-    WritesRefused& operator=(const WritesRefused&) = delete;
+    Q_DISABLE_COPY(WritesRefused)
 
 private:
+    void (*m_pOldHandler)(int);
     rlimit m_limitOld{};
-    void (*m_pOldHandler)(int) = nullptr;
 };

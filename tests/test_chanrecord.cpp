@@ -32,10 +32,7 @@ QByteArray BytesOf(const STRUCT_ChanInfo& _structChanInfo)
     return QByteArray(reinterpret_cast<const char*>(&_structChanInfo), sizeof(_structChanInfo)).toHex();
 }
 
-QJsonArray Sizes(const QList<QSize>& _lstSize)
-{
-    return CLS_ChanRecord::ResolutionArray(_lstSize);
-}
+const auto Sizes = &CLS_ChanRecord::ResolutionArray;
 
 // Builders must zero the block themselves.
 STRUCT_ChanInfo Garbage()
