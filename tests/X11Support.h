@@ -1,5 +1,5 @@
-// What a user would see on the X server of DISPLAY: which top-level windows are mapped under which
-// title, their window types, and the state a window manager gave them.
+// What a user would see on the X server of DISPLAY: which top-level windows carry which title,
+// their window types, and the state a window manager gave them.
 #pragma once
 
 #include <QList>
@@ -17,25 +17,17 @@
 class CLS_XView
 {
 public:
-    // The first mapped window titled _qstrTitle, or 0.
-    Window ViewableWindow(const QString& _qstrTitle) const
-    {
-        for (const Window window : Titled(_qstrTitle)) {
-            XWindowAttributes attributes;
-            if (XGetWindowAttributes(m_pDisplay.get(), window, &attributes) &&
-                attributes.map_state == IsViewable) {
-                return window;
-            }
-        }
-        return 0;
-    }
-
     // The WM_STATE of each window titled _qstrTitle: 1 normal, 3 iconic, 0 withdrawn.
     QList<long> WmStates(const QString& _qstrTitle) const
     {
         QList<long> lstStates;
         for (const Window window : Titled(_qstrTitle)) {
-            AppendState(window, lstStates);
+            ReadProperty(window, "WM_STATE", AnyPropertyType,
+                         [&lstStates](Atom, const unsigned char* _pucData, unsigned long _ulItems) {
+                             if (_ulItems > 0) {
+                                 lstStates.append(reinterpret_cast<const long*>(_pucData)[0]);
+                             }
+                         });
         }
         return lstStates;
     }
@@ -113,17 +105,19 @@ private:
         return lstFound;
     }
 
-    void AppendState(Window _window, QList<long>& _lstStates) const
+    // Hands the property's type, data and item count to _use when the window has it.
+    template <typename F>
+    void ReadProperty(Window _window, const char* _pcName, Atom _atomType, F _use) const
     {
-        const Atom atomState = XInternAtom(m_pDisplay.get(), "WM_STATE", False);
         Atom atomType = None;
         int iFormat = 0;
         unsigned long ulItems = 0, ulAfter = 0;
         unsigned char* pucData = nullptr;
-        if (XGetWindowProperty(m_pDisplay.get(), _window, atomState, 0, 2, False, atomState, &atomType,
-                               &iFormat, &ulItems, &ulAfter, &pucData) == Success &&
-            pucData && ulItems > 0) {
-            _lstStates.append(reinterpret_cast<const long*>(pucData)[0]);
+        if (XGetWindowProperty(m_pDisplay.get(), _window, XInternAtom(m_pDisplay.get(), _pcName, False), 0,
+                               1024, False, _atomType, &atomType, &iFormat, &ulItems, &ulAfter,
+                               &pucData) == Success &&
+            pucData) {
+            _use(atomType, pucData, ulItems);
         }
         if (pucData) {
             XFree(pucData);
@@ -133,27 +127,21 @@ private:
     // A UTF-8 text property as one entry, or an atom list as the atoms' names.
     QStringList Property(Window _window, const char* _pcName, Atom _atomType) const
     {
-        Atom atomType = None;
-        int iFormat = 0;
-        unsigned long ulItems = 0, ulAfter = 0;
-        unsigned char* pucData = nullptr;
         QStringList qstrlstValues;
-        if (XGetWindowProperty(m_pDisplay.get(), _window, XInternAtom(m_pDisplay.get(), _pcName, False), 0,
-                               1024, False, _atomType, &atomType, &iFormat, &ulItems, &ulAfter,
-                               &pucData) != Success ||
-            !pucData) {
-            return qstrlstValues;
-        }
-        for (unsigned long i = 0; atomType == XA_ATOM && i < ulItems; ++i) {
-            char* pcAtom = XGetAtomName(m_pDisplay.get(), reinterpret_cast<const Atom*>(pucData)[i]);
-            qstrlstValues.append(QString::fromLatin1(pcAtom));
-            XFree(pcAtom);
-        }
-        if (atomType != XA_ATOM) {
-            qstrlstValues.append(
-                QString::fromUtf8(reinterpret_cast<const char*>(pucData), static_cast<int>(ulItems)));
-        }
-        XFree(pucData);
+        ReadProperty(
+            _window, _pcName, _atomType,
+            [this, &qstrlstValues](Atom _atomGot, const unsigned char* _pucData, unsigned long _ulItems) {
+                if (_atomGot != XA_ATOM) {
+                    qstrlstValues.append(QString::fromUtf8(reinterpret_cast<const char*>(_pucData),
+                                                           static_cast<int>(_ulItems)));
+                    return;
+                }
+                for (unsigned long i = 0; i < _ulItems; ++i) {
+                    char* pcAtom = XGetAtomName(m_pDisplay.get(), reinterpret_cast<const Atom*>(_pucData)[i]);
+                    qstrlstValues.append(QString::fromLatin1(pcAtom));
+                    XFree(pcAtom);
+                }
+            });
         return qstrlstValues;
     }
 
