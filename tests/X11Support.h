@@ -17,6 +17,18 @@
 class CLS_XView
 {
 public:
+    // A mapped and viewable window titled _qstrTitle, 0 when there is none.
+    Window ViewableWindow(const QString& _qstrTitle) const
+    {
+        for (const Window window : Titled(_qstrTitle)) {
+            XWindowAttributes attributes;
+            if (XGetWindowAttributes(m_pDisplay.get(), window, &attributes) &&
+                attributes.map_state == IsViewable) {
+                return window;
+            }
+        }
+        return 0;
+    }
     // The WM_STATE of each window titled _qstrTitle: 1 normal, 3 iconic, 0 withdrawn.
     QList<long> WmStates(const QString& _qstrTitle) const
     {
