@@ -1,13 +1,12 @@
 // The publishing back end under hostile and heavy clients: the X display and the other
 // channels keep going, memory and descriptors come back, and nothing is given away without the
 // password. Desktops are the X screens of DISPLAY (the test runs on an Xvfb of its own with two).
-#include "CameraBusinessTestSupport.h"
+#include "RtspClient.h"
 #include "RtspProbe.h"
 
 #include <QFile>
 
 #include <X11/Xlib.h>
-#include <gst/gst.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -20,54 +19,6 @@
 namespace {
 
 const int g_iAnswerMs = 5000;
-
-// A viewer over TCP that counts the H.264 buffers it receives.
-class CLS_Viewer
-{
-public:
-    explicit CLS_Viewer(int _iChNo, const char* _pcUser = nullptr, const char* _pcPassword = nullptr)
-    {
-        QByteArray qbaLine = "rtspsrc protocols=tcp latency=0 location=rtsp://127.0.0.1:" +
-                             QByteArray::number(State().iServedPort) + "/ch" + QByteArray::number(_iChNo);
-        if (_pcUser != nullptr) {
-            qbaLine += QByteArray(" user-id=") + _pcUser + " user-pw=" + _pcPassword;
-        }
-        qbaLine += " ! rtph264depay name=d ! fakesink sync=false";
-        m_pPipeline = gst_parse_launch(qbaLine.constData(), nullptr);
-        GstElement* pDepay = gst_bin_get_by_name(GST_BIN(m_pPipeline), "d");
-        GstPad* pPad = gst_element_get_static_pad(pDepay, "src");
-        gst_pad_add_probe(pPad, GST_PAD_PROBE_TYPE_BUFFER, Count, &m_iBuffers, nullptr);
-        gst_object_unref(pPad);
-        gst_object_unref(pDepay);
-        gst_element_set_state(m_pPipeline, GST_STATE_PLAYING);
-    }
-    ~CLS_Viewer()
-    {
-        gst_element_set_state(m_pPipeline, GST_STATE_NULL);
-        gst_object_unref(m_pPipeline);
-    }
-    int Buffers() const { return m_iBuffers; }
-    // True when a buffer comes within _iMs.
-    bool Plays(int _iMs = 10000) const
-    {
-        const int iBefore = m_iBuffers;
-        QElapsedTimer qtimer;
-        qtimer.start();
-        while (m_iBuffers == iBefore && qtimer.elapsed() < _iMs) {
-            QTest::qWait(20);
-        }
-        return m_iBuffers != iBefore;
-    }
-
-private:
-    static GstPadProbeReturn Count(GstPad*, GstPadProbeInfo*, gpointer _pCount)
-    {
-        ++*static_cast<std::atomic<int>*>(_pCount);
-        return GST_PAD_PROBE_OK;
-    }
-    GstElement* m_pPipeline = nullptr;
-    std::atomic<int> m_iBuffers{0};
-};
 
 // True when the X server answers a new client (open, round trip) within _iMs. The probe runs on a
 // thread of its own, left behind if the server never answers.
@@ -173,10 +124,10 @@ void TestCameraBusinessGuard::testTwoDesktops_describeChurnAndFastChanges_displa
     const STRUCT_ChanInfo astBlock[3] = {SmallChannel(0, 0), SmallChannel(1, 0, 320),
                                          SmallChannel(2, 0, 100, 400, 300)};
     QCOMPARE(camera_business_set_chan_info(astBlock, 3), 1);
-    CLS_Viewer viewerA(0);
-    CLS_Viewer viewerB(0);
+    CLS_RtspClient viewerA(0, CLS_RtspClient::DECODE_NONE, nullptr);
+    CLS_RtspClient viewerB(0, CLS_RtspClient::DECODE_NONE, nullptr);
     QVERIFY(viewerA.Plays() && viewerB.Plays());
-    std::unique_ptr<CLS_Viewer> pViewer2;
+    std::unique_ptr<CLS_RtspClient> pViewer2;
     QElapsedTimer qtimer;
     qtimer.start();
     qint64 iNextDescribe = 0, iNextChange = 0, iNextCheck = 3000;
@@ -202,11 +153,11 @@ void TestCameraBusinessGuard::testTwoDesktops_describeChurnAndFastChanges_displa
                 break;
             case 1:
                 QCOMPARE(camera_business_add_chan_info(&astBlock[2]), 1);
-                pViewer2 = std::make_unique<CLS_Viewer>(2);
+                pViewer2 = std::make_unique<CLS_RtspClient>(2, CLS_RtspClient::DECODE_NONE, nullptr);
                 break;
             default:
                 QCOMPARE(camera_business_set_video_size(2, iChanges % 2 == 0 ? 160 : 320, 240), 1);
-                pViewer2 = std::make_unique<CLS_Viewer>(2);
+                pViewer2 = std::make_unique<CLS_RtspClient>(2, CLS_RtspClient::DECODE_NONE, nullptr);
                 break;
             }
         }
@@ -243,7 +194,7 @@ void TestCameraBusinessGuard::testDesktopSessions_leaveNoSegmentNorMemory()
     qint64 iSettledKiB = 0;
     for (int i = 0; i < 25; ++i) {
         {
-            CLS_Viewer viewer(0, "admin", "secret");
+            CLS_RtspClient viewer(0, CLS_RtspClient::DECODE_NONE);
             QVERIFY2(viewer.Plays(20000), qPrintable(QString("session %1").arg(i)));
         }
         // The pipeline stops once its last client has gone.
@@ -281,7 +232,7 @@ void TestCameraBusinessGuard::testIdleConnections_boundedClosedAndNoSpin()
     QTest::qWait(2000);
     const double dCpu = CpuSeconds() - dCpuBefore;
     QVERIFY2(dCpu < 0.5, qPrintable(QString("%1 s of CPU in 2 s").arg(dCpu)));
-    QVERIFY(CLS_Viewer(4, "admin", "secret").Plays());
+    QVERIFY(CLS_RtspClient(4, CLS_RtspClient::DECODE_NONE).Plays());
     // Those over the limit are closed at once, those taken after 5 s without a request.
     QTest::qWait(6000);
     const auto iClosed =
@@ -328,7 +279,7 @@ void TestCameraBusinessGuard::testOutOfDescriptors_noSpin()
     setrlimit(RLIMIT_NOFILE, &stOld);
     qInfo("%zu connections held, %.2f s of CPU in 2 s", vecSocket.size(), dCpu);
     QVERIFY2(dCpu < 0.5, qPrintable(QString("%1 s of CPU in 2 s").arg(dCpu)));
-    QVERIFY(CLS_Viewer(4, "admin", "secret").Plays());
+    QVERIFY(CLS_RtspClient(4, CLS_RtspClient::DECODE_NONE).Plays());
 }
 
 // Fault 4. A body of 200 MB announced before authentication: refused before it is read; memory
@@ -370,7 +321,7 @@ void TestCameraBusinessGuard::testEmptyPassword_loopbackOnly()
     QTRY_COMPARE(ListeningAddress(State().iServedPort), QByteArray("0100007F"));
     const STRUCT_ChanInfo stCamera = SmallChannel(4, 1);
     QCOMPARE(camera_business_add_chan_info(&stCamera), 1);
-    QVERIFY(CLS_Viewer(4).Plays());
+    QVERIFY(CLS_RtspClient(4, CLS_RtspClient::DECODE_NONE, nullptr).Plays());
 }
 
 // Fault 7. Without credentials an absent channel answers as a present one; a Digest answer made for

@@ -1,17 +1,13 @@
 // The streaming library publishes for real: a GStreamer client in the test plays its channels over
 // RTSP on a loopback port. Cameras and audio inputs are stood in for by test sources; desktops are
 // the X screen of DISPLAY.
-#include "CameraBusinessTestSupport.h"
-
 #include "ProgramCopy.h"
+#include "RtspClient.h"
 #include "device/CLS_DeviceProbe.h"
 
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
-
-#include <gst/app/gstappsink.h>
-#include <gst/gst.h>
 
 #include <X11/Xlib.h>
 
@@ -108,135 +104,18 @@ private:
     Display* m_pDisplay = nullptr;
 };
 
-// One client: rtspsrc over TCP, the video decoded into appsink "v", the audio depayloaded into
-// appsink "a"; counts the H.264 bytes it receives.
-class CLS_Client
+// About a second of the client's audio, A-law decoded.
+QVector<qint16> Audio(CLS_RtspClient& _client)
 {
-public:
-    CLS_Client(int _iChNo, const char* _pcUser = "admin", const char* _pcPassword = "secret",
-               bool _blAudio = false, int _iPort = State().iServedPort)
-    {
-        QByteArray baLine =
-            "rtspsrc name=s protocols=tcp latency=0 location=rtsp://127.0.0.1:" + QByteArray::number(_iPort) +
-            "/ch" + QByteArray::number(_iChNo);
-        if (_pcUser != nullptr) {
-            baLine += QByteArray(" user-id=") + _pcUser + " user-pw=" + _pcPassword;
+    QVector<qint16> vecSample;
+    QByteArray baData;
+    while (vecSample.size() < 8000 && !_client.Next("a", &baData).isEmpty()) {
+        for (char cCode : baData) {
+            vecSample.append(ALawToLinear(static_cast<quint8>(cCode)));
         }
-        baLine += " s. ! rtph264depay name=depay ! h264parse ! avdec_h264 ! videoconvert"
-                  " ! video/x-raw,format=RGB ! appsink name=v sync=false";
-        if (_blAudio) {
-            baLine += " s. ! rtppcmadepay ! appsink name=a sync=false";
-        }
-        m_pPipeline = gst_parse_launch(baLine.constData(), nullptr);
-        GstPad* pPad = gst_element_get_static_pad(Child("depay"), "src");
-        gst_pad_add_probe(pPad, GST_PAD_PROBE_TYPE_BUFFER, CountBytes, this, nullptr);
-        gst_object_unref(pPad);
-        gst_element_set_state(m_pPipeline, GST_STATE_PLAYING);
     }
-    ~CLS_Client()
-    {
-        gst_element_set_state(m_pPipeline, GST_STATE_NULL);
-        gst_object_unref(m_pPipeline);
-    }
-
-    // The caps of the next sample of appsink _pcSink, empty when none comes within 10 s, and its
-    // data. A flush on the way (the client resynchronising) is waited out.
-    QByteArray Next(const char* _pcSink = "v", QByteArray* _pbaData = nullptr)
-    {
-        GstAppSink* pSink = GST_APP_SINK(Child(_pcSink));
-        const gint64 iDeadline = g_get_monotonic_time() + 10 * G_USEC_PER_SEC;
-        GstSample* pSample = nullptr;
-        while (pSample == nullptr && !gst_app_sink_is_eos(pSink) && g_get_monotonic_time() < iDeadline) {
-            pSample = gst_app_sink_try_pull_sample(pSink, 100 * GST_MSECOND);
-        }
-        gchar* pcCaps = pSample != nullptr ? gst_caps_to_string(gst_sample_get_caps(pSample)) : nullptr;
-        const QByteArray baCaps(pcCaps);
-        g_free(pcCaps);
-        if (pSample != nullptr) {
-            GstMapInfo map;
-            if (_pbaData != nullptr && gst_buffer_map(gst_sample_get_buffer(pSample), &map, GST_MAP_READ)) {
-                *_pbaData = QByteArray(reinterpret_cast<const char*>(map.data), static_cast<int>(map.size));
-                gst_buffer_unmap(gst_sample_get_buffer(pSample), &map);
-            }
-            gst_sample_unref(pSample);
-        }
-        return baCaps;
-    }
-    // The colour of the next decoded frame's pixel at (_iX, _iY), as 0xRRGGBB; -1 without a frame.
-    int Pixel(int _iX, int _iY)
-    {
-        QByteArray baFrame;
-        const QByteArray baCaps = Next("v", &baFrame);
-        const int iWidth = QRegularExpression("width=\\(int\\)(\\d+)").match(baCaps).captured(1).toInt();
-        const int iStride = (iWidth * 3 + 3) & ~3;
-        const int iAt = _iY * iStride + _iX * 3;
-        if (iAt + 2 >= baFrame.size()) {
-            return -1;
-        }
-        return (quint8(baFrame[iAt]) << 16) | (quint8(baFrame[iAt + 1]) << 8) | quint8(baFrame[iAt + 2]);
-    }
-    // About a second of the audio, A-law decoded.
-    QVector<qint16> Audio()
-    {
-        QVector<qint16> vecSample;
-        QByteArray baData;
-        while (vecSample.size() < 8000 && !Next("a", &baData).isEmpty()) {
-            for (char cCode : baData) {
-                vecSample.append(ALawToLinear(static_cast<quint8>(cCode)));
-            }
-        }
-        return vecSample;
-    }
-    // The code of the resource error the client stopped with, -1 for another end (a server that
-    // closes the connection shows as a warning), 0 while it plays.
-    int Error()
-    {
-        GstBus* pBus = gst_element_get_bus(m_pPipeline);
-        GstMessage* pMessage = gst_bus_timed_pop_filtered(
-            pBus, 10 * GST_SECOND,
-            static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_WARNING | GST_MESSAGE_EOS));
-        gst_object_unref(pBus);
-        if (pMessage == nullptr) {
-            return 0;
-        }
-        GError* pError = nullptr;
-        if (GST_MESSAGE_TYPE(pMessage) == GST_MESSAGE_ERROR) {
-            gst_message_parse_error(pMessage, &pError, nullptr);
-        }
-        const int iCode = pError != nullptr && pError->domain == GST_RESOURCE_ERROR ? pError->code : -1;
-        g_clear_error(&pError);
-        gst_message_unref(pMessage);
-        return iCode;
-    }
-    // H.264 bytes per frame over the next _iFrames frames; -1 when they do not come.
-    int BytesPerFrame(int _iFrames)
-    {
-        const qint64 iStart = m_iBytes;
-        for (int i = 0; i < _iFrames; ++i) {
-            if (Next().isEmpty()) {
-                return -1;
-            }
-        }
-        return static_cast<int>((m_iBytes - iStart) / _iFrames);
-    }
-
-private:
-    // The pipeline keeps its elements for as long as the client lives.
-    GstElement* Child(const char* _pcName)
-    {
-        GstElement* pChild = gst_bin_get_by_name(GST_BIN(m_pPipeline), _pcName);
-        gst_object_unref(pChild);
-        return pChild;
-    }
-    static GstPadProbeReturn CountBytes(GstPad*, GstPadProbeInfo* _pInfo, gpointer _pThis)
-    {
-        static_cast<CLS_Client*>(_pThis)->m_iBytes += gst_buffer_get_size(GST_PAD_PROBE_INFO_BUFFER(_pInfo));
-        return GST_PAD_PROBE_OK;
-    }
-
-    GstElement* m_pPipeline = nullptr;
-    std::atomic<qint64> m_iBytes{0};
-};
+    return vecSample;
+}
 
 } // namespace
 
@@ -249,7 +128,6 @@ private slots:
     void init();
     void cleanup();
 
-    void testDesktop_playsAsConfigured();
     void testRefused();
     void testBitRateChange_seenInRunningStream();
     void testDisableAndEnable_otherChannelKeepsPlaying();
@@ -297,35 +175,21 @@ void TestCameraBusinessPublish::cleanup()
     camera_business_cleanup();
 }
 
-void TestCameraBusinessPublish::testDesktop_playsAsConfigured()
-{
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
-        QSKIP("needs an X server");
-    }
-    STRUCT_ChanInfo stDesk = SmallChannel(0, 0);
-    stDesk.iVideoFrameRate = 5;
-    QCOMPARE(camera_business_add_chan_info(&stDesk), 1);
-    // The decoder takes size and rate from the stream's parameter sets.
-    const QByteArray baCaps = CLS_Client(0).Next();
-    QVERIFY2(baCaps.contains("width=(int)320, height=(int)240") && baCaps.contains("framerate=(fraction)5/1"),
-             baCaps);
-}
-
 // Anonymous and wrong password: not authorised; a disabled or empty channel: not found.
 void TestCameraBusinessPublish::testRefused()
 {
     QCOMPARE(camera_business_set_disable(5), 1);
     const int iUnauthorized = GST_RESOURCE_ERROR_NOT_AUTHORIZED, iNotFound = GST_RESOURCE_ERROR_NOT_FOUND;
-    QCOMPARE(CLS_Client(4, nullptr).Error(), iUnauthorized);
-    QCOMPARE(CLS_Client(4, "admin", "secreT").Error(), iUnauthorized);
-    QCOMPARE(CLS_Client(5).Error(), iNotFound);
-    QCOMPARE(CLS_Client(6).Error(), iNotFound);
+    QCOMPARE(CLS_RtspClient(4, CLS_RtspClient::DECODE_VIDEO, nullptr).Error(), iUnauthorized);
+    QCOMPARE(CLS_RtspClient(4, CLS_RtspClient::DECODE_VIDEO, "admin", "secreT").Error(), iUnauthorized);
+    QCOMPARE(CLS_RtspClient(5).Error(), iNotFound);
+    QCOMPARE(CLS_RtspClient(6).Error(), iNotFound);
 }
 
 void TestCameraBusinessPublish::testBitRateChange_seenInRunningStream()
 {
     QCOMPARE(camera_business_set_bit_rate(4, 100), 1);
-    CLS_Client client(4);
+    CLS_RtspClient client(4);
     const int iLow = client.BytesPerFrame(30);
     QCOMPARE(camera_business_set_bit_rate(4, 2000), 1);
     client.BytesPerFrame(10);
@@ -339,8 +203,8 @@ void TestCameraBusinessPublish::testDisableAndEnable_otherChannelKeepsPlaying()
     // Seen there only, and not yet understood: the kept channel's client sometimes ends too.
     QSKIP("under the sanitizers the other channel's client was seen ending as well; open");
 #endif
-    CLS_Client clientKept(4);
-    CLS_Client clientEnded(5);
+    CLS_RtspClient clientKept(4);
+    CLS_RtspClient clientEnded(5);
     QVERIFY(!clientKept.Next().isEmpty());
     QVERIFY(!clientEnded.Next().isEmpty());
     QCOMPARE(camera_business_set_disable(5), 1);
@@ -348,7 +212,7 @@ void TestCameraBusinessPublish::testDisableAndEnable_otherChannelKeepsPlaying()
     QVERIFY(clientKept.BytesPerFrame(10) > 0);
     const STRUCT_ChanInfo stBack = SmallChannel(5, 1);
     QCOMPARE(camera_business_add_chan_info(&stBack), 1);
-    CLS_Client clientBack(5);
+    CLS_RtspClient clientBack(5);
     QVERIFY(!clientBack.Next().isEmpty());
     QVERIFY(clientKept.BytesPerFrame(10) > 0);
 }
@@ -375,7 +239,7 @@ static void RestartWithAudio(const char* _pcSource, const char* _pcInput)
 void TestCameraBusinessPublish::testAudio_failingInputLeavesVideo()
 {
     RestartWithAudio(nullptr, "no-such-input");
-    CLS_Client client(4, "admin", "secret", true);
+    CLS_RtspClient client(4, CLS_RtspClient::DECODE_VIDEO_AUDIO);
     QVERIFY(!client.Next().isEmpty());
     const QByteArray baCaps = client.Next("a");
     QVERIFY2(baCaps.startsWith("audio/x-alaw") && baCaps.contains("rate=(int)8000") &&
@@ -384,7 +248,7 @@ void TestCameraBusinessPublish::testAudio_failingInputLeavesVideo()
     QTRY_COMPARE(Messages(CAMERA_BUSINESS_MSG_AUDIO_FAILED, 4), 1);
     QTest::qWait(4000);
     QCOMPARE(Messages(CAMERA_BUSINESS_MSG_AUDIO_FAILED, 4), 1);
-    QVERIFY(!CLS_Client(4).Next().isEmpty());
+    QVERIFY(!CLS_RtspClient(4).Next().isEmpty());
 }
 
 // An input that appears while the channel is watched is taken up without a new client.
@@ -394,7 +258,7 @@ void TestCameraBusinessPublish::testAudio_inputComesBack()
         QSKIP("needs a PulseAudio server (scripts/with_pulseaudio.sh)");
     }
     RestartWithAudio("pulsesrc", "late.monitor");
-    CLS_Client client(4, "admin", "secret", true);
+    CLS_RtspClient client(4, CLS_RtspClient::DECODE_VIDEO_AUDIO);
     QTRY_COMPARE(Messages(CAMERA_BUSINESS_MSG_AUDIO_FAILED, 4), 1);
     QProcess qprocess;
     qprocess.start("pactl", {"load-module", "module-null-sink", "sink_name=late"});
@@ -420,17 +284,17 @@ void TestCameraBusinessPublish::testDesktop_staysOnItsScreen_data()
 {
     QTest::addColumn<QByteArray>("devID");
     QTest::addColumn<QRect>("rect");
-    QTest::addColumn<int>("colour");
+    QTest::addColumn<QColor>("colour");
     // Past the right edge, the capture would take the whole screen and show the red half.
-    QTest::newRow("past the edge") << QByteArray("screen") << QRect(640, 0, 1280, 720) << 0x000000;
-    QTest::newRow("second X screen") << QByteArray("screen@1") << QRect(0, 0, 800, 600) << 0xffffff;
+    QTest::newRow("past the edge") << QByteArray("screen") << QRect(640, 0, 1280, 720) << QColor(Qt::black);
+    QTest::newRow("second X screen") << QByteArray("screen@1") << QRect(0, 0, 800, 600) << QColor(Qt::white);
 }
 
 void TestCameraBusinessPublish::testDesktop_staysOnItsScreen()
 {
     QFETCH(QByteArray, devID);
     QFETCH(QRect, rect);
-    QFETCH(int, colour);
+    QFETCH(QColor, colour);
     CLS_TwoScreens screens;
     if (!screens.Up()) {
         QSKIP("needs Xvfb");
@@ -438,25 +302,24 @@ void TestCameraBusinessPublish::testDesktop_staysOnItsScreen()
     const QByteArray baDisplay = qgetenv("DISPLAY");
     qputenv("DISPLAY", screens.Name().toLatin1());
     STRUCT_ChanInfo stDesk = SmallChannel(0, 0);
+    stDesk.iVideoFrameRate = 5;
     std::strcpy(stDesk.szDevID, devID.constData());
     stDesk.iDeskPosX = rect.x();
     stDesk.iDeskPosY = rect.y();
     stDesk.iCameraWidth = rect.width();
     stDesk.iCameraHeight = rect.height();
     QCOMPARE(camera_business_add_chan_info(&stDesk), 1);
-    const int iPixel = CLS_Client(0).Pixel(20, 120);
+    CLS_RtspClient client(0);
+    // The decoder takes size and rate from the stream's parameter sets.
+    const QByteArray baCaps = client.Next();
+    const QImage image = client.Frame();
     // Before the X server goes: Xlib ends a process whose display is lost.
     camera_business_cleanup();
     qputenv("DISPLAY", baDisplay);
-    // Colours are compared after H.264, so roughly.
-    const auto channels = [](int _iColour) {
-        return QVector<int>{(_iColour >> 16) & 0xff, (_iColour >> 8) & 0xff, _iColour & 0xff};
-    };
-    QVERIFY(iPixel >= 0);
-    for (int i = 0; i < 3; ++i) {
-        QVERIFY2(std::abs(channels(iPixel)[i] - channels(colour)[i]) < 40,
-                 qPrintable(QString::number(iPixel, 16)));
-    }
+    QVERIFY2(baCaps.contains("width=(int)320, height=(int)240") && baCaps.contains("framerate=(fraction)5/1"),
+             baCaps);
+    QVERIFY(!image.isNull());
+    QVERIFY2(NearColour(image.pixelColor(20, 120), colour), qPrintable(image.pixelColor(20, 120).name()));
 }
 
 // The real camera source for a device that is not there: the client is refused, the host hears of
@@ -469,7 +332,7 @@ void TestCameraBusinessPublish::testMissingCamera_reportedNotFatal()
     qputenv("CAMERA_BUSINESS_CAMERA_SOURCE", "videotestsrc pattern=snow");
     const STRUCT_ChanInfo stCamera = SmallChannel(7, 1);
     QCOMPARE(camera_business_add_chan_info(&stCamera), 1);
-    CLS_Client client(7);
+    CLS_RtspClient client(7);
     QVERIFY(client.Next().isEmpty());
     QTRY_COMPARE(Messages(CAMERA_BUSINESS_MSG_CHANNEL_FAILED, 7), 1);
 }
@@ -490,7 +353,7 @@ void TestCameraBusinessPublish::testListen_portInUseFreedAndNoUser()
     QCOMPARE(State().iServedPort, iPort);
     const STRUCT_ChanInfo stCamera = SmallChannel(4, 1);
     QCOMPARE(camera_business_add_chan_info(&stCamera), 1);
-    QVERIFY(!CLS_Client(4, nullptr).Next().isEmpty());
+    QVERIFY(!CLS_RtspClient(4, CLS_RtspClient::DECODE_VIDEO, nullptr).Next().isEmpty());
 }
 
 // Start, change and stop without a client leave nothing behind (the sanitizer pass checks).
@@ -505,7 +368,7 @@ void TestCameraBusinessPublish::testStartChangeStop_cycles()
         QCOMPARE(camera_business_set_video_size(4, 160, 120), 1);
         QCOMPARE(camera_business_set_disable(0), 1);
     }
-    QVERIFY(CLS_Client(4).Next().contains("width=(int)160"));
+    QVERIFY(CLS_RtspClient(4).Next().contains("width=(int)160"));
 }
 
 void TestCameraBusinessPublish::testProgram_servesDesktopToStoredUser_data()
@@ -537,10 +400,11 @@ void TestCameraBusinessPublish::testProgram_servesDesktopToStoredUser()
     qprocess.setProcessEnvironment(qenv);
     const int iPort = StartServingCopy(qtempApp, qprocess);
     QVERIFY(iPort > 0);
-    CLS_Client client(0, "admin", "secret", soundServer, iPort);
+    CLS_RtspClient client(0, soundServer ? CLS_RtspClient::DECODE_VIDEO_AUDIO : CLS_RtspClient::DECODE_VIDEO,
+                          "admin", "secret", iPort);
     const QByteArray baCaps = client.Next();
     // The first second may still be the silence before the input opened.
-    const double dShare = soundServer ? (client.Audio(), ToneShare(client.Audio(), 1000)) : 1;
+    const double dShare = soundServer ? (Audio(client), ToneShare(Audio(client), 1000)) : 1;
     qprocess.kill();
     qprocess.waitForFinished();
     QVERIFY2(baCaps.startsWith("video/x-raw"), baCaps);

@@ -191,8 +191,6 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<int>("ageSeconds");
         QTest::addColumn<bool>("kept");
-        QTest::newRow("cut write of an earlier run")
-            << "lumacast.json.Ab12Cd" << QByteArray("{\"skin\":") << 3600 << false;
         QTest::newRow("empty, earlier run") << "lumacast.json.000000" << QByteArray() << 3600 << false;
         QTest::newRow("write of this run") << "lumacast.json.Zz99Yy" << QByteArray("{\"sk") << -3600 << true;
         QTest::newRow("whole object of a cut write")

@@ -27,13 +27,11 @@ private slots:
         QTest::addColumn<QString>("qstrLog");
         const QString qstrStarted =
             QStringLiteral("WinStartUp::program = ") + m_qstrChildPath + QLatin1Char('\n');
-        QTest::newRow("JSON with non-ASCII")
+        QTest::newRow("non-ASCII, quotes and shell characters")
             << QByteArray("recorder")
-            << QByteArray("{\"param\":{\"skin\":\"皮肤\",\"lang\":\"ü€😀\"},\"token\":\"a b\"}") << true
-            << qstrStarted;
-        QTest::newRow("quotes and shell characters")
-            << QByteArray("recorder") << QByteArray("'$(touch x)' \"; rm -rf /\" `id` | &") << true
-            << qstrStarted;
+            << QByteArray("{\"param\":{\"skin\":\"皮肤\",\"lang\":\"ü€😀\"},\"token\":\"'$(touch x)' \\\"; "
+                          "rm -rf /\\\" `id` | &\"}")
+            << true << qstrStarted;
         QTest::newRow("no param") << QByteArray("recorder") << QByteArray() << false
                                   << QStringLiteral("[CLS_ProcessServer::WinStartUp]:NULL == _pcParam");
         QTest::newRow("no type") << QByteArray() << QByteArray("{}") << false

@@ -1,9 +1,9 @@
 // Desktop channels of a Wayland session, in a real headless one (scripts/wayland-session.sh): sway,
 // PipeWire, the ScreenCast portal and a chooser that stands in for the user. The test draws on the
 // output with a window of its own and plays the channel from the library over RTSP.
-#include "CameraBusinessTestSupport.h"
 #include "LogReader.h"
 #include "ProgramCopy.h"
+#include "RtspClient.h"
 #include "common/PublicCommonFun.h"
 #include "win32_libos.h"
 
@@ -11,11 +11,6 @@
 #include <QFile>
 #include <QPainter>
 #include <QWidget>
-
-#include <gst/app/gstappsink.h>
-
-#include <atomic>
-#include <gst/gst.h>
 
 namespace {
 
@@ -46,80 +41,6 @@ protected:
 private:
     int m_iLevel = 0;
 };
-
-// Plays /chN as RGB frames; the latest one only.
-class CLS_Player
-{
-public:
-    explicit CLS_Player(int _iChNo, int _iPort = State().iServedPort)
-    {
-        const QByteArray baLine =
-            "rtspsrc protocols=tcp latency=0 location=rtsp://127.0.0.1:" + QByteArray::number(_iPort) +
-            "/ch" + QByteArray::number(_iChNo) +
-            " user-id=admin user-pw=secret ! rtph264depay ! h264parse ! avdec_h264 !"
-            " videoconvert ! video/x-raw,format=RGB ! appsink name=v sync=false"
-            " max-buffers=1 drop=true";
-        m_pPipeline = gst_parse_launch(baLine.constData(), nullptr);
-        GstElement* pSink = gst_bin_get_by_name(GST_BIN(m_pPipeline), "v");
-        GstPad* pPad = gst_element_get_static_pad(pSink, "sink");
-        gst_pad_add_probe(
-            pPad, GST_PAD_PROBE_TYPE_BUFFER,
-            [](GstPad*, GstPadProbeInfo*, gpointer _pCount) {
-                ++*static_cast<std::atomic<int>*>(_pCount);
-                return GST_PAD_PROBE_OK;
-            },
-            &m_iFrames, nullptr);
-        gst_object_unref(pPad);
-        gst_object_unref(pSink);
-        gst_element_set_state(m_pPipeline, GST_STATE_PLAYING);
-    }
-    ~CLS_Player()
-    {
-        gst_element_set_state(m_pPipeline, GST_STATE_NULL);
-        gst_object_unref(m_pPipeline);
-    }
-    // The next frame, null when none comes within 15 s; the window keeps drawing meanwhile.
-    QImage Next()
-    {
-        GstElement* pSink = gst_bin_get_by_name(GST_BIN(m_pPipeline), "v");
-        GstSample* pSample = nullptr;
-        for (int i = 0; i < 150 && pSample == nullptr; ++i) {
-            pSample = gst_app_sink_try_pull_sample(GST_APP_SINK(pSink), 10 * GST_MSECOND);
-            QTest::qWait(90);
-        }
-        gst_object_unref(pSink);
-        if (pSample == nullptr) {
-            return QImage();
-        }
-        int iWidth = 0;
-        int iHeight = 0;
-        const GstStructure* pCaps = gst_caps_get_structure(gst_sample_get_caps(pSample), 0);
-        gst_structure_get_int(pCaps, "width", &iWidth);
-        gst_structure_get_int(pCaps, "height", &iHeight);
-        GstMapInfo map;
-        gst_buffer_map(gst_sample_get_buffer(pSample), &map, GST_MAP_READ);
-        // GStreamer's RGB rows are padded to four bytes.
-        const QImage image =
-            QImage(map.data, iWidth, iHeight, GST_ROUND_UP_4(iWidth * 3), QImage::Format_RGB888).copy();
-        gst_buffer_unmap(gst_sample_get_buffer(pSample), &map);
-        gst_sample_unref(pSample);
-        return image;
-    }
-
-    // Frames decoded so far, the dropped ones included.
-    int Frames() const { return m_iFrames; }
-
-private:
-    GstElement* m_pPipeline = nullptr;
-    std::atomic<int> m_iFrames{0};
-};
-
-bool Near(QColor _qcolorSeen, QColor _qcolorWanted)
-{
-    return qAbs(_qcolorSeen.red() - _qcolorWanted.red()) < 40 &&
-           qAbs(_qcolorSeen.green() - _qcolorWanted.green()) < 40 &&
-           qAbs(_qcolorSeen.blue() - _qcolorWanted.blue()) < 40;
-}
 
 QString SettingsPath()
 {
@@ -214,14 +135,14 @@ void TestWaylandDesktop::testCast_playsWhatIsOnTheScreen()
     StartWithDesktop();
     // Served once the portal has answered.
     QTRY_VERIFY(ReadAppLog().mid(iLogStart).contains("channel 0 served"));
-    CLS_Player player(0);
-    const QImage imageFirst = player.Next();
+    CLS_RtspClient player(0, CLS_RtspClient::DECODE_LATEST);
+    const QImage imageFirst = player.Frame(15000);
     QVERIFY(!imageFirst.isNull());
     QCOMPARE(imageFirst.size(), QSize(640, 360));
-    QVERIFY2(Near(imageFirst.pixelColor(100, 180), g_qcolorMark),
+    QVERIFY2(NearColour(imageFirst.pixelColor(100, 180), g_qcolorMark),
              qPrintable(imageFirst.pixelColor(100, 180).name()));
     QTest::qWait(1000);
-    const QImage imageLater = player.Next();
+    const QImage imageLater = player.Frame(15000);
     QVERIFY(!imageLater.isNull());
     QVERIFY(imageFirst.pixelColor(500, 180) != imageLater.pixelColor(500, 180));
     // At most the channel's rate (10): pipewiresrc's clock leaps, and a rate adapter timed by it
@@ -245,7 +166,7 @@ void TestWaylandDesktop::testSecondStart_presentsStoredChoice()
     const int iLogStart = ReadAppLog().size();
     StartWithDesktop();
     QTRY_VERIFY(ReadAppLog().mid(iLogStart).contains("channel 0 served"));
-    QVERIFY(!CLS_Player(0).Next().isNull());
+    QVERIFY(!CLS_RtspClient(0, CLS_RtspClient::DECODE_LATEST).Frame(15000).isNull());
     QCOMPARE(ChooserRuns(), 1);
     QVERIFY(!Settings().value(g_acTokenKey).toString().isEmpty());
 }
@@ -297,7 +218,7 @@ void TestWaylandDesktop::testNoCast_otherChannelsServedAndSaidOnce()
     const int iLogStart = ReadAppLog().size();
     StartWithDesktop();
     QTRY_VERIFY(ReadAppLog().mid(iLogStart).contains("desktop channels not served"));
-    QVERIFY(!CLS_Player(4).Next().isNull());
+    QVERIFY(!CLS_RtspClient(4, CLS_RtspClient::DECODE_LATEST).Frame(15000).isNull());
     QCOMPARE(ReadAppLog().mid(iLogStart).count("desktop channels not served"), 1);
     QCOMPARE(ChooserRuns(), iChooserRuns + (blCancel ? 1 : 0));
     QFile::remove(qstrCancel);
@@ -312,7 +233,8 @@ void TestWaylandDesktop::testProgram_onQtWaylandPlatform()
     QProcess qprocess;
     const int iPort = StartServingCopy(qtempApp, qprocess);
     QVERIFY(iPort > 0);
-    const bool blPlayed = !CLS_Player(0, iPort).Next().isNull();
+    const bool blPlayed =
+        !CLS_RtspClient(0, CLS_RtspClient::DECODE_LATEST, "admin", "secret", iPort).Frame(15000).isNull();
     qprocess.kill();
     qprocess.waitForFinished();
     QVERIFY(blPlayed);
