@@ -1,5 +1,7 @@
 #include "CLS_ChanRecord.h"
 
+#include "settings/CLS_Settings.h"
+
 #include <QJsonValue>
 #include <QSet>
 
@@ -8,8 +10,6 @@
 
 namespace {
 
-const int g_iDefaultBitRate = 2048;
-const int g_iDefaultFrameRate = 10;
 const int g_iDefaultIFrameInterval = 10;
 const int g_iDefaultAudioSample = 44100;
 const int g_iDefaultAudioBit = 16;
@@ -116,14 +116,14 @@ void FillDefaultAudio(const STRUCT_Audio& _structAudio, STRUCT_ChanInfo& _struct
 
 void FillDefaultVideo(int _iChNo, STRUCT_ChanInfo& _structChanInfo)
 {
-    _structChanInfo.iVideoBitRate = g_iDefaultBitRate;
+    _structChanInfo.iVideoBitRate = CLS_Settings::FIELD_BIT_RATE.iDefault;
     _structChanInfo.iVideoEncodeType = 0;
     _structChanInfo.iCollectType = CAMERA_BUSINESS_COLLECT_YUV;
-    _structChanInfo.iVideoFrameRate = g_iDefaultFrameRate;
+    _structChanInfo.iVideoFrameRate = CLS_Settings::FIELD_FRAME_RATE.iDefault;
     _structChanInfo.iVideoIFrameInterval = g_iDefaultIFrameInterval;
     _structChanInfo.ucIsCollectTrans = 0;
     _structChanInfo.iDecodeType = 0;
-    _structChanInfo.iVideoQuality = 0;
+    _structChanInfo.iVideoQuality = CLS_Settings::FIELD_VIDEO_QUALITY.iDefault;
     _structChanInfo.ucEnable = 1;
     _structChanInfo.iChNo = _iChNo;
 }
