@@ -1,6 +1,8 @@
-// The platform's start and set-user requests, sent by a real WebSocket peer on loopback. The test
-// executable's file carries a suffix, so that the program its base name names in the application
-// folder can be the argument recorder: a start request that is taken starts a real process.
+// The platform's start and set-user requests, sent by a real WebSocket peer on loopback, and the
+// program start and auto-start file behind them. The test executable's file carries a suffix, so
+// that the program its base name names in the application folder can be the argument recorder: a
+// start request that is taken starts a real process.
+#include "CLS_ProcessServer.h"
 #include "CLS_WebSocketWidget.h"
 #include "LinkTestSupport.h"
 #include "TestSupport.h"
@@ -66,44 +68,17 @@ private slots:
     }
     void cleanup() { m_fixture.Close(); }
 
-    void startRequest_failedCheck_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("log"); // empty: dropped without a log line
-        const QString qstrParam = R"("param":{"lang":"l","skin":"s","layout":"y"})";
-        QTest::newRow("not JSON") << R"({"cmd":101)" << QString();
-        QTest::newRow("array") << "[101]"
-                               << "!qjsonDoc.isObject()";
-        QTest::newRow("no param") << R"({"token":"t","platform":"p"})"
-                                  << "!_qjsonMsg.contains(param)";
-        QTest::newRow("no token") << R"({"platform":"p",)" + qstrParam + "}"
-                                  << "!_qjsonMsg.contains(token)";
-        QTest::newRow("token null") << R"({"token":null,"platform":"p",)" + qstrParam + "}"
-                                    << "!qjsonValToken.isString()";
-        QTest::newRow("no platform") << R"({"token":"t",)" + qstrParam + "}"
-                                     << "!qjsonValPlatform.isString()";
-        QTest::newRow("param a text") << R"({"token":"t","platform":"p","param":"x"})"
-                                      << "!qjsonValueParam.isObject()";
-        for (const char* pcKey : {"lang", "skin", "layout"}) {
-            QJsonObject qjsonParam{{"lang", "l"}, {"skin", "s"}, {"layout", "y"}};
-            qjsonParam.remove(pcKey);
-            QTest::newRow(pcKey) << JsonToString({{"token", "t"}, {"platform", "p"}, {"param", qjsonParam}})
-                                 << QString("!qjsonObj.contains(%1)").arg(pcKey);
-        }
-    }
+    // A start request that fails a check is dropped with that check's level-2 line; nothing changes.
     void startRequest_failedCheck()
     {
-        QFETCH(QString, text);
-        QFETCH(QString, log);
         const LogTail logTail;
-        m_fixture.Link()->HandleStartRequest(m_fixture.Link()->MakeHead(),
-                                             text.replace("{\"", "{\"sendSocketID\":\"s1\",\""));
+        m_fixture.Link()->HandleStartRequest(
+            m_fixture.Link()->MakeHead(),
+            R"({"sendSocketID":"s1","token":5,"platform":"p","param":{"lang":"l","skin":"s","layout":"y"}})");
         QVERIFY(m_fixture.Sync());
-        const QString qstrNewLog = logTail.NewText();
-        QCOMPARE(qstrNewLog.count('!'), log.isEmpty() ? 0 : 1);
-        QVERIFY(log.isEmpty() ||
-                qstrNewLog.contains(QRegularExpression("L2 CLS_WebSocketWidgetRequests.cpp:\\d+ " +
-                                                       QRegularExpression::escape(log) + "\n")));
+        QVERIFY2(logTail.NewText().contains(QRegularExpression(
+                     R"(L2 CLS_WebSocketWidgetRequests.cpp:\d+ !qjsonValToken\.isString\(\)\n)")),
+                 qPrintable(logTail.NewText()));
         QVERIFY(m_fixture.Peer().Frames().isEmpty());
         QCOMPARE(App()->GetSendSocketID(), QString("s0"));
         QVERIFY(SameBlock(App()->GetStartRequest(), STRUCT_StartRequest()));
@@ -123,7 +98,8 @@ private slots:
         if (!starts) {
             QVERIFY(QFile::remove(m_qstrChildPath));
         }
-        const QString qstrRequest = StartRequest("皮肤二", "tök€n😀", R"("sendSocketID":"s2",)");
+        const QString qstrToken = "tök€n😀 '$(touch x)' `id` | &;";
+        const QString qstrRequest = StartRequest("皮肤二", qstrToken, R"("sendSocketID":"s2",)");
         m_fixture.Peer().Send(qstrRequest);
         QVERIFY(m_fixture.Sync());
         if (starts) {
@@ -137,7 +113,7 @@ private slots:
                 QJsonObject{
                     {"skin", "皮肤二"}, {"lang", "en"}, {"layout", "L"}, {"restart", true}, {"tip", false}});
             QCOMPARE(JsonOf(QString::fromUtf8(lstArgs.at(2))), qjsonExpected);
-            CheckStartAnswer("tök€n😀");
+            CheckStartAnswer(qstrToken);
         } else {
             QVERIFY(m_fixture.Peer().Frames().isEmpty());
         }
@@ -146,21 +122,13 @@ private slots:
         QVERIFY(SameBlock(App()->GetStartRequest(), STRUCT_StartRequest()));
     }
 
-    // Equal to the stored block (texts cut there at a character boundary): answered at once,
+    // Equal to the stored block (texts cut there at a character boundary, a 3-byte character across
+    // the limit): answered at once,
     // without a new process, and its settings taken.
-    void startRequest_matchingStored_data()
-    {
-        QTest::addColumn<QString>("sent");
-        QTest::addColumn<QString>("kept");
-        QTest::newRow("same texts") << "skinTwo"
-                                    << "skinTwo";
-        QTest::newRow("3-byte character across the limit")
-            << "ab" + QString("中").repeated(200) << "ab" + QString("中").repeated(169);
-    }
     void startRequest_matchingStored()
     {
-        QFETCH(QString, sent);
-        QFETCH(QString, kept);
+        const QString sent = "ab" + QString("中").repeated(200);
+        const QString kept = "ab" + QString("中").repeated(169);
         App()->SetStartRequest(Block(kept, kept));
         m_fixture.Peer().Send(StartRequest(sent, sent));
         CheckStartAnswer(sent);
@@ -180,14 +148,8 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("other keys kept, defaultLogin array removed")
             << R"({"hostInfo":{"port":8000,"user":"b2xk","supportModify":true,"defaultLogin":[1]},"skin":"s"})"
-            << R"(,"param":{"user":"dXNlcg==","password":"cGFzcw=="})"
+            << R"(,"param":{"pass\u0077ord":"cGFzcw==","user":"dXNlcg=="})"
             << R"({"hostInfo":{"port":8000,"user":"dXNlcg==","password":"cGFzcw==","supportModify":false},"skin":"s"})";
-        QTest::newRow("settings not JSON, wrong types")
-            << R"({"hostInfo":)"
-            << R"(,"param":{"user":5,"password":"密码"})"
-            << R"({"hostInfo":{"user":"","password":"密码","supportModify":false}})";
-        QTest::newRow("param missing")
-            << QString() << QString() << R"({"hostInfo":{"user":"","password":"","supportModify":false}})";
         QTest::newRow("settings not writable") << "/"
                                                << R"(,"param":{"user":"u","password":"p"})" << QString();
     }
@@ -197,7 +159,7 @@ private slots:
         QFETCH(QString, param);
         QFETCH(QString, expected);
         QFile qfileConfig(App()->GetConfigPath());
-        QVERIFY(config.isNull() || (config == "/" && QDir().mkpath(App()->GetConfigPath())) ||
+        QVERIFY((config == "/" && QDir().mkpath(App()->GetConfigPath())) ||
                 (qfileConfig.open(QIODevice::WriteOnly) && qfileConfig.write(config.toUtf8()) > 0));
         qfileConfig.close();
         const LogTail logTail;
@@ -205,50 +167,53 @@ private slots:
         m_fixture.Peer().Send(R"({"cmd":2003,"platform":"pl","token":"tk","communicationId":"c9")" + param +
                               "}");
         QVERIFY(m_fixture.Peer().WaitFrames(1));
-        QCOMPARE(
-            JsonOf(m_fixture.Peer().Frames().at(0)),
-            JsonOf(QString(R"({"agentId":"d41d8cd98f00b204e9800998ecf8427e","clientlist":["platformClient"],)"
-                           R"("cmd":12003,"communicationId":"","param":{"ret":%1},"platform":"pl",)"
-                           R"("recvSocketID":"","sender":"%2","token":"tk"})")
-                       .arg(expected.isNull() ? 1 : 0)
-                       .arg(App()->GetAppBaseName())));
+        const QJsonObject qjsonAnswer = JsonOf(m_fixture.Peer().Frames().at(0));
+        QCOMPARE(qjsonAnswer.value("cmd").toInt(), 12003);
+        QCOMPARE(qjsonAnswer.value("param").toObject(), QJsonObject({{"ret", expected.isNull() ? 1 : 0}}));
         // Only a stored user refreshes the service page.
         QCOMPARE(spyStored.count(), expected.isNull() ? 0 : 1);
         QVERIFY(expected.isNull() ? logTail.NewText().contains("L3 PublicCommonFun.cpp:")
                                   : ReadJsonFile(App()->GetConfigPath()) == JsonOf(expected));
-        // The frame is logged, its password only by length.
+        // The frame is logged, its password only by length, whatever the key's spelling.
         const QString qstrPassword =
             JsonOf("{" + param.mid(1) + "}").value("param").toObject().value("password").toString();
         QVERIFY(logTail.NewText().contains("communicationId\":\"c9\""));
-        // (A one-letter password is found in any text.)
+        QVERIFY(logTail.NewText().contains(QString("\":\"[%1 characters]\"").arg(qstrPassword.size())));
         QVERIFY2(qstrPassword.size() < 4 || !logTail.NewText().contains(qstrPassword),
                  qPrintable(logTail.NewText()));
-        QVERIFY(
-            qstrPassword.isEmpty() ||
-            logTail.NewText().contains(QString("\"password\":\"[%1 characters]\"").arg(qstrPassword.size())));
     }
-    // Escaped key names, a password first in its object, values of other types: never logged.
-    void setUserRequest_passwordNeverLogged_data()
+
+    void winStartUp_refused_data()
     {
-        QTest::addColumn<QString>("param");
-        QTest::addColumn<QString>("logged");
-        QTest::newRow("first key") << R"({"password":"c2VjcmV0MQ==","user":"dQ=="})"
-                                   << R"("password":"[12 characters]")";
-        QTest::newRow("escaped key") << R"({"user":"dQ==","pass\u0077ord":"c2VjcmV0MQ=="})"
-                                     << R"("pass\u0077ord":"[12 characters]")";
-        QTest::newRow("number") << R"({"user":"dQ==","password":77123456})"
-                                << R"("password":"[8 characters]")";
+        QTest::addColumn<QByteArray>("type");
+        QTest::addColumn<QByteArray>("param"); // null: no param given
+        QTest::addColumn<QString>("log");
+        QTest::newRow("no param") << App()->GetAppBaseName().toUtf8() << QByteArray()
+                                  << "[CLS_ProcessServer::WinStartUp]:NULL == _pcParam";
+        QTest::newRow("outside the folder") << QByteArray("../test_platformrequests/test_platformrequests")
+                                            << QByteArray("{}") << "not a program of the application folder";
     }
-    void setUserRequest_passwordNeverLogged()
+    void winStartUp_refused()
     {
-        QFETCH(QString, param);
-        QFETCH(QString, logged);
+        QFETCH(QByteArray, type);
+        QFETCH(QByteArray, param);
+        QFETCH(QString, log);
         const LogTail logTail;
-        m_fixture.Peer().Send(R"({"cmd":2003,"platform":"pl","token":"tk","param":)" + param + "}");
-        QVERIFY(m_fixture.Peer().WaitFrames(1));
-        QTRY_VERIFY(logTail.NewText().contains(logged));
-        QVERIFY2(!logTail.NewText().contains("c2VjcmV0MQ") && !logTail.NewText().contains("77123456"),
-                 qPrintable(logTail.NewText()));
+        QVERIFY(
+            !CLS_ProcessServer::WinStartUp(type.constData(), param.isNull() ? nullptr : param.constData()));
+        QVERIFY2(logTail.NewText().contains(log), qPrintable(logTail.NewText()));
+    }
+    // Only this program's group changes; the service's own lines stay byte for byte.
+    void writeAutoStartCfg()
+    {
+        const QByteArray qbaKept = "# kept\n[Paths]\nhome=C:\\Program Files\\Orb\\\n%E5%A4%A7=1\n大小=2\n";
+        QFile qfileIni(App()->GetAppDir() + "TerminalServerFile/AutoStartCfg.ini");
+        QVERIFY(QDir().mkpath(QFileInfo(qfileIni).absolutePath()) && qfileIni.open(QIODevice::WriteOnly) &&
+                qfileIni.write(qbaKept + "[Lumacast]\nexeName=Old") > 0);
+        qfileIni.close();
+        QCOMPARE(CLS_ProcessServer::WriteAutoStartCfg(false), 0);
+        QVERIFY(qfileIni.open(QIODevice::ReadOnly));
+        QCOMPARE(qfileIni.readAll(), qbaKept + "[Lumacast]\nexeName=Lumacast\nautoStart=false\n");
     }
 
 private:

@@ -29,8 +29,6 @@ void TestSettingsKill::killedWhileWritingLeavesAWholeFile()
     QRandomGenerator rng(QRandomGenerator::global()->generate());
     int iSent = 0;
     int iWritten = 0;
-    int iCut = 0;
-    int iKills = 0;
     int iLastUser = 0;
     // A burst of 20 takes the copy about 20 ms: the kill comes at a random moment of it, or just
     // before or after it. The user in the file tells how many of the burst were written.
@@ -53,7 +51,6 @@ void TestSettingsKill::killedWhileWritingLeavesAWholeFile()
         pCopy->kill();
         QVERIFY(pCopy->waitForFinished(10000));
         QTRY_VERIFY(peer.Socket()->state() != QAbstractSocket::ConnectedState);
-        ++iKills;
         const int iRoundAnswers = peer.Frames().filter(QStringLiteral("\"cmd\":12003")).size();
 
         // Old or new: at least every answered write, at most every sent one.
@@ -70,16 +67,15 @@ void TestSettingsKill::killedWhileWritingLeavesAWholeFile()
                      iUser <= iSent,
                  qPrintable(
                      QStringLiteral("user u%1 after requests %2..%3").arg(iUser).arg(iFirst + 1).arg(iSent)));
-        QJsonObject qjsonHost = qjsonConfig.value(QStringLiteral("hostInfo")).toObject();
         if (iUser > 0) {
-            qjsonHost.insert(QStringLiteral("user"), QStringLiteral("u%1").arg(iUser));
-            qjsonHost.insert(QStringLiteral("password"), QStringLiteral("p%1").arg(iUser));
-            qjsonHost.insert(QStringLiteral("supportModify"), false);
+            qjsonConfig.insert(QStringLiteral("hostInfo"),
+                               QJsonObject{{"port", 8554},
+                                           {"user", QStringLiteral("u%1").arg(iUser)},
+                                           {"password", QStringLiteral("p%1").arg(iUser)},
+                                           {"supportModify", false}});
         }
-        qjsonConfig.insert(QStringLiteral("hostInfo"), qjsonHost);
         QCOMPARE(qjsonRead, qjsonConfig);
         iWritten += std::max(0, iUser - iFirst);
-        iCut += iUser > iFirst && iUser < iSent ? 1 : 0;
         iLastUser = iUser;
         copies.KillAll();
     }
@@ -88,8 +84,6 @@ void TestSettingsKill::killedWhileWritingLeavesAWholeFile()
     const QDir qdirConfig = QFileInfo(qstrConfig).dir();
     QTRY_COMPARE_WITH_TIMEOUT(qdirConfig.entryList({QStringLiteral("lumacast.json.*")}, QDir::Files),
                               QStringList(), 15000);
-    qInfo("%d settings writes of %d requests, %d kills (%d in the middle of a burst): every file whole",
-          iWritten, iSent, iKills, iCut);
 }
 
 QTEST_GUILESS_MAIN(TestSettingsKill)

@@ -13,16 +13,6 @@ class TestStartupEnv : public QObject
 {
     Q_OBJECT
 private slots:
-    void displaySizeFromX11()
-    {
-        // The test script starts an X server of this size; without one there is nothing to read.
-        const QString qstrSize = qEnvironmentVariable("LUMACAST_XVFB_SIZE");
-        if (qstrSize.isEmpty() || qEnvironmentVariableIsEmpty("DISPLAY")) {
-            QSKIP("no X server of a known size (run through scripts/test.sh)");
-        }
-        const QStringList qstrlstSize = qstrSize.split(QLatin1Char('x'));
-        QCOMPARE(PrimaryDisplaySize(), QSize(qstrlstSize.value(0).toInt(), qstrlstSize.value(1).toInt()));
-    }
     // The signal meets the copy inside the logging library or malloc most of the time: a handler
     // that logged through them would hang there instead of ending the process.
     void fatalSignalWhileLoggingEndsWithOneLine()
