@@ -1,7 +1,8 @@
-// The channel table without widgets: a real settings file in a temporary application folder, the
-// real streaming library stand-in, prepared cameras, audio inputs and screens.
+// The channel table and the device watcher without widgets: a real settings file in a temporary
+// application folder, the real streaming library stand-in, prepared cameras, audio inputs and screens.
 #include "ChannelTestSupport.h"
 #include "common/PublicCommonFun.h"
+#include "device/CLS_ThreadCheckAddRemoveDev.h"
 
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -196,7 +197,6 @@ private slots:
         QTest::addColumn<QList<int>>("enabled");
         QTest::newRow("added") << 1 << ScreenList(2) << QStringList{"add_chan_info(1)"}
                                << QList<int>{0, 4, 1};
-        QTest::newRow("removed") << 2 << ScreenList(1) << QStringList{"set_disable(1)"} << QList<int>{0, 4};
         QVector<STRUCT_Screen> vecResized = ScreenList(2);
         vecResized[1].rect = QRect(1920, 0, 1280, 1024);
         QTest::newRow("second resized")
@@ -221,24 +221,6 @@ private slots:
                  after.last().rect);
         // Desktop 0 keeps its input rather than taking another.
         QCOMPARE(AudioHolders(m_registry).value(0), QStringList{"Mic 1"});
-    }
-
-    // Cameras and inputs are probed once, when they first appear; a known input keeps its holder.
-    void refresh_probesNewDevicesOnly()
-    {
-        m_cameras.m_vecCamera = {Camera("camA")};
-        m_audio.m_vecInput = {{"Mic", {48000}, {1, 2}}, {"Line", {}, {1}}};
-        CLS_ChannelTable& table = Table();
-        table.ResetAll();
-        m_cameras.m_vecCamera.append(Camera("camB"));
-        table.RefreshCameras({});
-        QCOMPARE(m_cameras.m_iProbes, 2);
-        QCOMPARE(m_registry.GetUsbDevs().at(1).lstCollectType, Camera("camB").lstCollectType);
-        m_audio.m_vecInput.append({"USB", {16000}, {2}});
-        table.RefreshAudio();
-        table.RefreshAudio();
-        QCOMPARE(m_audio.m_qstrlstProbed, (QStringList{"Mic", "Line", "USB"}));
-        QCOMPARE(m_registry.GetAudioDevs().at(0).iHolderChNo, 0);
     }
 
     // Nothing is stored that the library refused or that was checked and found wrong before.
@@ -338,6 +320,77 @@ private slots:
         QVERIFY(m_registry.ClaimAudioDev(9, "Mic B", true, structAudio));
         QVERIFY(!table.CanTurnSoundOn(0));
         QCOMPARE(save("", 44100).eOutcome, E::NO_INPUT);
+    }
+
+    // The device watcher: each cycle polls the devices of one entry of "present" (cameras and audio inputs
+    // alike, the screen one pixel wider each time); each change is written "added|removed".
+    void watcher_cycles_data()
+    {
+        QTest::addColumn<QStringList>("seeded");
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QStringList>("reported");
+        QTest::newRow("seeded, nothing to report")
+            << QStringList{"A", "B"} << QStringList{"A,B", "A,B"} << QStringList();
+        QTest::newRow("unplugged: reported once")
+            << QStringList{"A", "B"} << QStringList{"A,B", "A", "A"} << QStringList{"|B"};
+        QTest::newRow("two added, list order")
+            << QStringList{"M"} << QStringList{"Z,M,A"} << QStringList{"Z,A|"};
+    }
+    void watcher_cycles()
+    {
+        QFETCH(QStringList, seeded);
+        QFETCH(QStringList, present);
+        QFETCH(QStringList, reported);
+        CLS_ThreadCheckAddRemoveDev watcher(m_registry);
+        watcher.InitUsbDevIDs(seeded);
+        watcher.InitAudioDevNames(seeded);
+        watcher.InitScreenInfo(m_registry.m_vecScreen);
+        QSignalSpy spyUsb(&watcher, &CLS_ThreadCheckAddRemoveDev::SigDeviceChanged);
+        QSignalSpy spyAudio(&watcher, &CLS_ThreadCheckAddRemoveDev::SigAudioDeviceChanged);
+        QSignalSpy spyScreen(&watcher, &CLS_ThreadCheckAddRemoveDev::SigScreenChanged);
+        for (int i = 0; i < present.size(); ++i) {
+            QVector<STRUCT_Usb> vecUsb;
+            QVector<STRUCT_Audio> vecAudio;
+            for (const QString& qstrId : present.at(i).split(',', Qt::SkipEmptyParts)) {
+                vecUsb.append({"Camera", qstrId, {}, {}});
+                vecAudio.append({qstrId, {}, 2, {}, 1, -1, 44100});
+            }
+            m_registry.SetUsbDevs(vecUsb);
+            m_registry.SetAudioDevs(vecAudio);
+            m_registry.m_vecScreen = ScreenList(1, 1920 + i);
+            watcher.RunCycle();
+        }
+        QStringList qstrlstUsb;
+        for (const QList<QVariant>& lstArgs : qAsConst(spyUsb)) {
+            QStringList qstrlstAdded;
+            for (const STRUCT_Usb& structUsb : lstArgs.at(0).value<QVariant>().value<QVector<STRUCT_Usb>>()) {
+                qstrlstAdded.append(structUsb.qstrDevID);
+            }
+            qstrlstUsb.append(qstrlstAdded.join(',') + "|" + lstArgs.at(1).toStringList().join(','));
+        }
+        QCOMPARE(qstrlstUsb, reported);
+        QCOMPARE(spyAudio.count(), reported.size());
+        // A monitor that changes size with the count unchanged is reported too.
+        QCOMPARE(spyScreen.count(), present.size() - 1);
+    }
+
+    // The link under by-id that points to the camera's node, so that it keeps its channel across
+    // ports and restarts; its device name when no link does.
+    void watcher_cameraIdentity()
+    {
+        QTemporaryDir qtempDir;
+        const QString qstrRoot = qtempDir.path() + "/";
+        QVERIFY(QDir(qstrRoot).mkpath("dev") && QDir(qstrRoot).mkpath("by-id"));
+        for (const char* pcNode : {"dev/video0", "dev/video1", "dev/video4"}) {
+            QFile qfileNode(qstrRoot + pcNode);
+            QVERIFY(qfileNode.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(QFile::link("../dev/video1", qstrRoot + "by-id/usb-Acme-video-index1"));
+        QVERIFY(QFile::link("../dev/video0", qstrRoot + "by-id/usb-Acme-video-index0"));
+        QCOMPARE(CLS_DeviceProbe::CameraIdentity(qstrRoot + "dev/video0", qstrRoot + "by-id"),
+                 qstrRoot + "by-id/usb-Acme-video-index0");
+        QCOMPARE(CLS_DeviceProbe::CameraIdentity(qstrRoot + "dev/video4", qstrRoot + "by-id"),
+                 qstrRoot + "dev/video4");
     }
 
 private:

@@ -99,40 +99,6 @@ private slots:
         m_answerer.Take();
     }
 
-    void start_showsTheTableAndTheChannelState()
-    {
-        WriteConfig();
-        App()->SetScreenSource([] { return Screens(2); });
-        m_cameras.m_vecCamera = {Camera("camA")};
-        StartPage();
-        QLineEdit* pName = m_pPage->findChild<QLineEdit*>("lineEdit_ChName");
-        QVERIFY(!pName->isEnabled());
-        QCOMPARE(pName->text(), QString::fromUtf8("桌面1"));
-        QCOMPARE(ChooserTexts(), (QStringList{"1", "2", "5"}));
-        // A second start would make a second watcher and start the library again.
-        const int iCalls = camera_business_inspect_journal_size();
-        QVERIFY(!m_pPage->InitChanSet());
-        QCOMPARE(camera_business_inspect_journal_size(), iCalls);
-
-        // What the library says of the chosen channel shows on the page, also from another thread.
-        QLabel* pState = m_pPage->findChild<QLabel*>("label_ChState");
-        QVERIFY(pState->isHidden());
-        std::thread([] {
-            camera_business_inspect_send_message(CAMERA_BUSINESS_MSG_CHANNEL_FAILED, 0, 0);
-        }).join();
-        QTRY_VERIFY(!pState->isHidden());
-        QVERIFY2(pState->text().contains(QString::fromUtf8("设备无法采集")), qPrintable(pState->text()));
-        m_pPage->GetChannelChooser()->setCurrentIndex(1);
-        QVERIFY(pState->isHidden());
-
-        // A camera plugged in is probed once, published and listed.
-        m_cameras.m_vecCamera.append(Camera("camB"));
-        const int iFrom = camera_business_inspect_journal_size();
-        m_pPage->GetDevWatcher()->RunCycle();
-        QCOMPARE(LibraryCalls(iFrom), QStringList{"add_chan_info(5)"});
-        QCOMPARE(ChooserTexts(), (QStringList{"1", "2", "5", "6"}));
-    }
-
     // What the output tab shows of a camera record changed by "change", after a camera at its own size:
     // "Box=current text or value", "Box[]=all items", "Box=-" for a hidden row. Hand-edited values the
     // library would refuse show as their defaults; the audio list offers free inputs and the channel's own.
@@ -215,15 +181,34 @@ private slots:
         QTEST(CLS_ChannelNotice::SaveText(structAnswer), "text");
     }
 
-    // The pages hand the user's choice to the table and show its answer; a stored change is shown
-    // in the chooser, the same channel chosen again.
-    void saves_throughThePages()
+    // The page shows the table and the chosen channel's state, hands the user's choice to the table
+    // and shows its answer; a stored change is shown in the chooser, the same channel chosen again.
+    void page_showsTheTableAndSavesThroughIt()
     {
-        m_cameras.m_vecCamera = {Camera("camA", {{1280, 720}, {1920, 1080}})};
-        m_audio.m_vecInput = {{"Mic A", {44100}, {2}}, {"Mic B", {8000, 48000}, {2}}};
         WriteConfig();
+        App()->SetScreenSource([] { return Screens(2); });
+        m_cameras.m_vecCamera = {Camera("camA", {{1280, 720}, {1920, 1080}})};
+        m_audio.m_vecInput = {{"Mic A", {44100}, {2}}, {"Mic B", {44100}, {2}}, {"Mic C", {48000}, {2}}};
         StartPage();
-        m_pPage->GetChannelChooser()->setCurrentIndex(1);
+        QLineEdit* pName = m_pPage->findChild<QLineEdit*>("lineEdit_ChName");
+        QVERIFY(!pName->isEnabled());
+        QCOMPARE(pName->text(), QString::fromUtf8("桌面1"));
+        QCOMPARE(ChooserTexts(), (QStringList{"1", "2", "5"}));
+        // A second start would make a second watcher and start the library again.
+        const int iCalls = camera_business_inspect_journal_size();
+        QVERIFY(!m_pPage->InitChanSet());
+        QCOMPARE(camera_business_inspect_journal_size(), iCalls);
+
+        // What the library says of the chosen channel shows on the page, also from another thread.
+        QLabel* pState = m_pPage->findChild<QLabel*>("label_ChState");
+        std::thread([] {
+            camera_business_inspect_send_message(CAMERA_BUSINESS_MSG_CHANNEL_FAILED, 0, 0);
+        }).join();
+        QTRY_VERIFY(!pState->isHidden());
+        QVERIFY2(pState->text().contains(QString::fromUtf8("设备无法采集")), qPrintable(pState->text()));
+        m_pPage->GetChannelChooser()->setCurrentIndex(2);
+        QVERIFY(pState->isHidden());
+
         auto* pVideo = m_pPage->findChild<CLS_WgtVideoParamSet*>();
         pVideo->findChild<QSpinBox*>("spinBox_FrameRate")->setValue(25);
         Pick(Box(pVideo, "comboBox_ResolutionRatio"), "1920*1080");
@@ -237,12 +222,12 @@ private slots:
         // Un-ticking and ticking sound again with only the channel's own input free.
         auto* pAudio = m_pPage->findChild<CLS_WgtAudioParamSet*>();
         auto* pSound = pAudio->findChild<QCheckBox*>("checkBox_OpenAudio");
-        Pick(Box(pAudio, "comboBox_EquipmentAudio"), "Mic B");
         Save(pAudio);
         pSound->click();
         pSound->click();
         QVERIFY(pSound->isChecked());
         QCOMPARE(m_answerer.Take(), QStringList{"保存成功"});
+        QCOMPARE(AudioHolders(*App()).value(4), QStringList{"Mic C"});
 
         // Reset of the current channel when the settings file cannot be written.
         const QJsonArray qJsonArrBefore = StoredChannels();
@@ -252,6 +237,13 @@ private slots:
         }
         QCOMPARE(m_answerer.Take(), QStringList{"重置失败，配置文件无法写入"});
         QCOMPARE(StoredChannels(), qJsonArrBefore);
+
+        // A camera plugged in is published and listed.
+        m_cameras.m_vecCamera.append(Camera("camB"));
+        const int iFrom = camera_business_inspect_journal_size();
+        m_pPage->GetDevWatcher()->RunCycle();
+        QCOMPARE(LibraryCalls(iFrom), QStringList{"add_chan_info(5)"});
+        QCOMPARE(ChooserTexts(), (QStringList{"1", "2", "5", "6"}));
     }
 
     void destroyPage_whileWatcherCycleRuns()
