@@ -129,14 +129,11 @@ inline QJsonObject RecordOf(const QJsonArray& _qJsonArr, int _iChNo)
     return it == _qJsonArr.end() ? QJsonObject() : it->toObject();
 }
 
-// The channel numbers of the records, or of the enabled ones.
-inline QList<int> ChannelNumbers(const QJsonArray& _qJsonArr, bool _blEnabledOnly = false)
+inline QList<int> ChannelNumbers(const QJsonArray& _qJsonArr)
 {
     QList<int> lstChNo;
     for (const QJsonValue& qjsonValue : _qJsonArr) {
-        if (!_blEnabledOnly || qjsonValue.toObject().value("enable").toBool()) {
-            lstChNo.append(qjsonValue.toObject().value("chNo").toInt(-1));
-        }
+        lstChNo.append(qjsonValue.toObject().value("chNo").toInt(-1));
     }
     return lstChNo;
 }

