@@ -16,7 +16,7 @@
 #include <csignal>
 #include <functional>
 
-// Cameras listed without their capabilities, which only a probe gives; probes are counted.
+// Cameras listed without their capabilities, which only a probe gives.
 class FakeCameras : public CLS_CameraSource
 {
 public:
@@ -34,7 +34,6 @@ public:
     void ProbeCamera(int _iIndex, QList<int>& _lstType, QList<QSize>& _lstSize,
                      QList<QSize>& _lstRaw) override
     {
-        ++m_iProbes;
         const STRUCT_Usb& structUsb = m_vecCamera.at(_iIndex);
         _lstType = structUsb.lstCollectType;
         _lstSize = structUsb.lstResolution;
@@ -42,24 +41,23 @@ public:
     }
 
     QVector<STRUCT_Usb> m_vecCamera;
-    int m_iProbes = 0;
     std::function<void()> m_onList;
 };
 
-// Audio inputs listed from a prepared vector; the probed names are kept.
+// Audio inputs listed from a prepared vector.
 class FakeAudio : public CLS_AudioSource
 {
 public:
     QStringList ListInputs() override
     {
         QStringList qstrlstName;
-        std::transform(m_vecInput.cbegin(), m_vecInput.cend(), std::back_inserter(qstrlstName),
-                       [](const STRUCT_AudioInput& _structInput) { return _structInput.qstrName; });
+        for (const STRUCT_AudioInput& structInput : qAsConst(m_vecInput)) {
+            qstrlstName.append(structInput.qstrName);
+        }
         return qstrlstName;
     }
     STRUCT_AudioInput ProbeInput(const QString& _qstrName) override
     {
-        m_qstrlstProbed.append(_qstrName);
         const auto it =
             std::find_if(m_vecInput.cbegin(), m_vecInput.cend(), [&](const STRUCT_AudioInput& _structInput) {
                 return _structInput.qstrName == _qstrName;
@@ -67,7 +65,6 @@ public:
         return it == m_vecInput.cend() ? STRUCT_AudioInput() : *it;
     }
     QVector<STRUCT_AudioInput> m_vecInput;
-    QStringList m_qstrlstProbed;
 };
 
 inline STRUCT_Usb Camera(const QString& _qstrDevID, const QList<QSize>& _lstSize = {{640, 480}, {1280, 720}})
@@ -132,14 +129,11 @@ inline QJsonObject RecordOf(const QJsonArray& _qJsonArr, int _iChNo)
     return it == _qJsonArr.end() ? QJsonObject() : it->toObject();
 }
 
-// The channel numbers of the records, or of the enabled ones.
-inline QList<int> ChannelNumbers(const QJsonArray& _qJsonArr, bool _blEnabledOnly = false)
+inline QList<int> ChannelNumbers(const QJsonArray& _qJsonArr)
 {
     QList<int> lstChNo;
     for (const QJsonValue& qjsonValue : _qJsonArr) {
-        if (!_blEnabledOnly || qjsonValue.toObject().value("enable").toBool()) {
-            lstChNo.append(qjsonValue.toObject().value("chNo").toInt(-1));
-        }
+        lstChNo.append(qjsonValue.toObject().value("chNo").toInt(-1));
     }
     return lstChNo;
 }
