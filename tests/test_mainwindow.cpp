@@ -1,5 +1,5 @@
 // The main window and its tray icon on real widgets (offscreen): pages, exit, blinking, restart,
-// and the installed style sheets' pictures.
+// the blue skin's tray menu.
 #include "CLS_WgtChanSet/CLS_WgtChanSet.h"
 #include "CLS_WgtMainWindow.h"
 #include "CLS_WgtSystemSet/CLS_WgtSystemSet.h"
@@ -12,7 +12,6 @@
 
 #include <QListWidget>
 #include <QMenu>
-#include <QRegularExpression>
 #include <QStackedWidget>
 #include <QToolButton>
 
@@ -36,193 +35,133 @@ class TestMainWindow : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    void initTestCase()
+    {
+        QVERIFY(CopyInstalledData(qEnvironmentVariable("LUMACAST_APP_DIR"),
+                                  QCoreApplication::applicationDirPath()));
+        // No settings file: start-up reads the skin as "skinOne".
+        QDir().mkpath(AppDir() + "LumacastFile/Resource/config");
+        QFile::remove(OrbApplication::Instance()->GetConfigPath());
+        OrbApplication::Instance()->ParseStartParam({QStringLiteral("Lumacast")});
+    }
+    void init()
+    {
+        m_pWindow = std::make_unique<CLS_WgtMainWindow>();
+        m_pWindow->show();
+    }
+    void cleanup() { m_pWindow.reset(); }
 
-    void pageList_switchesPagesAndPictures();
-    void exit_data();
-    void exit();
-    void trayBlink_doubleClickStopsItAndShowsTheWindow();
-    void trayRestart_data();
-    void trayRestart();
-    void installedData_isComplete_data();
-    void installedData_isComplete();
+    void pageList_switchesPagesWithIconsShown()
+    {
+        auto* pList = m_pWindow->findChild<QListWidget*>("listWidget_Set");
+        QCOMPARE(pList->count(), 2);
+        QCOMPARE(pList->item(0)->text(), QStringLiteral("通道设置"));
+        QCOMPARE(pList->item(1)->text(), QStringLiteral("系统设置"));
+        QVERIFY(!m_pWindow->findChild<QToolButton*>("pushButton_maximize")->isVisible());
+        QVERIFY(!m_pWindow->windowIcon().isNull());
+        QVERIFY(!m_pWindow->GetTrayIcon()->icon().isNull());
+
+        pList->setCurrentRow(1);
+        QCOMPARE(m_pWindow->findChild<QStackedWidget*>()->currentWidget(), m_pWindow->GetSystemSet());
+    }
+    void exit_asksThenEnds()
+    {
+        CLS_BoxAnswerer answerer;
+        QTimer::singleShot(0, this, [this]() {
+            QTest::mouseClick(m_pWindow->findChild<QToolButton*>("pushButton_close"), Qt::LeftButton);
+        });
+        // Ends the loop if the window does not; its context dies with this test.
+        QObject qobjGiveUp;
+        QTimer::singleShot(1000, &qobjGiveUp, []() { QCoreApplication::exit(-7); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QCOMPARE(answerer.m_qstrlstTexts, QStringList{"确定退出吗？"});
+        QVERIFY(!m_pWindow->GetTrayIcon()->isVisible());
+        QVERIFY(!m_pWindow->isVisible());
+    }
+    void trayBlink_doubleClickStopsItAndShowsTheWindow()
+    {
+        CLS_SystemTrayIcon* pTray = m_pWindow->GetTrayIcon();
+        m_pWindow->hide();
+        pTray->Blink(true);
+        QTRY_VERIFY_WITH_TIMEOUT(IsBlank(pTray->icon()), 1000);
+        emit pTray->activated(QSystemTrayIcon::Trigger);
+        QVERIFY(!m_pWindow->isVisible());
+        emit pTray->activated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(m_pWindow->isVisible());
+        QVERIFY(!pTray->IsBlinking());
+        QVERIFY(!IsBlank(pTray->icon()));
+    }
+    void trayRestart_data()
+    {
+        QTest::addColumn<bool>("starts");
+        QTest::newRow("new copy starts") << true;
+        QTest::newRow("program not executable") << false;
+    }
+    // A started copy gets this copy's link identity and ends it; when none starts, this copy goes on
+    // serving as before: library started with the same channels, tray icon back, the user told.
+    void trayRestart()
+    {
+        QFETCH(bool, starts);
+        // The new copy is the recorder, in the program's place in the application folder.
+        const QString qstrRecord = AppDir() + "restart.record";
+        QFile::remove(qstrRecord);
+        qputenv("LUMACAST_CHILD_RECORD", qstrRecord.toUtf8());
+        QFile::remove(AppDir() + "Lumacast");
+        QVERIFY(QFile::copy(QStringLiteral(LUMACAST_CHILD_RECORDER), AppDir() + "Lumacast"));
+        QVERIFY(starts || QFile::setPermissions(AppDir() + "Lumacast", QFile::ReadOwner | QFile::WriteOwner));
+        const QJsonObject qjsonIdentity{
+            {"token", "tk"}, {"platform", "pf"}, {"communicationId", "ci"}, {"sendSocketID", "si"}};
+        OrbApplication::Instance()->ParseStartParam({"Lumacast", "marker", JsonToString(qjsonIdentity)});
+        const int iFailLines = ReadAppLog().count("!qProcess.startDetached");
+        CB_State stBefore{};
+        camera_business_inspect_state(&stBefore);
+        CLS_BoxAnswerer answerer;
+        const QString qstrName = QCoreApplication::applicationName();
+        QCoreApplication::setApplicationName("Lumacast");
+        m_pWindow->GetTrayIcon()->contextMenu()->actions().at(1)->trigger();
+        QCoreApplication::setApplicationName(qstrName);
+        CB_State stAfter{};
+        camera_business_inspect_state(&stAfter);
+        QCOMPARE(stAfter.iCleanupCount, stBefore.iCleanupCount + 1);
+        QCOMPARE(m_pWindow->GetTrayIcon()->isVisible(), !starts);
+        QCOMPARE(ReadAppLog().count("!qProcess.startDetached"), iFailLines + (starts ? 0 : 1));
+        if (starts) {
+            QTRY_VERIFY(!RecordedArguments(qstrRecord).isEmpty());
+            const QList<QByteArray> lstArgs = RecordedArguments(qstrRecord);
+            QCOMPARE(lstArgs.mid(0, 2), (QList<QByteArray>{(AppDir() + "Lumacast").toUtf8(), "Lumacast"}));
+            QJsonObject qjsonExpected = qjsonIdentity;
+            qjsonExpected.insert("param", QJsonObject{{"restart", true}, {"tip", false}});
+            QCOMPARE(QJsonDocument::fromJson(lstArgs.value(2)).object(), qjsonExpected);
+            QVERIFY(answerer.m_qstrlstTexts.isEmpty());
+            return;
+        }
+        QCOMPARE(answerer.m_qstrlstTexts, QStringList{"重启失败，程序继续运行"});
+        QCOMPARE(stAfter.ucStarted, uint8_t(1));
+        QCOMPARE(stAfter.iPort, stBefore.iPort);
+        for (int i = 0; i < CAMERA_BUSINESS_MAX_CHANNELS; ++i) {
+            QCOMPARE(QByteArray(reinterpret_cast<const char*>(&stAfter.aChannels[i].block),
+                                sizeof(STRUCT_ChanInfo)),
+                     QByteArray(reinterpret_cast<const char*>(&stBefore.aChannels[i].block),
+                                sizeof(STRUCT_ChanInfo)));
+        }
+    }
+    // A plain white menu on the blue skin was a fault: the skin's sheet must reach the tray menu.
+    void trayMenu_takesTheBlueSkin()
+    {
+        QFile qfileSheet(AppDir() + "LumacastFile/Resource/skinTwo/qss/lumacast_style.qss");
+        QVERIFY(qfileSheet.open(QIODevice::ReadOnly));
+        qApp->setStyleSheet(QString::fromUtf8(qfileSheet.readAll()));
+        QMenu* pMenu = m_pWindow->GetTrayIcon()->contextMenu();
+        pMenu->popup(QPoint(20, 20));
+        const QImage qimageMenu = pMenu->grab().toImage();
+        pMenu->hide();
+        qApp->setStyleSheet(QString());
+        QCOMPARE(QColor(qimageMenu.pixel(3, qimageMenu.height() / 2)), QColor(0x0F, 0x28, 0x47));
+    }
 
 private:
-    QAction* TrayAction(int _iIndex)
-    {
-        return m_pWindow->GetTrayIcon()->contextMenu()->actions().at(_iIndex);
-    }
-
     std::unique_ptr<CLS_WgtMainWindow> m_pWindow;
 };
-
-void TestMainWindow::initTestCase()
-{
-    QVERIFY(
-        CopyInstalledData(qEnvironmentVariable("LUMACAST_APP_DIR"), QCoreApplication::applicationDirPath()));
-    // No settings file: start-up reads the skin as "skinOne".
-    QDir().mkpath(AppDir() + "LumacastFile/Resource/config");
-    QFile::remove(OrbApplication::Instance()->GetConfigPath());
-    OrbApplication::Instance()->ParseStartParam({QStringLiteral("Lumacast")});
-}
-
-void TestMainWindow::init()
-{
-    m_pWindow = std::make_unique<CLS_WgtMainWindow>();
-    m_pWindow->show();
-}
-
-void TestMainWindow::cleanup()
-{
-    m_pWindow.reset();
-}
-
-void TestMainWindow::pageList_switchesPagesAndPictures()
-{
-    auto* pList = m_pWindow->findChild<QListWidget*>("listWidget_Set");
-    QCOMPARE(pList->count(), 2);
-    QCOMPARE(pList->item(0)->text(), QStringLiteral("通道设置"));
-    QCOMPARE(pList->item(1)->text(), QStringLiteral("系统设置"));
-    QVERIFY(!m_pWindow->findChild<QToolButton*>("pushButton_maximize")->isVisible());
-    QVERIFY(!m_pWindow->windowIcon().isNull());
-    QVERIFY(!m_pWindow->GetTrayIcon()->icon().isNull());
-
-    pList->setCurrentRow(1);
-    QCOMPARE(m_pWindow->findChild<QStackedWidget*>()->currentWidget(), m_pWindow->GetSystemSet());
-    // Named without a suffix, the picture is found by the image reader.
-    const QString qstrPicture = "./LumacastFile/Resource/skinOne/images/systemSet_Slect";
-    QCOMPARE(m_pWindow->findChild<QLabel*>("labelSystemImageStart")->styleSheet(),
-             "QLabel{ border-image: url(" + qstrPicture + ")}");
-    QVERIFY(!QPixmap(qstrPicture).isNull());
-}
-
-void TestMainWindow::exit_data()
-{
-    QTest::addColumn<bool>("fromTray");
-    QTest::addColumn<QString>("answer");
-    QTest::newRow("close button, cancel") << false << "取消";
-    QTest::newRow("tray exit, OK") << true << "确定";
-}
-
-void TestMainWindow::exit()
-{
-    QFETCH(bool, fromTray);
-    QFETCH(QString, answer);
-    CLS_BoxAnswerer answerer(answer);
-    QTimer::singleShot(0, this, [this, fromTray]() {
-        if (fromTray) {
-            TrayAction(2)->trigger();
-        } else {
-            QTest::mouseClick(m_pWindow->findChild<QToolButton*>("pushButton_close"), Qt::LeftButton);
-        }
-    });
-    // Ends the loop if the window does not; its context dies with this test.
-    QObject qobjGiveUp;
-    QTimer::singleShot(1000, &qobjGiveUp, []() { QCoreApplication::exit(-7); });
-    const bool blOk = answer == "确定";
-    QCOMPARE(QCoreApplication::exec(), blOk ? 0 : -7);
-    QCOMPARE(answerer.m_qstrlstTexts, QStringList{"确定退出吗？"});
-    QCOMPARE(m_pWindow->GetTrayIcon()->isVisible(), !blOk);
-    QCOMPARE(m_pWindow->isVisible(), !blOk || fromTray);
-}
-
-void TestMainWindow::trayBlink_doubleClickStopsItAndShowsTheWindow()
-{
-    CLS_SystemTrayIcon* pTray = m_pWindow->GetTrayIcon();
-    m_pWindow->hide();
-    pTray->Blink(true);
-    QTRY_VERIFY_WITH_TIMEOUT(IsBlank(pTray->icon()), 1000);
-    emit pTray->activated(QSystemTrayIcon::Trigger);
-    QVERIFY(!m_pWindow->isVisible());
-    emit pTray->activated(QSystemTrayIcon::DoubleClick);
-    QVERIFY(m_pWindow->isVisible());
-    QVERIFY(!pTray->IsBlinking());
-    QVERIFY(!IsBlank(pTray->icon()));
-}
-
-void TestMainWindow::trayRestart_data()
-{
-    QTest::addColumn<bool>("starts");
-    QTest::newRow("new copy starts") << true;
-    QTest::newRow("program not executable") << false;
-}
-
-// A started copy gets this copy's link identity and ends it; when none starts, this copy goes on
-// serving as before: library started with the same channels, tray icon back, the user told.
-void TestMainWindow::trayRestart()
-{
-    QFETCH(bool, starts);
-    // The new copy is the recorder, in the program's place in the application folder.
-    const QString qstrRecord = AppDir() + "restart.record";
-    QFile::remove(qstrRecord);
-    qputenv("LUMACAST_CHILD_RECORD", qstrRecord.toUtf8());
-    QFile::remove(AppDir() + "Lumacast");
-    QVERIFY(QFile::copy(QStringLiteral(LUMACAST_CHILD_RECORDER), AppDir() + "Lumacast"));
-    QVERIFY(starts || QFile::setPermissions(AppDir() + "Lumacast", QFile::ReadOwner | QFile::WriteOwner));
-    const QJsonObject qjsonIdentity{
-        {"token", "tk"}, {"platform", "pf"}, {"communicationId", "ci"}, {"sendSocketID", "si"}};
-    OrbApplication::Instance()->ParseStartParam({"Lumacast", "marker", JsonToString(qjsonIdentity)});
-    const int iFailLines = ReadAppLog().count("!qProcess.startDetached");
-    CB_State stBefore{};
-    camera_business_inspect_state(&stBefore);
-    CLS_BoxAnswerer answerer;
-    const QString qstrName = QCoreApplication::applicationName();
-    QCoreApplication::setApplicationName("Lumacast");
-    TrayAction(1)->trigger();
-    QCoreApplication::setApplicationName(qstrName);
-    CB_State stAfter{};
-    camera_business_inspect_state(&stAfter);
-    QCOMPARE(stAfter.iCleanupCount, stBefore.iCleanupCount + 1);
-    QCOMPARE(m_pWindow->GetTrayIcon()->isVisible(), !starts);
-    QCOMPARE(ReadAppLog().count("!qProcess.startDetached"), iFailLines + (starts ? 0 : 1));
-    if (starts) {
-        QTRY_VERIFY(!RecordedArguments(qstrRecord).isEmpty());
-        const QList<QByteArray> lstArgs = RecordedArguments(qstrRecord);
-        QCOMPARE(lstArgs.mid(0, 2), (QList<QByteArray>{(AppDir() + "Lumacast").toUtf8(), "Lumacast"}));
-        QJsonObject qjsonExpected = qjsonIdentity;
-        qjsonExpected.insert("param", QJsonObject{{"restart", true}, {"tip", false}});
-        QCOMPARE(QJsonDocument::fromJson(lstArgs.value(2)).object(), qjsonExpected);
-        QVERIFY(answerer.m_qstrlstTexts.isEmpty());
-        return;
-    }
-    QCOMPARE(answerer.m_qstrlstTexts, QStringList{"重启失败，程序继续运行"});
-    QCOMPARE(stAfter.ucStarted, uint8_t(1));
-    QCOMPARE(stAfter.iPort, stBefore.iPort);
-    for (int i = 0; i < CAMERA_BUSINESS_MAX_CHANNELS; ++i) {
-        QCOMPARE(
-            QByteArray(reinterpret_cast<const char*>(&stAfter.aChannels[i].block), sizeof(STRUCT_ChanInfo)),
-            QByteArray(reinterpret_cast<const char*>(&stBefore.aChannels[i].block), sizeof(STRUCT_ChanInfo)));
-    }
-}
-
-void TestMainWindow::installedData_isComplete_data()
-{
-    QTest::addColumn<QString>("skin");
-    QTest::newRow("skinOne") << "skinOne";
-    QTest::newRow("skinTwo") << "skinTwo";
-}
-
-// Every picture a skin's sheet names, and the message box's kind pictures, are installed.
-void TestMainWindow::installedData_isComplete()
-{
-    QFETCH(QString, skin);
-    const QString qstrDir = qEnvironmentVariable("LUMACAST_APP_DIR") + '/';
-    QFile qfileSheet(qstrDir + "LumacastFile/Resource/" + skin + "/qss/lumacast_style.qss");
-    QVERIFY2(qfileSheet.open(QIODevice::ReadOnly), qPrintable(qfileSheet.fileName()));
-    const QString qstrSheet = QString::fromUtf8(qfileSheet.readAll());
-    // Pictures are looked up from the application folder, the program's current directory.
-    const QRegularExpression regexUrl(QStringLiteral(R"(url\(\s*["']?([^"')]+?)["']?\s*\))"));
-    QStringList qstrlstPictures{"MessageBox/Information.png", "MessageBox/Alarm.png"};
-    for (auto it = regexUrl.globalMatch(qstrSheet); it.hasNext();) {
-        qstrlstPictures.append(it.next().captured(1));
-    }
-    QVERIFY(qstrlstPictures.size() > 2);
-    for (const QString& qstrPicture : qAsConst(qstrlstPictures)) {
-        QVERIFY2(!QImage(qstrDir + qstrPicture).isNull(), qPrintable(qstrPicture));
-    }
-}
 
 LUMACAST_TEST_MAIN(TestMainWindow)
 #include "test_mainwindow.moc"
