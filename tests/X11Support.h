@@ -65,29 +65,6 @@ public:
         XFlush(pDisplay);
     }
 
-    // Takes the selection a compositing manager owns, as one would; false when it is taken.
-    bool ClaimCompositorSelection()
-    {
-        Display* pDisplay = m_pDisplay.get();
-        const Atom atomSelection = XInternAtom(pDisplay, "_NET_WM_CM_S0", False);
-        if (XGetSelectionOwner(pDisplay, atomSelection) != None) {
-            return false;
-        }
-        m_windowCompositor = XCreateSimpleWindow(pDisplay, DefaultRootWindow(pDisplay), 0, 0, 1, 1, 0, 0, 0);
-        XSetSelectionOwner(pDisplay, atomSelection, m_windowCompositor, CurrentTime);
-        XSync(pDisplay, False);
-        return XGetSelectionOwner(pDisplay, atomSelection) == m_windowCompositor;
-    }
-
-    void ReleaseCompositorSelection()
-    {
-        if (m_windowCompositor != 0) {
-            XDestroyWindow(m_pDisplay.get(), m_windowCompositor);
-            XSync(m_pDisplay.get(), False);
-            m_windowCompositor = 0;
-        }
-    }
-
     // The window's type names, as a task bar reads them.
     QStringList WindowTypes(Window _window) const
     {
@@ -158,5 +135,4 @@ private:
     }
 
     std::unique_ptr<Display, int (*)(Display*)> m_pDisplay{XOpenDisplay(nullptr), XCloseDisplay};
-    Window m_windowCompositor = 0;
 };

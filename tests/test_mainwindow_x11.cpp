@@ -1,11 +1,8 @@
 // The main window where the window system matters, on an X server of its own: task-bar flags,
 // minimise with and without a tray icon, what start-up shows or hides, shaped windows where nothing
-// composites, real copies of the program. Some cases run under a real window manager (openbox),
-// which the others must not see.
+// composites, real copies of the program. Some cases run under a real window manager (openbox).
 #include "CLS_WgtChanSet/CLS_WgtChanSet.h"
-#include "CLS_WgtChanSet/CLS_WgtVideoParamSet.h"
 #include "CLS_WgtMainWindow.h"
-#include "LogReader.h"
 #include "OrbApplication.h"
 #include "ProgramCopy.h"
 #include "common/PublicCommonFun.h"
@@ -18,8 +15,6 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
-
-#include <memory>
 
 // Last: Xlib's macros clash with Qt's names.
 #include "X11Support.h"
@@ -40,18 +35,134 @@ class TestMainWindowX11 : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanup();
+    void initTestCase()
+    {
+        const QString qstrBuilt = qEnvironmentVariable("LUMACAST_APP_DIR");
+        QVERIFY(CopyInstalledData(qstrBuilt, QCoreApplication::applicationDirPath()));
+        QVERIFY(m_copies.Prepare());
+        QVERIFY(CopyInstalledData(qstrBuilt, m_copies.Path(QString())));
+        QDir().mkpath(QFileInfo(OrbApplication::Instance()->GetConfigPath()).path());
+    }
+    void cleanup()
+    {
+        m_copies.KillAll();
+        for (QProcess* pProcess : {&m_qprocessTray, &m_qprocessWm}) {
+            pProcess->kill();
+            pProcess->waitForFinished();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!m_xview.HasWindowManager(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!QSystemTrayIcon::isSystemTrayAvailable(), 10000);
+        QFile::remove(CopyConfig());
+    }
 
-    void hideFromTaskBar_makesAUtilityWindow();
-    void secondStart_showsTheHiddenWindowOfTheRunningCopy();
-    void minimise_hidesOnlyIntoATrayIcon_data();
-    void minimise_hidesOnlyIntoATrayIcon();
-    void startUp_mapsOnlyWhatItShows_data();
-    void startUp_mapsOnlyWhatItShows();
-    void roundWindows_areShapedWhereNothingComposites();
-    void pickOnlyBox_opensOnARealClickOnItsText();
-    void outputSections_openAtTheirStyledHeight();
+    void minimise_hidesOnlyIntoATrayIcon_data()
+    {
+        QTest::addColumn<bool>("showTray");
+        QTest::newRow("tray icon") << true;
+        QTest::newRow("tray, no icon configured") << false;
+    }
+    // Hidden, a window without a tray icon could never be brought back: it minimises instead, to a
+    // state the window manager keeps (iconic).
+    void minimise_hidesOnlyIntoATrayIcon()
+    {
+        QFETCH(bool, showTray);
+        StartWindowManager();
+        StartTray();
+        StartWith({{"show_tray", showTray}});
+        CLS_WgtMainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // Docked into the tray, the icon has a place on the screen.
+        QTRY_VERIFY_WITH_TIMEOUT(!showTray || !window.GetTrayIcon()->geometry().isEmpty(), 10000);
+        QTest::mouseClick(window.findChild<QToolButton*>("pushButton_minimize"), Qt::LeftButton);
+        if (showTray) {
+            QTRY_VERIFY_WITH_TIMEOUT(!m_xview.WmStates(g_qstrTitle).contains(NormalState), 10000);
+            QVERIFY(!m_xview.WmStates(g_qstrTitle).contains(IconicState));
+            emit window.GetTrayIcon()->activated(QSystemTrayIcon::DoubleClick);
+            QTRY_VERIFY_WITH_TIMEOUT(m_xview.WmStates(g_qstrTitle).contains(NormalState), 10000);
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(m_xview.WmStates(g_qstrTitle), QList<long>{IconicState}, 10000);
+        }
+    }
+    void startUp_mapsOnlyWhatItShows_data()
+    {
+        QTest::addColumn<QJsonObject>("config");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QList<long>>("states");
+        QTest::newRow("started as the README runs it")
+            << QJsonObject() << QStringList() << QList<long>{NormalState};
+        QTest::newRow("minimised start")
+            << QJsonObject{{"minisize", true}} << QStringList() << QList<long>{IconicState};
+        QTest::newRow("minimised, hidden from the task bar")
+            << QJsonObject{{"minisize", true}, {"hidetasker", true}} << QStringList() << QList<long>();
+    }
+    // A real copy under a window manager: what start-up hides is never mapped, not even minimised; a
+    // second start shows it and ends.
+    void startUp_mapsOnlyWhatItShows()
+    {
+        QFETCH(QJsonObject, config);
+        QFETCH(QStringList, args);
+        QFETCH(QList<long>, states);
+        StartWindowManager();
+        QVERIFY(WriteJsonFile(config, CopyConfig()));
+        const qint64 iPid = Start(args)->processId();
+        // The platform link opens after start-up has shown or hidden the window.
+        QTRY_VERIFY_WITH_TIMEOUT(m_copies.LogHasLineOf(iPid, "platform link"), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_xview.WmStates(g_qstrTitle), states, 5000);
+        if (states.isEmpty()) {
+            QProcess* pSecond = Start();
+            QVERIFY(pSecond->waitForFinished(15000));
+            QCOMPARE(pSecond->exitCode(), 255);
+            QTRY_COMPARE_WITH_TIMEOUT(m_xview.WmStates(g_qstrTitle), QList<long>{NormalState}, 10000);
+        }
+    }
+    // Without a compositing manager the transparent corners of the message box would show black: it is
+    // cut to what it paints.
+    void roundWindows_areShapedWhereNothingComposites()
+    {
+        StartWith({});
+        CLS_MessageBox box(nullptr, "提示", "当前程序已运行！", 0, "default");
+        box.setBtnList({"确定"}, {});
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        QVERIFY(!box.mask().contains(QPoint(0, 0)));
+        QVERIFY(box.mask().contains(box.rect().center()));
+    }
+    // The mouse's release reaches the list that its press opened: the list must stay open. Task bars
+    // list no utility windows.
+    void pickOnlyBox_opensOnARealClickOnItsText()
+    {
+        StartWith({{"hidetasker", true}});
+        CLS_WgtMainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(m_xview.WindowTypes(window.winId()).value(0), QStringLiteral("_NET_WM_WINDOW_TYPE_UTILITY"));
+        CLS_ComboBox* pChooser = window.GetChanSet()->GetChannelChooser();
+        m_xview.Click(window.winId(),
+                      pChooser->lineEdit()->mapTo(&window, pChooser->lineEdit()->rect().center()));
+        QTRY_VERIFY(pChooser->view()->isVisible());
+        QTest::qWait(300);
+        QVERIFY(pChooser->view()->isVisible());
+    }
+    // A section's page is styled while it is closed: it must not open at its unstyled height, with
+    // its rows overlapping and the save button cut.
+    void outputSections_openAtTheirStyledHeight()
+    {
+        StartWindowManager();
+        StartWith({{"skin", "skinTwo"}});
+        CLS_WgtMainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* pTree = window.findChild<QTreeWidget*>("treeWidget_ParamSet");
+        QWidget* pPage = pTree->itemWidget(pTree->topLevelItem(1)->child(0), 0);
+        // A real click through the X server, not an event made up inside the program.
+        m_xview.Click(window.winId(), pTree->viewport()->mapTo(
+                                          &window, pTree->visualItemRect(pTree->topLevelItem(1)).center()));
+        QTRY_VERIFY(pPage->findChild<QPushButton*>("pushButton_SaveParam")->isVisible());
+        QTest::qWait(300);
+        QCOMPARE(pPage->height(), pPage->sizeHint().height());
+        qApp->setStyleSheet(QString());
+    }
 
 private:
     QProcess* Start(const QStringList& _qstrlstArgs = {})
@@ -61,218 +172,24 @@ private:
         return m_copies.Start(_qstrlstArgs, qenv);
     }
     QString CopyConfig() const { return m_copies.Path("LumacastFile/Resource/config/lumacast.json"); }
-    void StartWindowManager();
-    void StartTray();
+    void StartWindowManager()
+    {
+        m_qprocessWm.start("openbox", {"--sm-disable"});
+        QVERIFY2(m_qprocessWm.waitForStarted(), "openbox manages the X server's windows");
+        QTRY_VERIFY_WITH_TIMEOUT(m_xview.HasWindowManager(), 10000);
+    }
+    void StartTray()
+    {
+        m_qprocessTray.start("trayer", QStringList());
+        QVERIFY2(m_qprocessTray.waitForStarted(), "trayer gives the X server a system tray");
+        QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
+    }
 
     QProcess m_qprocessWm;
     QProcess m_qprocessTray;
     ProgramCopies m_copies;
     CLS_XView m_xview;
 };
-
-void TestMainWindowX11::initTestCase()
-{
-    const QString qstrBuilt = qEnvironmentVariable("LUMACAST_APP_DIR");
-    QVERIFY(CopyInstalledData(qstrBuilt, QCoreApplication::applicationDirPath()));
-    QVERIFY(m_copies.Prepare());
-    QVERIFY(CopyInstalledData(qstrBuilt, m_copies.Path(QString())));
-    QDir().mkpath(QFileInfo(OrbApplication::Instance()->GetConfigPath()).path());
-}
-
-void TestMainWindowX11::cleanup()
-{
-    m_copies.KillAll();
-    for (QProcess* pProcess : {&m_qprocessTray, &m_qprocessWm}) {
-        pProcess->kill();
-        pProcess->waitForFinished();
-    }
-    QTRY_VERIFY_WITH_TIMEOUT(!m_xview.HasWindowManager(), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(!QSystemTrayIcon::isSystemTrayAvailable(), 10000);
-    QFile::remove(CopyConfig());
-}
-
-void TestMainWindowX11::StartWindowManager()
-{
-    m_qprocessWm.start("openbox", {"--sm-disable"});
-    QVERIFY2(m_qprocessWm.waitForStarted(), "openbox manages the X server's windows");
-    QTRY_VERIFY_WITH_TIMEOUT(m_xview.HasWindowManager(), 10000);
-}
-
-void TestMainWindowX11::StartTray()
-{
-    m_qprocessTray.start("trayer", QStringList());
-    QVERIFY2(m_qprocessTray.waitForStarted(), "trayer gives the X server a system tray");
-    QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
-}
-
-// Task bars list no utility windows.
-void TestMainWindowX11::hideFromTaskBar_makesAUtilityWindow()
-{
-    for (const bool blHide : {false, true}) {
-        StartWith({{"hidetasker", blHide}});
-        CLS_WgtMainWindow window;
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(m_xview.WindowTypes(window.winId()).value(0),
-                 QString(blHide ? "_NET_WM_WINDOW_TYPE_UTILITY" : "_NET_WM_WINDOW_TYPE_DIALOG"));
-    }
-}
-
-void TestMainWindowX11::secondStart_showsTheHiddenWindowOfTheRunningCopy()
-{
-    StartWindowManager();
-    QVERIFY(WriteJsonFile({{"hidetasker", true}}, CopyConfig()));
-    QProcess* pFirst = Start();
-    QTRY_VERIFY_WITH_TIMEOUT(m_copies.LogHasLineOf(pFirst->processId(), "platform link"), 15000);
-    QVERIFY(!m_xview.WmStates(g_qstrTitle).contains(NormalState));
-    QProcess* pSecond = Start();
-    QVERIFY(pSecond->waitForFinished(15000));
-    QCOMPARE(pSecond->exitCode(), 255);
-    QTRY_VERIFY_WITH_TIMEOUT(m_xview.WmStates(g_qstrTitle).contains(NormalState), 10000);
-    QCOMPARE(pFirst->state(), QProcess::Running);
-}
-
-void TestMainWindowX11::minimise_hidesOnlyIntoATrayIcon_data()
-{
-    QTest::addColumn<bool>("tray");
-    QTest::addColumn<bool>("showTray");
-    QTest::newRow("no tray") << false << true;
-    QTest::newRow("tray icon") << true << true;
-    QTest::newRow("tray, no icon configured") << true << false;
-}
-
-// Hidden, a window without a tray icon could never be brought back: it minimises instead, to a
-// state the window manager keeps (iconic).
-void TestMainWindowX11::minimise_hidesOnlyIntoATrayIcon()
-{
-    QFETCH(bool, tray);
-    QFETCH(bool, showTray);
-    StartWindowManager();
-    if (tray) {
-        StartTray();
-    }
-    StartWith({{"show_tray", showTray}});
-    const int iLines = ReadAppLog().count("no system tray available");
-    CLS_WgtMainWindow window;
-    QCOMPARE(ReadAppLog().count("no system tray available"), iLines + (tray ? 0 : 1));
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    const bool blHides = tray && showTray;
-    // Docked into the tray, the icon has a place on the screen.
-    QTRY_VERIFY_WITH_TIMEOUT(!blHides || !window.GetTrayIcon()->geometry().isEmpty(), 10000);
-    QTest::mouseClick(window.findChild<QToolButton*>("pushButton_minimize"), Qt::LeftButton);
-    if (blHides) {
-        QTRY_VERIFY_WITH_TIMEOUT(!m_xview.WmStates(g_qstrTitle).contains(NormalState), 10000);
-        QVERIFY(!m_xview.WmStates(g_qstrTitle).contains(IconicState));
-        emit window.GetTrayIcon()->activated(QSystemTrayIcon::DoubleClick);
-        QTRY_VERIFY_WITH_TIMEOUT(m_xview.WmStates(g_qstrTitle).contains(NormalState), 10000);
-    } else {
-        QTRY_COMPARE_WITH_TIMEOUT(m_xview.WmStates(g_qstrTitle), QList<long>{IconicState}, 10000);
-    }
-}
-
-void TestMainWindowX11::startUp_mapsOnlyWhatItShows_data()
-{
-    QTest::addColumn<QJsonObject>("config");
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QList<long>>("states");
-    QTest::newRow("started as the README runs it")
-        << QJsonObject() << QStringList() << QList<long>{NormalState};
-    QTest::newRow("minimised start") << QJsonObject{{"minisize", true}} << QStringList()
-                                     << QList<long>{IconicState};
-    QTest::newRow("minimised, hidden from the task bar")
-        << QJsonObject{{"minisize", true}, {"hidetasker", true}} << QStringList() << QList<long>();
-    QTest::newRow("minimised, start parameter hides")
-        << QJsonObject{{"minisize", true}} << QStringList{"Lumacast", R"({"param":{"showMainWindow":false}})"}
-        << QList<long>();
-}
-
-// A real copy under a window manager: what start-up hides is never mapped, not even minimised.
-void TestMainWindowX11::startUp_mapsOnlyWhatItShows()
-{
-    QFETCH(QJsonObject, config);
-    QFETCH(QStringList, args);
-    QFETCH(QList<long>, states);
-    StartWindowManager();
-    QVERIFY(WriteJsonFile(config, CopyConfig()));
-    const qint64 iPid = Start(args)->processId();
-    // The platform link opens after start-up has shown or hidden the window.
-    QTRY_VERIFY_WITH_TIMEOUT(m_copies.LogHasLineOf(iPid, "platform link"), 15000);
-    QTRY_COMPARE_WITH_TIMEOUT(m_xview.WmStates(g_qstrTitle), states, 5000);
-}
-
-// Without a compositing manager the transparent corners of the message box and the desktop
-// numbers would show black: those windows are cut to what they paint, and left whole where a
-// compositing manager runs.
-void TestMainWindowX11::roundWindows_areShapedWhereNothingComposites()
-{
-    StartWith({});
-    for (const bool blCompositor : {false, true}) {
-        QVERIFY(!blCompositor || m_xview.ClaimCompositorSelection());
-        CLS_MessageBox box(nullptr, "提示", "当前程序已运行！", 0, "default");
-        box.setBtnList({"确定"}, {});
-        box.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&box));
-        const QRegion qregionBox = box.mask();
-        QCOMPARE(qregionBox.isEmpty(), blCompositor);
-        QVERIFY(blCompositor ||
-                (!qregionBox.contains(QPoint(0, 0)) && qregionBox.contains(box.rect().center())));
-
-        CLS_WgtVideoParamSet page;
-        QTest::mouseClick(page.findChild<QPushButton*>("pushButton_DesktopNumDiscern"), Qt::LeftButton);
-        int iNumbers = 0;
-        for (QWidget* pWindow : QApplication::topLevelWidgets()) {
-            if (pWindow->isVisible() && pWindow->testAttribute(Qt::WA_TranslucentBackground) &&
-                pWindow != &box) {
-                ++iNumbers;
-                QCOMPARE(pWindow->mask().isEmpty(), blCompositor);
-                QVERIFY(blCompositor || !pWindow->mask().contains(QPoint(0, 0)));
-            }
-        }
-        QCOMPARE(iNumbers, 1);
-    }
-    m_xview.ReleaseCompositorSelection();
-}
-
-// The mouse's release reaches the list that its press opened: the list must stay open.
-void TestMainWindowX11::pickOnlyBox_opensOnARealClickOnItsText()
-{
-    StartWith({});
-    CLS_WgtMainWindow window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    CLS_ComboBox* pChooser = window.GetChanSet()->GetChannelChooser();
-    m_xview.Click(window.winId(),
-                  pChooser->lineEdit()->mapTo(&window, pChooser->lineEdit()->rect().center()));
-    QTRY_VERIFY(pChooser->view()->isVisible());
-    QTest::qWait(300);
-    QVERIFY(pChooser->view()->isVisible());
-}
-
-// A section's page is styled while it is closed: it must not open at its unstyled height, with
-// its rows overlapping and the save button cut.
-void TestMainWindowX11::outputSections_openAtTheirStyledHeight()
-{
-    StartWindowManager();
-    StartWith({{"skin", "skinTwo"}});
-    CLS_WgtMainWindow window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    auto* pTree = window.findChild<QTreeWidget*>("treeWidget_ParamSet");
-    for (const int iSection : {1, 0}) {
-        QTreeWidgetItem* pRow = pTree->topLevelItem(iSection)->child(0);
-        QWidget* pPage = pTree->itemWidget(pRow, 0);
-        auto* pSave = pPage->findChild<QPushButton*>("pushButton_SaveParam");
-        // A real click through the X server, not an event made up inside the program.
-        m_xview.Click(
-            window.winId(),
-            pTree->viewport()->mapTo(&window, pTree->visualItemRect(pTree->topLevelItem(iSection)).center()));
-        QTRY_VERIFY(pSave->isVisible());
-        QTest::qWait(300);
-        QCOMPARE(pPage->height(), pPage->sizeHint().height());
-    }
-    qApp->setStyleSheet(QString());
-}
 
 int main(int argc, char* argv[])
 {
