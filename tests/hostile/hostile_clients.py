@@ -1,10 +1,7 @@
 #!/usr/bin/env python3
-"""Hostile RTSP clients against rtsp_serve (the streaming library on its own), only on 127.0.0.x:
-malformed requests, huge headers and a client that never reads. Afterwards the server must be
-alive, a normal client must play, and its memory must be back within 16 MB. Exits 0 when all holds.
-
-Usage: hostile_clients.py PATH/TO/rtsp_serve
-"""
+"""Malformed requests, huge headers and a client that never reads against rtsp_serve, only on
+127.0.0.x; afterwards the server must be alive, play to a normal client and be back within 16 MB.
+Usage: hostile_clients.py PATH/TO/rtsp_serve"""
 
 import hashlib
 import re
@@ -15,8 +12,7 @@ import time
 from concurrent.futures import ThreadPoolExecutor
 
 HOST = "127.0.0.1"
-# Hostile traffic comes from other loopback addresses, so that the server's per-address limits and
-# failure bar meet it and not the normal client on 127.0.0.1.
+# So that the server's per-address limits meet the hostile traffic, not the normal client.
 ATTACKERS = ["127.0.0.%d" % i for i in range(2, 10)]
 
 
@@ -114,18 +110,14 @@ def send(port, source, head, piece=b"", limit=0):
 
 
 MALFORMED = [
-    b"\r\n\r\n", b"GARBAGE\r\n\r\n", b"DESCRIBE rtsp://x RTSP/9.9\r\nCSeq: 1\r\n\r\n",
-    b"DESCRIBE rtsp://127.0.0.1/ch0 RTSP/1.0\r\nCSeq: nonsense\r\nno colon here\r\n\r\n",
-    b"DESCRIBE rtsp://127.0.0.1/../../etc/passwd RTSP/1.0\r\nCSeq: 1\r\n\r\n",
-    b"DESCRIBE rtsp://127.0.0.1/ch0%00 RTSP/1.0\r\nCSeq: 1\r\n\r\n",
+    b"GARBAGE\r\n\r\n", b"DESCRIBE rtsp://127.0.0.1/ch0 RTSP/9.9\r\nCSeq: nonsense\r\nno colon here\r\n\r\n",
+    b"DESCRIBE rtsp://127.0.0.1/../../etc/passwd%00 RTSP/1.0\r\nCSeq: 1\r\n\r\n",
     b"SETUP rtsp://127.0.0.1/ch0/stream=0 RTSP/1.0\r\nCSeq: 1\r\nTransport: \xff\xfe;;;interleaved=999999-0\r\n\r\n",
     b"PLAY rtsp://127.0.0.1/ch0 RTSP/1.0\r\nCSeq: 1\r\nSession: 1234567890abcdef\r\n\r\n",
-    b"$\x00\xff\xff" + b"\x00" * 100, b"\x00\x01\x02\x03" * 256,
-    b"OPTIONS * RTSP/1.0\r\nCSeq: 1\r\nAuthorization: Digest " + b"a" * 5000 + b"\r\n\r\n",
-    b"OPTIONS * RTSP/1.0\r\nCSeq: 1\r\nAuthorization: Digest username=\"admin\", uri=\r\n\r\n",
+    b"$\x00\xff\xff" + b"\x00" * 100 + b"\x00\x01\x02\x03" * 256,
+    b"OPTIONS * RTSP/1.0\r\nCSeq: 1\r\nAuthorization: Digest username=\"admin\", uri=" + b"a" * 5000 + b"\r\n\r\n",
     b"DESCRIBE rtsp://127.0.0.1/" + b"A" * 20000 + b" RTSP/1.0\r\nCSeq: 1\r\n\r\n",
     b"POST / HTTP/1.0\r\nx-sessioncookie: abc\r\nContent-Length: 32767\r\n\r\n",
-    b"SET_PARAMETER rtsp://127.0.0.1/ch0 RTSP/1.0\r\nCSeq: 1\r\nContent-Length: -5\r\n\r\n",
     b"SET_PARAMETER rtsp://127.0.0.1/ch0 RTSP/1.0\r\nCSeq: 1\r\nContent-Length: 99999999999999999999\r\n\r\n",
 ]
 
@@ -150,7 +142,6 @@ def main():
         with ThreadPoolExecutor(16) as pool:
             for k in range(16):
                 pool.submit(send, port, ATTACKERS[k % 8], request, b"X-Filler: " + b"y" * 1000 + b"\r\n", 2 << 20)
-        # A client that starts playing and never reads again.
         sleeper = Rtsp(port, ATTACKERS[7])
         try:
             sleeper.start_play("/ch4")
