@@ -1,6 +1,6 @@
 // The streaming library on its own, for the hostile-client script: serves a camera channel (4,
 // a test picture) and, with an X display, a desktop channel (0) to user "admin", password
-// "secret", on a free port; prints "port N" and serves until its standard input closes.
+// "secret", on a free port; prints "port N desktop 0|1" and serves until its standard input closes.
 #include "CameraBusinessView.h"
 
 #include <cstdio>
@@ -11,8 +11,7 @@ namespace {
 
 STRUCT_ChanInfo Channel(int _iChNo, int _iDevType)
 {
-    STRUCT_ChanInfo stBlock;
-    std::memset(&stBlock, 0, sizeof(stBlock));
+    STRUCT_ChanInfo stBlock{};
     stBlock.iChNo = _iChNo;
     stBlock.iCollectDevType = _iDevType;
     stBlock.iCameraWidth = 640;
