@@ -46,16 +46,12 @@ public:
         m_vecProcesses.push_back(std::make_unique<QProcess>());
         QProcess* pProcess = m_vecProcesses.back().get();
         QProcessEnvironment qenv = _qenv;
-        qenv.insert(QStringLiteral("TMPDIR"),
-                    m_qstrTemporary.isEmpty() ? m_qtempSockets.path() : m_qstrTemporary);
+        qenv.insert(QStringLiteral("TMPDIR"), m_qtempSockets.path());
         pProcess->setProcessEnvironment(qenv);
         pProcess->start(Path(QStringLiteral("Lumacast")), _qstrlstArgs);
         pProcess->waitForStarted();
         return pProcess;
     }
-
-    // Where started copies keep their socket and lock: a folder of their own unless set.
-    void SetTemporaryFolder(const QString& _qstrFolder) { m_qstrTemporary = _qstrFolder; }
 
     static QProcessEnvironment Environment()
     {
@@ -92,7 +88,6 @@ public:
 private:
     QTemporaryDir m_qtempApp;
     QTemporaryDir m_qtempSockets;
-    QString m_qstrTemporary;
     std::vector<std::unique_ptr<QProcess>> m_vecProcesses;
 };
 
