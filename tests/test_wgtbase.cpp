@@ -1,6 +1,7 @@
-// The frameless dialog base with real widgets: moving, resizing, cursors, keys and Alt+F4.
+// The frameless dialog base with real widgets: moving, resizing, maximising, cursors, keys and Alt+F4.
 #include "widgets/CLS_WgtBase.h"
 
+#include <QScreen>
 #include <QToolButton>
 #include <QtTest>
 
@@ -88,6 +89,19 @@ private slots:
         QTest::keyRelease(m_pWgt.get(), Qt::Key_Alt);
         QTest::mouseClick(m_pWgt->findChild<QToolButton*>("pushButton_close"), Qt::LeftButton);
         QVERIFY(!m_pWgt->isVisible());
+    }
+    // Maximised, a title drag changes nothing; restoring returns the earlier geometry.
+    void maximizeThenRestore()
+    {
+        QToolButton* pBtnMax = m_pWgt->findChild<QToolButton*>("pushButton_maximize");
+        QTest::mouseClick(pBtnMax, Qt::LeftButton);
+        QCOMPARE(m_pWgt->geometry(), m_pWgt->screen()->availableGeometry());
+        QCOMPARE(pBtnMax->property("state").toString() + pBtnMax->toolTip(), QStringLiteral("recover还原"));
+        Drag(g_qpointTitle, QPoint(40, 40));
+        QCOMPARE(m_pWgt->geometry(), m_pWgt->screen()->availableGeometry());
+        QTest::mouseClick(pBtnMax, Qt::LeftButton);
+        QCOMPARE(m_pWgt->geometry(), g_qrectStart);
+        QCOMPARE(pBtnMax->property("state").toString() + pBtnMax->toolTip(), QStringLiteral("max最大化"));
     }
 
 private:
