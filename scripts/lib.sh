@@ -9,6 +9,8 @@ LUMACAST_PACKAGES=(
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-plugins-bad
     gstreamer1.0-libav gstreamer1.0-alsa gstreamer1.0-pulseaudio trayer openbox
     xvfb xauth fonts-wqy-microhei python3
+    # several monitors that change: RandR outputs of a TigerVNC server (scripts/with_monitors.sh)
+    tigervnc-standalone-server x11-xserver-utils
     pulseaudio pulseaudio-utils
     gstreamer1.0-pipewire qtwayland5 gstreamer1.0-tools gstreamer1.0-x
     # the headless Wayland session of the tests (scripts/wayland-session.sh) and the screen-cast

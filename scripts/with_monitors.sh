@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# with_monitors.sh WIDTHxHEIGHT... -- COMMAND [ARGS...]
+# Runs COMMAND on an X server of its own with one RandR output per monitor given, side by side, as
+# a desktop with several monitors: a TigerVNC server (Xvfb's heads are not RandR outputs that Qt
+# sees), whose layout is asked for over its own VNC port. The outputs are VNC-0, VNC-1, ... and can
+# be changed with xrandr while COMMAND runs. Ends with 77 and one line when the server cannot come up.
+set -u
+monitors=()
+while [ $# -gt 0 ] && [ "$1" != "--" ]; do
+    monitors+=("$1")
+    shift
+done
+shift
+if ! command -v Xtigervnc >/dev/null || ! command -v xrandr >/dev/null; then
+    echo "with_monitors: Xtigervnc or xrandr missing" >&2
+    exit 77
+fi
+base=$(mktemp -d)
+display=$((200 + RANDOM % 300))
+port=$((20000 + display))
+x=0 height=0 screens=()
+for monitor in "${monitors[@]}"; do
+    size=$monitor
+    screens+=("$x,0,${size%x*},${size#*x}")
+    x=$((x + ${size%x*}))
+    height=$((height > ${size#*x} ? height : ${size#*x}))
+done
+Xtigervnc ":$display" -geometry "${x}x${height}" -depth 24 -SecurityTypes None -rfbport "$port" \
+    -localhost -nolisten tcp -AlwaysShared >"$base/x.log" 2>&1 &
+server=$!
+trap 'kill $server 2>/dev/null; wait 2>/dev/null; rm -rf "$base"' EXIT
+export DISPLAY=:$display
+for _ in $(seq 50); do
+    xrandr >/dev/null 2>&1 && break
+    sleep 0.1
+done
+# The layout through the VNC protocol's SetDesktopSize: security "None", a shared session, the
+# extended desktop size encoding announced, then one screen per monitor.
+python3 - "$port" "$x" "$height" "${screens[@]}" <<'EOF'
+import socket, struct, sys, time
+port, width, height = (int(v) for v in sys.argv[1:4])
+screens = [[int(v) for v in s.split(',')] for s in sys.argv[4:]]
+s = socket.create_connection(('127.0.0.1', port), timeout=5)
+def read(n):
+    data = b''
+    while len(data) < n:
+        data += s.recv(n - len(data))
+    return data
+read(12); s.sendall(b'RFB 003.008\n')
+read(read(1)[0]); s.sendall(b'\x01')
+assert struct.unpack('>I', read(4))[0] == 0, 'security refused'
+s.sendall(b'\x01')
+read(20); read(struct.unpack('>I', read(4))[0])
+s.sendall(struct.pack('>BxHi', 2, 1, -308))
+layout = struct.pack('>BxHHBx', 251, width, height, len(screens))
+for i, (sx, sy, sw, sh) in enumerate(screens):
+    layout += struct.pack('>IHHHHI', i + 1, sx, sy, sw, sh, 0)
+s.sendall(layout + struct.pack('>BBHHHH', 3, 1, 0, 0, 1, 1))
+time.sleep(0.5)
+s.close()
+EOF
+for _ in $(seq 50); do
+    [ "$(xrandr --listmonitors 2>/dev/null | head -n 1)" = "Monitors: ${#monitors[@]}" ] && break
+    sleep 0.1
+done
+if [ "$(xrandr --listmonitors 2>/dev/null | head -n 1)" != "Monitors: ${#monitors[@]}" ]; then
+    echo "with_monitors: the X server did not take the layout ${screens[*]}" >&2
+    tail -n 5 "$base/x.log" >&2
+    exit 77
+fi
+"$@"
