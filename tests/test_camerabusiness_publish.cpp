@@ -7,8 +7,6 @@
 #include <QTcpServer>
 #include <QtEndian>
 
-#include <X11/Xlib.h>
-
 #include <array>
 #include <atomic>
 #include <cmath>
@@ -59,7 +57,6 @@ private slots:
 
     void testAudio_failingInputLeavesVideo();
     void testAudio_inputComesBack();
-    void testDesktop_pastTheEdge_staysOnItsScreen();
     void testListen_portInUseRefused();
     void testProgram_servesDesktopAndSoundToStoredUser();
 };
@@ -136,37 +133,6 @@ void TestCameraBusinessPublish::testAudio_inputComesBack()
     QTRY_COMPARE_WITH_TIMEOUT(g_aiMessages[CAMERA_BUSINESS_MSG_AUDIO_RESTORED].load(), 1, 10000);
     QProcess::execute("pactl",
                       {"unload-module", QString::fromLatin1(qprocess.readAllStandardOutput()).trimmed()});
-}
-
-// A rectangle past the right edge of the X screen: clamped, the capture shows the screen's black
-// right half; taking the whole screen instead, it would show the red window on the left half.
-void TestCameraBusinessPublish::testDesktop_pastTheEdge_staysOnItsScreen()
-{
-    // The server picks a free display number and writes it when it is ready.
-    QProcess qprocessX;
-    qprocessX.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x720x24", "-br", "-nolisten", "tcp"});
-    const QByteArray baOwn =
-        ":" + (qprocessX.waitForReadyRead(10000) ? qprocessX.readAllStandardOutput().trimmed() : "");
-    Display* pDisplay = XOpenDisplay(baOwn.constData());
-    if (pDisplay == nullptr) {
-        QSKIP("needs Xvfb");
-    }
-    XMapWindow(pDisplay,
-               XCreateSimpleWindow(pDisplay, DefaultRootWindow(pDisplay), 0, 0, 640, 720, 0, 0, 0xff0000));
-    XSync(pDisplay, False);
-    const QByteArray baDisplay = qgetenv("DISPLAY");
-    qputenv("DISPLAY", baOwn);
-    const STRUCT_ChanInfo stDesk = SmallChannel(0, 0, 640, 1280, 720);
-    QCOMPARE(camera_business_add_chan_info(&stDesk), 1);
-    const QImage image = CLS_RtspClient(0).Frame();
-    // Before the X server goes: Xlib ends a process whose display is lost.
-    camera_business_cleanup();
-    qputenv("DISPLAY", baDisplay);
-    XCloseDisplay(pDisplay);
-    qprocessX.terminate();
-    qprocessX.waitForFinished();
-    QVERIFY(!image.isNull());
-    QVERIFY2(NearColour(image.pixelColor(20, 120), Qt::black), qPrintable(image.pixelColor(20, 120).name()));
 }
 
 // Clean-up frees the port at once; a port in use fails start-up.

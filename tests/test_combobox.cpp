@@ -1,7 +1,6 @@
 #include "widgets/CLS_ComboBox.h"
 
 #include <QAbstractItemView>
-#include <QCompleter>
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -36,22 +35,6 @@ private slots:
         }
         QCOMPARE(qstrSeen, QString(R"("5"=QVariant(QJsonObject, QJsonObject({"chNo":4}));)"
                                    R"(""=QVariant(Invalid);"9"=QVariant(int, 42);)"));
-    }
-
-    // Case-blind completion of the first call's texts only.
-    void addItemsTwiceCompletesOnlyTheFirstCallsTexts()
-    {
-        CLS_ComboBox box;
-        box.AddItems({{"Camera A", 1}, {"Camera B", 2}});
-        QCompleter* pCompleter = box.completer();
-        box.AddItems({{"Desktop", 3}});
-        QCOMPARE(box.lineEdit()->completer(), pCompleter);
-        QList<int> lstCount;
-        for (const char* pcPrefix : {"CAM", "camera b", "desk"}) {
-            pCompleter->setCompletionPrefix(pcPrefix);
-            lstCount.append(pCompleter->completionCount());
-        }
-        QCOMPARE(lstCount, (QList<int>{2, 1, 0}));
     }
 
     // Typing is reported; a pick list takes no typing, yet an entry can still be picked.

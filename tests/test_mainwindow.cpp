@@ -1,5 +1,4 @@
-// The main window and its tray icon on real widgets (offscreen): pages, exit, blinking, restart,
-// the blue skin's tray menu.
+// The main window and its tray icon on real widgets (offscreen): pages, exit, blinking, restart.
 #include "CLS_WgtChanSet/CLS_WgtChanSet.h"
 #include "CLS_WgtMainWindow.h"
 #include "CLS_WgtSystemSet/CLS_WgtSystemSet.h"
@@ -144,19 +143,6 @@ private slots:
                      QByteArray(reinterpret_cast<const char*>(&stBefore.aChannels[i].block),
                                 sizeof(STRUCT_ChanInfo)));
         }
-    }
-    // A plain white menu on the blue skin was a fault: the skin's sheet must reach the tray menu.
-    void trayMenu_takesTheBlueSkin()
-    {
-        QFile qfileSheet(AppDir() + "LumacastFile/Resource/skinTwo/qss/lumacast_style.qss");
-        QVERIFY(qfileSheet.open(QIODevice::ReadOnly));
-        qApp->setStyleSheet(QString::fromUtf8(qfileSheet.readAll()));
-        QMenu* pMenu = m_pWindow->GetTrayIcon()->contextMenu();
-        pMenu->popup(QPoint(20, 20));
-        const QImage qimageMenu = pMenu->grab().toImage();
-        pMenu->hide();
-        qApp->setStyleSheet(QString());
-        QCOMPARE(QColor(qimageMenu.pixel(3, qimageMenu.height() / 2)), QColor(0x0F, 0x28, 0x47));
     }
 
 private:

@@ -20,22 +20,34 @@ class TestMonitorsX11 : public QObject
 {
     Q_OBJECT
 private slots:
-    void monitors_eachAChannel_followedWhenResizedOrGone()
+    void initTestCase()
     {
         gst_init(nullptr, nullptr);
         // Red over the second monitor, in a window no window manager moves.
-        Display* pDisplay = XOpenDisplay(nullptr);
-        QVERIFY(pDisplay != nullptr);
-        const auto closeDisplay = qScopeGuard([pDisplay] { XCloseDisplay(pDisplay); });
+        QVERIFY(m_pDisplay != nullptr);
         XSetWindowAttributes attributes = {};
         attributes.override_redirect = True;
         attributes.background_pixel = 0xFF0000;
-        const Window window =
-            XCreateWindow(pDisplay, DefaultRootWindow(pDisplay), 1920, 0, 1280, 1024, 0, CopyFromParent,
-                          InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
-        XMapRaised(pDisplay, window);
-        XSync(pDisplay, False);
-
+        XMapRaised(m_pDisplay.get(),
+                   XCreateWindow(m_pDisplay.get(), DefaultRootWindow(m_pDisplay.get()), 1920, 0, 1280, 1024,
+                                 0, CopyFromParent, InputOutput, CopyFromParent,
+                                 CWOverrideRedirect | CWBackPixel, &attributes));
+        XSync(m_pDisplay.get(), False);
+    }
+    // The library itself, given a rectangle past the right edge of the X screen: held to the screen,
+    // the capture shows the red right end; taking the whole screen, it would show black mid-frame.
+    void desktop_pastTheEdge_staysOnTheScreen()
+    {
+        StartLibrary();
+        const STRUCT_ChanInfo stDesk = SmallChannel(0, 0, 2560, 1280, 720);
+        QCOMPARE(camera_business_add_chan_info(&stDesk), 1);
+        const QImage image = CLS_RtspClient(0).Frame();
+        camera_business_cleanup();
+        QVERIFY2(!image.isNull() && NearColour(image.pixelColor(160, 120), Qt::red),
+                 qPrintable(image.pixelColor(160, 120).name()));
+    }
+    void monitors_eachAChannel_followedWhenResizedOrGone()
+    {
         QTemporaryDir qtempApp;
         QProcess qprocess;
         QProcessEnvironment qenv = QProcessEnvironment::systemEnvironment();
@@ -68,6 +80,9 @@ private slots:
             !CLS_RtspClient(1, CLS_RtspClient::DECODE_NONE, "admin", "secret", iPort).Plays(3000), 40000);
         QVERIFY(viewerFirst.Plays());
     }
+
+private:
+    std::unique_ptr<Display, int (*)(Display*)> m_pDisplay{XOpenDisplay(nullptr), XCloseDisplay};
 };
 
 QTEST_GUILESS_MAIN(TestMonitorsX11)

@@ -186,31 +186,6 @@ private slots:
         QVERIFY(NeedHighDpiScaling(QSize(2560, 1440)));
         QVERIFY(!NeedHighDpiScaling(QSize(2560, 1080)));
     }
-    // The primary screen is index 0 wherever it stands; the ratio scales the size (truncated), not
-    // the position; a screen of a second X screen carries its number.
-    void screenIndexRule()
-    {
-        App()->SetScreenSource([] {
-            return QVector<STRUCT_ScreenFacts>{{QRect(0, 0, 1920, 1080), 1.0, "A", false},
-                                               {QRect(1920, 0, 1366, 768), 1.25, "B", true},
-                                               {QRect(-1280, 100, 1280, 1024), 1.0, "C", false, 1}};
-        });
-        QVector<STRUCT_Screen> vecScreen(1);
-        App()->GetScreenList(vecScreen);
-        QStringList qstrlstRead;
-        for (const STRUCT_Screen& structScreen : vecScreen.mid(1)) {
-            const QRect& qrect = structScreen.rect;
-            qstrlstRead << QString("%1 %2 %3,%4 %5x%6")
-                               .arg(structScreen.iIndex)
-                               .arg(structScreen.qstrName)
-                               .arg(qrect.x())
-                               .arg(qrect.y())
-                               .arg(qrect.width())
-                               .arg(qrect.height());
-        }
-        QCOMPARE(qstrlstRead,
-                 (QStringList{"1 A 0,0 1920x1080", "0 B 1920,0 1707x960", "2 C@1 -1280,100 1280x1024"}));
-    }
 
 private:
     static OrbApplication* App() { return OrbApplication::Instance(); }

@@ -1,6 +1,5 @@
 #include "TestSupport.h"
 #include "common/PublicCommonFun.h"
-#include "lang/CLS_Lang.h"
 
 #include <QJsonArray>
 #include <QTemporaryDir>
@@ -76,12 +75,6 @@ class TestPublicCommonFun : public QObject
 {
     Q_OBJECT
 private slots:
-    // Without an outside component the built-in table answers.
-    void langBuiltInTable()
-    {
-        QCOMPARE(GetLangText(QStringLiteral("IDS_Quorvane_Close")), QStringLiteral("关闭"));
-        QCOMPARE(GetLangText(QStringLiteral("IDS_Quorvane_NoSuchItem")), QString());
-    }
     void base64_boundedOutput_data()
     {
         QTest::addColumn<bool>("encode");
