@@ -16,8 +16,6 @@ if ! command -v Xtigervnc >/dev/null || ! command -v xrandr >/dev/null; then
     exit 77
 fi
 base=$(mktemp -d)
-display=$((200 + RANDOM % 300))
-port=$((20000 + display))
 x=0 height=0 screens=()
 for monitor in "${monitors[@]}"; do
     size=$monitor
@@ -25,15 +23,30 @@ for monitor in "${monitors[@]}"; do
     x=$((x + ${size%x*}))
     height=$((height > ${size#*x} ? height : ${size#*x}))
 done
-Xtigervnc ":$display" -geometry "${x}x${height}" -depth 24 -SecurityTypes None -rfbport "$port" \
-    -localhost -nolisten tcp -AlwaysShared >"$base/x.log" 2>&1 &
-server=$!
+server=
 trap 'kill $server 2>/dev/null; wait 2>/dev/null; rm -rf "$base"' EXIT
-export DISPLAY=:$display
-for _ in $(seq 50); do
-    xrandr >/dev/null 2>&1 && break
-    sleep 0.1
+# A free display number: another server may hold the one drawn, or take it first.
+for _ in 1 2 3 4 5; do
+    display=$((200 + RANDOM % 300))
+    port=$((20000 + display))
+    [ -e "/tmp/.X$display-lock" ] && continue
+    Xtigervnc ":$display" -geometry "${x}x${height}" -depth 24 -SecurityTypes None -rfbport "$port" \
+        -localhost -nolisten tcp -AlwaysShared >"$base/x.log" 2>&1 &
+    server=$!
+    for _ in $(seq 50); do
+        kill -0 "$server" 2>/dev/null || break
+        DISPLAY=:$display xrandr >/dev/null 2>&1 && break 2
+        sleep 0.1
+    done
+    kill "$server" 2>/dev/null
+    server=
 done
+if [ -z "$server" ]; then
+    echo "with_monitors: no X server came up" >&2
+    tail -n 5 "$base/x.log" >&2
+    exit 77
+fi
+export DISPLAY=:$display
 # The layout through the VNC protocol's SetDesktopSize: security "None", a shared session, the
 # extended desktop size encoding announced, then one screen per monitor.
 python3 - "$port" "$x" "$height" "${screens[@]}" <<'EOF'
