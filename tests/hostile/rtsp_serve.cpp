@@ -1,31 +1,10 @@
 // The streaming library on its own, for the hostile-client script: serves a camera channel (4,
 // a test picture) and, with an X display, a desktop channel (0) to user "admin", password
 // "secret", on a free port; prints "port N desktop 0|1" and serves until its standard input closes.
-#include "CameraBusinessView.h"
+#include "CameraBusinessTestSupport.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-
-namespace {
-
-STRUCT_ChanInfo Channel(int _iChNo, int _iDevType)
-{
-    STRUCT_ChanInfo stBlock{};
-    stBlock.iChNo = _iChNo;
-    stBlock.iCollectDevType = _iDevType;
-    stBlock.iCameraWidth = 640;
-    stBlock.iCameraHeight = 480;
-    stBlock.iVideoWidth = 320;
-    stBlock.iVideoHeight = 240;
-    stBlock.iVideoFrameRate = 15;
-    stBlock.iVideoBitRate = 300;
-    stBlock.iVideoIFrameInterval = stBlock.iCollectType = stBlock.ucEnable = 1;
-    std::strcpy(stBlock.szChName, "channel");
-    return stBlock;
-}
-
-} // namespace
 
 int main()
 {
@@ -37,11 +16,9 @@ int main()
         return 1;
     }
     const bool blDesktop = std::getenv("DISPLAY") != nullptr && std::getenv("DISPLAY")[0] != '\0';
-    const STRUCT_ChanInfo astBlock[2] = {Channel(4, 1), Channel(0, 0)};
+    const STRUCT_ChanInfo astBlock[2] = {SmallChannel(4, 1), SmallChannel(0, 0)};
     camera_business_set_chan_info(astBlock, blDesktop ? 2 : 1);
-    CB_State stState;
-    camera_business_inspect_state(&stState);
-    std::printf("port %d desktop %d\n", stState.iServedPort, blDesktop ? 1 : 0);
+    std::printf("port %d desktop %d\n", State().iServedPort, blDesktop ? 1 : 0);
     std::fflush(stdout);
     while (std::getchar() != EOF) {
     }
