@@ -173,7 +173,7 @@ void CLS_WebSocketWidget::HandleSetUserRequest(const QString& _qstrText)
     if (const OrbApplication* pApp = OrbApplication::Instance()) {
         const QJsonObject qjsonParam = ParseJson(_qstrText).value(QStringLiteral("param")).toObject();
         if (pApp->Settings().StoreUser(qjsonParam.value(QStringLiteral("user")).toString(),
-                                       qjsonParam.value(QStringLiteral("password")).toString())) {
+                                       qjsonParam.value(QStringLiteral("password")).toString(), true)) {
             iRet = 0;
             emit SignUserChanged();
         }

@@ -251,7 +251,7 @@ bool OrbApplication::IsShowMainWindow() const
 void OrbApplication::SaveLoginInfo(const QJsonObject& _qjsonParam)
 {
     Settings().StoreUser(_qjsonParam.value(QStringLiteral("user")).toString(),
-                         _qjsonParam.value(QStringLiteral("password")).toString());
+                         _qjsonParam.value(QStringLiteral("password")).toString(), false);
 }
 
 bool OrbApplication::Restart()

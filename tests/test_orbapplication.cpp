@@ -92,7 +92,7 @@ private slots:
         QTest::newRow("wrong types read empty")
             << R"({"token":5,"platform":"pf","sendSocketID":7,"param":{"showMainWindow":0}})"
             << QStringList{"", "pf", "", ""} << true;
-        QTest::newRow("user and password stored, other keys kept")
+        QTest::newRow("user and password stored, other keys kept, defaultLogin too")
             << R"({"param":{"user":"dXNlcg==","password":"cHdk"}})" << QStringList{"", "", "", ""} << true;
         QTest::newRow("user and password not text: stored ones stay")
             << R"({"param":{"user":5,"password":null}})" << QStringList{"", "", "", ""} << true;
@@ -103,7 +103,7 @@ private slots:
         QFETCH(QStringList, expected);
         QFETCH(bool, showMainWindow);
         const QByteArray qbaStored =
-            R"({"hostInfo":{"port":8000,"user":"b2xk","supportModify":true},"x":[1]})";
+            R"({"hostInfo":{"port":8000,"user":"b2xk","supportModify":true,"defaultLogin":[1]},"x":[1]})";
         WriteFile(App()->GetConfigPath(), qbaStored);
         QVERIFY(App()->ParseStartParam({QStringLiteral("Lumacast"), QStringLiteral("Lumacast"), param}));
         QCOMPARE(App()->GetStartParam(), param);
@@ -116,7 +116,7 @@ private slots:
         if (param.contains("dXNlcg==")) {
             QCOMPARE(ReadJsonFile(App()->GetConfigPath()),
                      ParseJson(R"({"hostInfo":{"port":8000,"user":"dXNlcg==","password":"cHdk",)"
-                               R"("supportModify":false},"x":[1]})"));
+                               R"("supportModify":false,"defaultLogin":[1]},"x":[1]})"));
         } else { // the settings file is not touched
             QCOMPARE(qfileStored.readAll(), qbaStored);
         }

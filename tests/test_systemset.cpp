@@ -245,7 +245,7 @@ private slots:
         m_pPage = std::make_unique<CLS_WgtServerManage>();
         m_pPage->show();
         const CLS_Settings settings = OrbApplication::Instance()->Settings();
-        QVERIFY(settings.StoreUser("dQ==", B64("plat")));
+        QVERIFY(settings.StoreUser("dQ==", B64("plat"), true));
         emit OrbApplication::Instance()->GetPlatformLink()->SignUserChanged();
         QCOMPARE(Child<QLineEdit>("lineEdit_ServerPwd")->text(), QStringLiteral("plat"));
         QVERIFY(!Child<QWidget>("pushButton_ModifyPwd")->isVisible());
@@ -255,7 +255,7 @@ private slots:
         CLS_BoxAnswerer answerer;
         bool blRejected = false;
         WhenModal<CLS_WgtModifyPassword>([&](CLS_WgtModifyPassword* _pDialog) {
-            QVERIFY(settings.StoreUser("dQ==", B64("plat")));
+            QVERIFY(settings.StoreUser("dQ==", B64("plat"), true));
             _pDialog->findChild<QLineEdit*>("lineEdit_UsedPwd")->setText("plat");
             _pDialog->findChild<QLineEdit*>("lineEdit_NewPwd")->setText("mine");
             _pDialog->findChild<QLineEdit*>("lineEdit_ConfirmPwd")->setText("mine");

@@ -85,7 +85,8 @@ bool CLS_Settings::Change(const std::function<bool(QJsonObject&)>& _fnChange) co
     return _fnChange(qjsonConfig) && WriteJsonFile(qjsonConfig, m_qstrPath);
 }
 
-bool CLS_Settings::StoreUser(const QString& _qstrUser, const QString& _qstrPassword) const
+bool CLS_Settings::StoreUser(const QString& _qstrUser, const QString& _qstrPassword,
+                             bool _blDropDefaultLogin) const
 {
     return Change([&](QJsonObject& _qjsonConfig) {
         QJsonObject qjsonHost = _qjsonConfig.value(Key(KEY_HOST_INFO)).toObject();
@@ -93,7 +94,7 @@ bool CLS_Settings::StoreUser(const QString& _qstrUser, const QString& _qstrPassw
         qjsonHost.insert(Key(KEY_PASSWORD), _qstrPassword);
         qjsonHost.insert(Key(KEY_SUPPORT_MODIFY), false);
         // Obsolete; only its array form is known to be ours.
-        if (qjsonHost.value(Key(KEY_DEFAULT_LOGIN)).isArray()) {
+        if (_blDropDefaultLogin && qjsonHost.value(Key(KEY_DEFAULT_LOGIN)).isArray()) {
             qjsonHost.remove(Key(KEY_DEFAULT_LOGIN));
         }
         _qjsonConfig.insert(Key(KEY_HOST_INFO), qjsonHost);

@@ -72,8 +72,9 @@ public:
     // atomically. _fnChange returns false to write nothing. False when nothing was written.
     bool Change(const std::function<bool(QJsonObject&)>& _fnChange) const;
 
-    // Stores what the platform hands in: it owns the password from then on.
-    bool StoreUser(const QString& _qstrUser, const QString& _qstrPassword) const;
+    // Stores what the platform hands in: it owns the password from then on. Only its set-user request
+    // drops the obsolete "defaultLogin"; the start parameter keeps every other key.
+    bool StoreUser(const QString& _qstrUser, const QString& _qstrPassword, bool _blDropDefaultLogin) const;
     bool StoreChannels(const QJsonArray& _qJsonArrChInfo) const;
 
     static STRUCT_HostInfo HostInfo(const QJsonObject& _qjsonConfig);
