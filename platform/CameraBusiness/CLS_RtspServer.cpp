@@ -146,8 +146,11 @@ GstPadProbeReturn DropRepeatedFrame(GstPad* _pPad, GstPadProbeInfo* _pInfo, gpoi
         SameContent(pFilter->pLast, pBuffer)) {
         return GST_PAD_PROBE_DROP;
     }
-    if (blJoining && GST_CLOCK_TIME_IS_VALID(uiPts)) {
-        PushRepeats(_pPad, pBuffer, *pFilter);
+    if (blJoining) {
+        // Every frame counts towards the join, also one without a time to repeat it before.
+        if (GST_CLOCK_TIME_IS_VALID(uiPts)) {
+            PushRepeats(_pPad, pBuffer, *pFilter);
+        }
         --pFilter->iJoinFrames;
     }
     gst_buffer_replace(&pFilter->pLast, pBuffer);
