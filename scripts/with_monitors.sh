@@ -57,7 +57,10 @@ s = socket.create_connection(('127.0.0.1', port), timeout=5)
 def read(n):
     data = b''
     while len(data) < n:
-        data += s.recv(n - len(data))
+        chunk = s.recv(n - len(data))
+        if not chunk:
+            sys.exit('the VNC server closed the connection')
+        data += chunk
     return data
 read(12); s.sendall(b'RFB 003.008\n')
 read(read(1)[0]); s.sendall(b'\x01')
@@ -72,11 +75,12 @@ s.sendall(layout + struct.pack('>BBHHHH', 3, 1, 0, 0, 1, 1))
 time.sleep(0.5)
 s.close()
 EOF
+laid_out=
 for _ in $(seq 50); do
-    [ "$(xrandr --listmonitors 2>/dev/null | head -n 1)" = "Monitors: ${#monitors[@]}" ] && break
+    [ "$(xrandr --listmonitors 2>/dev/null | head -n 1)" = "Monitors: ${#monitors[@]}" ] && laid_out=1 && break
     sleep 0.1
 done
-if [ "$(xrandr --listmonitors 2>/dev/null | head -n 1)" != "Monitors: ${#monitors[@]}" ]; then
+if [ -z "$laid_out" ]; then
     echo "with_monitors: the X server did not take the layout ${screens[*]}" >&2
     tail -n 5 "$base/x.log" >&2
     exit 77
