@@ -131,9 +131,7 @@ bool CLS_WgtChanSet::ResumeChannels()
     if (!m_pTable->Resume()) {
         return false;
     }
-    ShowChannels(m_pTable->Records());
-    SeedDevWatcher();
-    m_pUi->comboBox_ChooseCh->setCurrentIndex(0);
+    LoadChannels();
     return true;
 }
 
@@ -149,13 +147,6 @@ void CLS_WgtChanSet::on_pushButton_ResetAllChs_clicked()
     ShowChannels(m_pTable->ResetAll().qJsonArrChInfo);
     SeedDevWatcher();
     m_pUi->comboBox_ChooseCh->setCurrentIndex(0);
-}
-
-bool CLS_WgtChanSet::SaveChannels(const QJsonArray& _qJsonArrChInfo)
-{
-    const bool blStored = m_pTable->Store(_qJsonArrChInfo).blWritten;
-    ShowChannels(_qJsonArrChInfo);
-    return blStored;
 }
 
 void CLS_WgtChanSet::ShowChannels(const QJsonArray& _qJsonArrChInfo)
@@ -178,9 +169,10 @@ void CLS_WgtChanSet::SlotResetCurCh()
     }
 }
 
+// The page's save has stored the table through the channel table already: only the chooser follows.
 void CLS_WgtChanSet::SlotVideoParamChanged(QJsonArray& _qJsonArrChInfo, int _iChNo)
 {
-    SaveChannels(_qJsonArrChInfo);
+    ShowChannels(_qJsonArrChInfo);
     m_pUi->comboBox_ChooseCh->setCurrentIndex(_iChNo);
 }
 

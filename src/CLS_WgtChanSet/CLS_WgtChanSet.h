@@ -3,7 +3,6 @@
 #pragma once
 
 #include "channels/CLS_ChannelTable.h"
-#include "common/ComboBoxItem.h"
 #include "widgets/CLS_ComboBox.h"
 
 #include <QCamera>
@@ -33,8 +32,6 @@ public:
     bool ResumeChannels();
     // Builds all channels from the stored table; records of absent cameras are dropped.
     void LoadChannels();
-    // Stores the table and lists its channels in the chooser.
-    bool SaveChannels(const QJsonArray& _qJsonArrChInfo);
     // Lists the channels in the chooser; choosing one is left to the caller.
     void ShowChannels(const QJsonArray& _qJsonArrChInfo);
 
@@ -43,7 +40,6 @@ public:
     void SetCameraSource(CLS_CameraSource* _pCameraSource);
     void SetAudioSource(CLS_AudioSource* _pAudioSource);
 
-    CLS_ChannelTable& GetChannelTable() const { return *m_pTable; }
     CLS_ThreadCheckAddRemoveDev* GetDevWatcher() const { return m_pDevWatcher; }
     CLS_ComboBox* GetChannelChooser() const;
 

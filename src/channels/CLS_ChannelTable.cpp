@@ -85,8 +85,13 @@ bool CLS_ChannelTable::Start()
     if (camera_business_enable_send_stream(1) == 0) {
         LOG_EX(LOG_FAIL, "camera_business_control_send_stream");
     }
-    if (camera_business_startup(structHost.iPort, CLS_ChanRecord::s_iChannelCount) == 0) {
-        LOG_EX(LOG_FAIL, "!camera_business_startup(%d)", structHost.iPort);
+    return StartOnPort(structHost.iPort);
+}
+
+bool CLS_ChannelTable::StartOnPort(int _iPort)
+{
+    if (camera_business_startup(_iPort, CLS_ChanRecord::s_iChannelCount) == 0) {
+        LOG_EX(LOG_FAIL, "!camera_business_startup(%d)", _iPort);
         return false;
     }
     return true;
@@ -129,16 +134,7 @@ int CLS_ChannelTable::DesktopSlots() const
 
 bool CLS_ChannelTable::Resume()
 {
-    const int iPort = CLS_Settings::HostInfo(m_settings.Read()).iPort;
-    if (camera_business_startup(iPort, CLS_ChanRecord::s_iChannelCount) == 0) {
-        LOG_EX(LOG_FAIL, "!camera_business_startup(%d)", iPort);
-        return false;
-    }
-    for (int i = 0; i < CLS_ChanRecord::s_iChannelCount; ++i) {
-        m_registry.ReleaseAudioDevByChannel(i);
-    }
-    Load();
-    return true;
+    return StartOnPort(CLS_Settings::HostInfo(m_settings.Read()).iPort);
 }
 
 STRUCT_ChannelAnswer CLS_ChannelTable::ResetChannel(int _iIndex, int _iChNo)
@@ -281,10 +277,7 @@ STRUCT_ChannelAnswer CLS_ChannelTable::ResetAll()
             CLS_ChanRecord::MakeUsbChannel(m_vecUsb.at(k), ClaimFreeAudio(iChNo), iChNo, arrChanInfo[iChNo]));
     }
     camera_business_cleanup();
-    const int iPort = CLS_Settings::HostInfo(m_settings.Read()).iPort;
-    if (camera_business_startup(iPort, CLS_ChanRecord::s_iChannelCount) == 0) {
-        LOG_EX(LOG_FAIL, "!camera_business_startup(%d)", iPort);
-    }
+    StartOnPort(CLS_Settings::HostInfo(m_settings.Read()).iPort);
     camera_business_set_chan_info(arrChanInfo.data(), CLS_ChanRecord::s_iChannelCount);
     return Store(qJsonArrChInfo);
 }

@@ -78,7 +78,7 @@ public:
 
     // Registers the stored user and the message callback and starts the library on the stored port.
     bool Start();
-    // Starts the library again after a clean-up and publishes the stored channels.
+    // Starts the library again on the stored port after a clean-up; Load publishes the channels.
     bool Resume();
     // Builds all channels from the stored table; records of absent cameras are dropped.
     STRUCT_ChannelAnswer Load();
@@ -117,6 +117,8 @@ private slots:
     void SlotChannelMessage(int _iMsg, int _iChNo);
 
 private:
+    // Starts the library on _iPort; false, with the log line, when it refuses.
+    bool StartOnPort(int _iPort);
     void RefreshDevices();
     int DesktopSlots() const;
     bool BuildCurrentChannel(int _iChNo, const QJsonObject& _qjsonCurrent, QJsonObject& _qjsonRecord,
