@@ -302,7 +302,7 @@ void OrbApplication::GetScreenList(QVector<STRUCT_Screen>& _vecScreen) const
 {
     QVector<STRUCT_ScreenFacts> vecFacts;
     {
-        QMutexLocker locker(&m_mutexAudio);
+        QMutexLocker locker(&m_mutexScreens);
         vecFacts = m_vecScreenFacts;
     }
     _vecScreen += MakeScreenRecords(vecFacts);
@@ -353,6 +353,6 @@ void OrbApplication::RefreshScreens()
         qDebug() << "LLLLLLLLLLLLL h=" << vecScreen[i].rect.height();
         qDebug() << "LLLLLLLLLLLLL" << vecScreen[i].rect;
     }
-    QMutexLocker locker(&m_mutexAudio);
+    QMutexLocker locker(&m_mutexScreens);
     m_vecScreenFacts = vecFacts;
 }

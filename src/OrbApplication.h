@@ -115,7 +115,7 @@ private:
     bool m_blMiniSize = false;
     bool m_blHideTasker = false;
     int m_iDesktopNeedChNo = 0;
-    mutable QMutex m_mutexAudio; // guards the screen facts
+    mutable QMutex m_mutexScreens;
     QVector<STRUCT_ScreenFacts> m_vecScreenFacts;
     ScreenSource m_screenSource;
     QString m_qstrStartParam = QStringLiteral("lumacas");

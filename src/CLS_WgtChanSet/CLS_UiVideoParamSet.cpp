@@ -1,5 +1,6 @@
 #include "CLS_UiVideoParamSet.h"
 
+#include "settings/CLS_Settings.h"
 #include "widgets/CLS_ComboBox.h"
 #include "widgets/FormRows.h"
 
@@ -49,11 +50,13 @@ void CLS_UiVideoParamSet::setupUi(QWidget* _pPage)
     AddRow(pColumn, {label_VideoQuality, comboBox_VideoQuality});
 
     label_FrameRate = NewNamed<QLabel>(_pPage, QStringLiteral("label_FrameRate"), QStringLiteral("帧率"));
-    spinBox_FrameRate = NewSpinBox(_pPage, QStringLiteral("spinBox_FrameRate"), 1, 30);
+    spinBox_FrameRate = NewSpinBox(_pPage, QStringLiteral("spinBox_FrameRate"),
+                                   CLS_Settings::FIELD_FRAME_RATE.iMin, CLS_Settings::FIELD_FRAME_RATE.iMax);
     AddRow(pColumn, {label_FrameRate, spinBox_FrameRate});
 
     label_BitRate = NewNamed<QLabel>(_pPage, QStringLiteral("label_BitRate"), QStringLiteral("码率"));
-    spinBox_BitRate = NewSpinBox(_pPage, QStringLiteral("spinBox_BitRate"), 1, 16777215);
+    spinBox_BitRate = NewSpinBox(_pPage, QStringLiteral("spinBox_BitRate"), CLS_Settings::FIELD_BIT_RATE.iMin,
+                                 CLS_Settings::FIELD_BIT_RATE.iMax);
     AddRow(pColumn, {label_BitRate, spinBox_BitRate});
 
     label_ResolutionRatio =

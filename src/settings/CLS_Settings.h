@@ -54,8 +54,6 @@ public:
     static constexpr const char* KEY_CH_INFO = "chInfo";
     static constexpr const char* SKIN_ONE = "skinOne";
     static constexpr const char* SKIN_TWO = "skinTwo";
-    // "autoRun" as the check state of its box.
-    static constexpr int AUTO_RUN_ON = 2;
     static constexpr int MAX_PORT = 65535;
 
     static const STRUCT_ChannelField FIELD_VIDEO_QUALITY;

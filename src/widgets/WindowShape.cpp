@@ -11,6 +11,9 @@
 
 #include <memory>
 
+namespace {
+
+// Whether transparent pixels of a window show what lies beneath; true off X11.
 bool IsCompositing()
 {
     if (QGuiApplication::platformName() != QLatin1String("xcb")) {
@@ -25,6 +28,8 @@ bool IsCompositing()
     return XGetSelectionOwner(pDisplay.get(), XInternAtom(pDisplay.get(), qbaSelection.constData(), False)) !=
            0;
 }
+
+} // namespace
 
 void ShapeWhereNotComposited(QWidget* _pWindow)
 {

@@ -4,9 +4,6 @@
 
 class QWidget;
 
-// Whether transparent pixels of a window show what lies beneath; true off X11.
-bool IsCompositing();
-
 // Where nothing composites, cuts the window to its painted (not transparent) pixels, so no black
 // corners show; elsewhere leaves it whole. Call once the window has its size.
 void ShapeWhereNotComposited(QWidget* _pWindow);
