@@ -212,8 +212,9 @@ void CLS_WgtServerManage::on_pushButton_SaveBootStrap_clicked()
 
 void CLS_WgtServerManage::on_pushButton_ModifyPwd_clicked()
 {
-    if (!CLS_Settings::HostInfo(ReadConfig()).blSupportModify) {
-        RefusePasswordChange();
+    const STRUCT_HostInfo structHost = CLS_Settings::HostInfo(ReadConfig());
+    if (!structHost.blSupportModify) {
+        RefusePasswordChange(structHost);
         return;
     }
     CLS_WgtModifyPassword dlgPassword;
@@ -229,17 +230,17 @@ void CLS_WgtServerManage::on_pushButton_ModifyPwd_clicked()
         CLS_MessageBox::Notice(tr("密码保存失败"));
         return;
     }
-    bool blPlatformOwns = false;
+    STRUCT_HostInfo structStored;
     const bool blWritten = ChangeConfig([&](QJsonObject& _qjsonConfig) {
         // The platform may have handed in its password while the dialog was open.
-        blPlatformOwns = !CLS_Settings::HostInfo(_qjsonConfig).blSupportModify;
+        structStored = CLS_Settings::HostInfo(_qjsonConfig);
         QJsonObject qjsonHost = _qjsonConfig.value(Key(CLS_Settings::KEY_HOST_INFO)).toObject();
         qjsonHost.insert(Key(CLS_Settings::KEY_PASSWORD), qstrBase64);
         _qjsonConfig.insert(Key(CLS_Settings::KEY_HOST_INFO), qjsonHost);
-        return !blPlatformOwns;
+        return structStored.blSupportModify;
     });
-    if (blPlatformOwns) {
-        RefusePasswordChange();
+    if (!structStored.blSupportModify) {
+        RefusePasswordChange(structStored);
         return;
     }
     if (!blWritten) {
@@ -251,10 +252,10 @@ void CLS_WgtServerManage::on_pushButton_ModifyPwd_clicked()
     CLS_MessageBox::Notice(tr("修改成功"));
 }
 
-void CLS_WgtServerManage::RefusePasswordChange()
+void CLS_WgtServerManage::RefusePasswordChange(const STRUCT_HostInfo& _structHost)
 {
     LOG_EX(LOG_TRACE, "local password change refused: the platform owns the service password");
-    ShowPassword(CLS_Settings::HostInfo(ReadConfig()));
+    ShowPassword(_structHost);
     CLS_MessageBox::Notice(tr("服务密码由平台管理，不能在本地修改"));
 }
 

@@ -47,7 +47,7 @@ private:
     void Fill();
     // Shows the stored password afresh; hides its row once the platform owns it.
     void ShowPassword(const STRUCT_HostInfo& _structHost);
-    void RefusePasswordChange();
+    void RefusePasswordChange(const STRUCT_HostInfo& _structHost);
     // Hides every widget of a row and takes the row out of the page.
     void RemoveRow(QHBoxLayout*& _pLayoutRow);
 
