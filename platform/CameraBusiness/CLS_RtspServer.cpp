@@ -738,10 +738,13 @@ int CLS_RtspServer::Start(int _iPort, const std::string& _strGivenUser, const st
     static bool s_blInit = false;
     std::call_once(s_onceInit, [] {
         GError* pError = nullptr;
-        s_blInit = gst_init_check(nullptr, nullptr, &pError) != FALSE && RegisterDesktopSource();
-        if (!s_blInit) {
+        if (gst_init_check(nullptr, nullptr, &pError) == FALSE) {
             LOG_EX(LOG_FAIL, "CameraBusiness !gst_init_check: %s", pError != nullptr ? pError->message : "");
             g_clear_error(&pError);
+        } else if (!RegisterDesktopSource()) {
+            LOG_EX(LOG_FAIL, "CameraBusiness !RegisterDesktopSource");
+        } else {
+            s_blInit = true;
         }
     });
     if (!s_blInit || Running()) {

@@ -50,19 +50,12 @@ enum
     PROP_STARTY,
     PROP_ENDX,
     PROP_ENDY,
-    PROP_POINTER,
-    PROP_DAMAGE
+    PROP_POINTER
 };
 
-GType DesktopSrcType();
 #define DESKTOP_SRC(obj) (reinterpret_cast<STRUCT_DesktopSrc*>(obj))
 
 G_DEFINE_TYPE(STRUCT_DesktopSrc, desktop_src, GST_TYPE_PUSH_SRC)
-
-GType DesktopSrcType()
-{
-    return desktop_src_get_type();
-}
 
 GstStaticPadTemplate g_srcTemplate = GST_STATIC_PAD_TEMPLATE(
     "src", GST_PAD_SRC, GST_PAD_ALWAYS,
@@ -326,12 +319,11 @@ GstClockTime WaitForFrame(STRUCT_DesktopSrc* _pSelf)
     return uiAt;
 }
 
-// Copies rows of _iWidth pixels from _pFrom (packed) into the frame at _iX, _iY.
-void CopyRows(guint8* _pFrame, int _iFrameWidth, const guint8* _pFrom, int _iX, int _iY, int _iWidth,
-              int _iHeight)
+// Copies rows of _iWidth pixels from _pFrom (packed) into the top left of the frame.
+void CopyRows(guint8* _pFrame, int _iFrameWidth, const guint8* _pFrom, int _iWidth, int _iHeight)
 {
     for (int iRow = 0; iRow < _iHeight; ++iRow) {
-        std::memcpy(_pFrame + (size_t(_iY + iRow) * size_t(_iFrameWidth) + size_t(_iX)) * 4,
+        std::memcpy(_pFrame + size_t(iRow) * size_t(_iFrameWidth) * 4,
                     _pFrom + size_t(iRow) * size_t(_iWidth) * 4, size_t(_iWidth) * 4);
     }
 }
@@ -400,7 +392,7 @@ bool Capture(STRUCT_DesktopSrc* _pSelf, guint8* _pFrame)
             return !xcb_connection_has_error(pConnection);
         }
         free(pReply);
-        CopyRows(_pFrame, _pSelf->iWidth, _pSelf->pShared, 0, 0, iWidth, iHeight);
+        CopyRows(_pFrame, _pSelf->iWidth, _pSelf->pShared, iWidth, iHeight);
     } else {
         xcb_get_image_reply_t* pReply = xcb_get_image_reply(
             pConnection,
@@ -413,7 +405,7 @@ bool Capture(STRUCT_DesktopSrc* _pSelf, guint8* _pFrame)
             return !xcb_connection_has_error(pConnection);
         }
         if (xcb_get_image_data_length(pReply) >= iWidth * iHeight * 4) {
-            CopyRows(_pFrame, _pSelf->iWidth, xcb_get_image_data(pReply), 0, 0, iWidth, iHeight);
+            CopyRows(_pFrame, _pSelf->iWidth, xcb_get_image_data(pReply), iWidth, iHeight);
         }
         free(pReply);
     }
@@ -475,8 +467,6 @@ void SetProperty(GObject* _pObject, guint _uiId, const GValue* _pValue, GParamSp
     case PROP_POINTER:
         pSelf->blPointer = g_value_get_boolean(_pValue);
         break;
-    case PROP_DAMAGE:
-        break;
     default:
         G_OBJECT_WARN_INVALID_PROPERTY_ID(_pObject, _uiId, _pSpec);
     }
@@ -503,9 +493,6 @@ void GetProperty(GObject* _pObject, guint _uiId, GValue* _pValue, GParamSpec* _p
         break;
     case PROP_POINTER:
         g_value_set_boolean(_pValue, pSelf->blPointer);
-        break;
-    case PROP_DAMAGE:
-        g_value_set_boolean(_pValue, FALSE);
         break;
     default:
         G_OBJECT_WARN_INVALID_PROPERTY_ID(_pObject, _uiId, _pSpec);
@@ -543,8 +530,6 @@ void desktop_src_class_init(STRUCT_DesktopSrcClass* _pClass)
     g_object_class_install_property(
         pObject, PROP_POINTER,
         g_param_spec_boolean("show-pointer", "Pointer", "draw the pointer", TRUE, eFlags));
-    g_object_class_install_property(pObject, PROP_DAMAGE,
-                                    g_param_spec_boolean("use-damage", "Damage", "ignored", FALSE, eFlags));
     GstElementClass* pElement = GST_ELEMENT_CLASS(_pClass);
     gst_element_class_set_static_metadata(pElement, "Lumacast desktop source", "Source/Video",
                                           "Captures a rectangle of an X screen without grabbing the server",
@@ -573,5 +558,5 @@ void desktop_src_init(STRUCT_DesktopSrc* _pSelf)
 
 bool RegisterDesktopSource()
 {
-    return gst_element_register(nullptr, "lumadesktopsrc", GST_RANK_NONE, DesktopSrcType()) != FALSE;
+    return gst_element_register(nullptr, "lumadesktopsrc", GST_RANK_NONE, desktop_src_get_type()) != FALSE;
 }

@@ -1,6 +1,6 @@
 // The desktop capture element of the desktop channels, "lumadesktopsrc": a live source of BGRx
 // frames of one rectangle of an X screen, with the properties of ximagesrc that the launch line
-// uses (display-name, startx, starty, endx, endy, show-pointer; use-damage is accepted and ignored).
+// uses (display-name, startx, starty, endx, endy, show-pointer).
 //
 // Why not ximagesrc: in GStreamer 1.22 it grabs the X server around every frame and then takes
 // Xlib's process-wide lock (XFixesGetCursorImage, XShmGetImage look their extension up under it).

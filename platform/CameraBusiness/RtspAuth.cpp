@@ -85,9 +85,11 @@ bool DigestUriMatches(GstRTSPContext* _pContext)
                 break;
             }
         }
-        const bool blSame = pcUri != nullptr && pcRequestUri != nullptr &&
-                            (std::strcmp(pcUri, pcRequestUri) == 0 ||
-                             (!PathOf(pcUri).empty() && PathOf(pcUri) == PathOf(pcRequestUri)));
+        bool blSame = pcUri != nullptr && pcRequestUri != nullptr && std::strcmp(pcUri, pcRequestUri) == 0;
+        if (!blSame && pcUri != nullptr && pcRequestUri != nullptr) {
+            const std::string strPath = PathOf(pcUri);
+            blSame = !strPath.empty() && strPath == PathOf(pcRequestUri);
+        }
         blMatches = blMatches && blSame;
     }
     if (ppCredentials != nullptr) {
