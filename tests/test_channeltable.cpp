@@ -319,7 +319,7 @@ private:
         QJsonObject qjsonRecord = qJsonArrChInfo.at(_iIndex).toObject();
         qjsonRecord.insert(_qstrKey, _iValue);
         qJsonArrChInfo.replace(_iIndex, qjsonRecord);
-        QVERIFY(_table.Store(qJsonArrChInfo).blWritten);
+        QVERIFY(_table.Store(qJsonArrChInfo).Written());
     }
     QByteArray ReadFile() const
     {

@@ -145,7 +145,7 @@ void CLS_WgtVideoParamSet::on_pushButton_SaveParam_clicked()
     }
     structChoice.qstrDevName = ui->comboBox_Equipment->currentText();
     STRUCT_ChannelAnswer structAnswer = m_pTable->SaveVideo(m_iIndex, m_iChNo, structChoice);
-    if (structAnswer.blWritten) {
+    if (structAnswer.Written()) {
         m_iResolutionIndex = ui->comboBox_ResolutionRatio->currentIndex();
         emit SigVideoParamChanged(structAnswer.qJsonArrChInfo, m_iIndex);
     }

@@ -44,21 +44,19 @@ QJsonArray CLS_ChannelTable::Records() const
     return CLS_Settings::Channels(m_settings.Read());
 }
 
-STRUCT_ChannelAnswer CLS_ChannelTable::Answer(EnumChannelOutcome _eOutcome, const QJsonArray& _qJsonArrChInfo,
-                                              bool _blWritten)
+STRUCT_ChannelAnswer CLS_ChannelTable::Answer(EnumChannelOutcome _eOutcome, const QJsonArray& _qJsonArrChInfo)
 {
     STRUCT_ChannelAnswer structAnswer;
     structAnswer.eOutcome = _eOutcome;
     structAnswer.qJsonArrChInfo = _qJsonArrChInfo;
-    structAnswer.blWritten = _blWritten;
     return structAnswer;
 }
 
 STRUCT_ChannelAnswer CLS_ChannelTable::Store(const QJsonArray& _qJsonArrChInfo)
 {
-    const bool blWritten = m_settings.StoreChannels(_qJsonArrChInfo);
-    return Answer(blWritten ? EnumChannelOutcome::DONE : EnumChannelOutcome::NOT_WRITTEN, _qJsonArrChInfo,
-                  blWritten);
+    return Answer(m_settings.StoreChannels(_qJsonArrChInfo) ? EnumChannelOutcome::DONE
+                                                            : EnumChannelOutcome::NOT_WRITTEN,
+                  _qJsonArrChInfo);
 }
 
 bool CLS_ChannelTable::Start()
@@ -143,17 +141,17 @@ STRUCT_ChannelAnswer CLS_ChannelTable::ResetChannel(int _iIndex, int _iChNo)
     if (!CLS_ChanRecord::IsValidChNo(_iChNo) || _iIndex < 0 || _iIndex >= qJsonArrChInfo.size() ||
         qJsonArrChInfo.at(_iIndex).toObject().value(QStringLiteral("chNo")).toInt(-1) != _iChNo) {
         LOG_EX(LOG_TRACE, "reset of the current channel: item %d is not a stored channel", _iIndex);
-        return Answer(EnumChannelOutcome::NO_TARGET, qJsonArrChInfo, false);
+        return Answer(EnumChannelOutcome::NO_TARGET, qJsonArrChInfo);
     }
     QJsonObject qjsonRecord;
     STRUCT_ChanInfo structChanInfo;
     if (!BuildCurrentChannel(_iChNo, qJsonArrChInfo.at(_iIndex).toObject(), qjsonRecord, structChanInfo)) {
-        return Answer(EnumChannelOutcome::NO_TARGET, qJsonArrChInfo, false);
+        return Answer(EnumChannelOutcome::NO_TARGET, qJsonArrChInfo);
     }
     qJsonArrChInfo.replace(_iIndex, qjsonRecord);
     // The library is changed only when the table that says so is stored.
     const STRUCT_ChannelAnswer structAnswer = Store(qJsonArrChInfo);
-    if (structAnswer.blWritten) {
+    if (structAnswer.Written()) {
         camera_delete_collector_fd(_iChNo);
         camera_business_add_chan_info(&structChanInfo);
     }

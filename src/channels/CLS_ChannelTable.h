@@ -38,9 +38,14 @@ struct STRUCT_Refusal
 struct STRUCT_ChannelAnswer
 {
     EnumChannelOutcome eOutcome = EnumChannelOutcome::DONE;
-    bool blWritten = false;           // the settings file holds the table below
     QList<STRUCT_Refusal> lstRefusal; // with INVALID and REFUSED
     QJsonArray qJsonArrChInfo;        // the table after the operation
+
+    // The settings file holds the table: all of it, or what the library took of it.
+    bool Written() const
+    {
+        return eOutcome == EnumChannelOutcome::DONE || eOutcome == EnumChannelOutcome::REFUSED;
+    }
 };
 
 // A save of the video page.
@@ -129,8 +134,7 @@ private:
     bool IsListed(const QString& _qstrName) const;
     bool CanHoldInput(int _iChNo, const STRUCT_AudioChoice& _structChoice) const;
     void HoldInput(int _iChNo, const STRUCT_AudioChoice& _structChoice);
-    STRUCT_ChannelAnswer Answer(EnumChannelOutcome _eOutcome, const QJsonArray& _qJsonArrChInfo,
-                                bool _blWritten);
+    STRUCT_ChannelAnswer Answer(EnumChannelOutcome _eOutcome, const QJsonArray& _qJsonArrChInfo);
 
     CLS_Settings m_settings;
     CLS_DeviceRegistry& m_registry;

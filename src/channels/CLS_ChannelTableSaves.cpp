@@ -83,7 +83,7 @@ STRUCT_ChannelAnswer CLS_ChannelTable::SaveVideo(int _iIndex, int _iChNo,
     const QSize& qsizeVideo = _structChoice.qsizeVideo;
     if (qsizeVideo.width() <= 0 || qsizeVideo.height() <= 0) {
         LOG_EX(LOG_TRACE, "channel %d: no resolution to save", _iChNo);
-        STRUCT_ChannelAnswer structAnswer = Answer(EnumChannelOutcome::INVALID, Records(), false);
+        STRUCT_ChannelAnswer structAnswer = Answer(EnumChannelOutcome::INVALID, Records());
         structAnswer.lstRefusal.append(
             {QStringLiteral("camera_business_set_video_size"),
              {QString::number(qsizeVideo.width()), QString::number(qsizeVideo.height())}});
@@ -92,7 +92,7 @@ STRUCT_ChannelAnswer CLS_ChannelTable::SaveVideo(int _iIndex, int _iChNo,
     CLS_RecordEdit edit(m_settings, _iIndex, _iChNo);
     if (!edit.IsOpen()) {
         LOG_EX(LOG_TRACE, "save refused: position %d no longer holds channel %d", _iIndex, _iChNo);
-        return Answer(EnumChannelOutcome::MOVED, edit.Channels(), false);
+        return Answer(EnumChannelOutcome::MOVED, edit.Channels());
     }
     QJsonObject& qjsonRecord = edit.Record();
     const bool blCamera =
@@ -107,7 +107,7 @@ STRUCT_ChannelAnswer CLS_ChannelTable::SaveVideo(int _iIndex, int _iChNo,
     qjsonRecord.insert(QStringLiteral("videoWidth"), qsizeVideo.width());
     const QSize qsizeCamera = CLS_ChanRecord::CaptureSize(qsizeVideo, _structChoice.lstOffered);
     if (!edit.Commit()) {
-        return Answer(EnumChannelOutcome::NOT_WRITTEN, edit.Channels(), false);
+        return Answer(EnumChannelOutcome::NOT_WRITTEN, edit.Channels());
     }
 
     // What the library refuses is reported and not kept in the stored record.
@@ -143,12 +143,11 @@ STRUCT_ChannelAnswer CLS_ChannelTable::SaveVideo(int _iIndex, int _iChNo,
     if (!qstrlstKeys.isEmpty()) {
         edit.Restore(qstrlstKeys);
         if (!edit.Commit()) {
-            return Answer(EnumChannelOutcome::NOT_WRITTEN, edit.Channels(), false);
+            return Answer(EnumChannelOutcome::NOT_WRITTEN, edit.Channels());
         }
     }
     structAnswer.eOutcome =
         structAnswer.lstRefusal.isEmpty() ? EnumChannelOutcome::DONE : EnumChannelOutcome::REFUSED;
-    structAnswer.blWritten = true;
     structAnswer.qJsonArrChInfo = edit.Channels();
     return structAnswer;
 }
@@ -198,7 +197,7 @@ STRUCT_ChannelAnswer CLS_ChannelTable::SaveAudio(int _iIndex, int _iChNo,
     CLS_RecordEdit edit(m_settings, _iIndex, _iChNo);
     if (!edit.IsOpen()) {
         LOG_EX(LOG_TRACE, "save refused: position %d no longer holds channel %d", _iIndex, _iChNo);
-        return Answer(EnumChannelOutcome::MOVED, edit.Channels(), false);
+        return Answer(EnumChannelOutcome::MOVED, edit.Channels());
     }
     const QString& qstrName = _structChoice.qstrName;
     // A channel holds at most one input, the one it stores; another channel may have taken the
@@ -208,7 +207,7 @@ STRUCT_ChannelAnswer CLS_ChannelTable::SaveAudio(int _iIndex, int _iChNo,
         return Answer(qstrName.isEmpty()   ? EnumChannelOutcome::NO_INPUT
                       : IsListed(qstrName) ? EnumChannelOutcome::INPUT_TAKEN
                                            : EnumChannelOutcome::INPUT_GONE,
-                      edit.Channels(), false);
+                      edit.Channels());
     }
     const QStringList qstrlstKeys{QStringLiteral("audioEnctype"), QStringLiteral("audioName"),
                                   QStringLiteral("audioSample"), QStringLiteral("enableAudio")};
@@ -218,7 +217,7 @@ STRUCT_ChannelAnswer CLS_ChannelTable::SaveAudio(int _iIndex, int _iChNo,
     qjsonRecord.insert(qstrlstKeys.at(2), _structChoice.iSampleRate);
     qjsonRecord.insert(qstrlstKeys.at(3), _structChoice.blOn);
     if (!edit.Commit()) {
-        return Answer(EnumChannelOutcome::NOT_WRITTEN, edit.Channels(), false);
+        return Answer(EnumChannelOutcome::NOT_WRITTEN, edit.Channels());
     }
     if (camera_business_set_audio_collect_info(_iChNo, qstrName.toUtf8().constData(), _structChoice.iEncType,
                                                g_iAudioChannels, g_iAudioBits, _structChoice.iSampleRate,
@@ -228,13 +227,13 @@ STRUCT_ChannelAnswer CLS_ChannelTable::SaveAudio(int _iIndex, int _iChNo,
         // What the library refused is neither stored nor bound.
         edit.Restore(qstrlstKeys);
         if (!edit.Commit()) {
-            return Answer(EnumChannelOutcome::NOT_WRITTEN, edit.Channels(), false);
+            return Answer(EnumChannelOutcome::NOT_WRITTEN, edit.Channels());
         }
-        STRUCT_ChannelAnswer structAnswer = Answer(EnumChannelOutcome::REFUSED, edit.Channels(), true);
+        STRUCT_ChannelAnswer structAnswer = Answer(EnumChannelOutcome::REFUSED, edit.Channels());
         structAnswer.lstRefusal.append({QStringLiteral("camera_business_set_audio_collect_info"),
                                         {qstrName, QString::number(_structChoice.iSampleRate)}});
         return structAnswer;
     }
     HoldInput(_iChNo, _structChoice);
-    return Answer(EnumChannelOutcome::DONE, edit.Channels(), true);
+    return Answer(EnumChannelOutcome::DONE, edit.Channels());
 }
