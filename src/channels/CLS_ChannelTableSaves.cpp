@@ -12,9 +12,10 @@ namespace {
 const int g_iAudioChannels = 2;
 const int g_iAudioBits = 16;
 
-QString SizeText(const QSize& _qsize)
+// A size as the values a library call was given.
+QStringList SizeValues(const QSize& _qsize)
 {
-    return QString::number(_qsize.width()) + QLatin1Char('*') + QString::number(_qsize.height());
+    return {QString::number(_qsize.width()), QString::number(_qsize.height())};
 }
 
 // One save of a record: takes it from the stored table while its position still holds the
@@ -85,8 +86,7 @@ STRUCT_ChannelAnswer CLS_ChannelTable::SaveVideo(int _iIndex, int _iChNo,
         LOG_EX(LOG_TRACE, "channel %d: no resolution to save", _iChNo);
         STRUCT_ChannelAnswer structAnswer = Answer(EnumChannelOutcome::INVALID, Records());
         structAnswer.lstRefusal.append(
-            {QStringLiteral("camera_business_set_video_size"),
-             {QString::number(qsizeVideo.width()), QString::number(qsizeVideo.height())}});
+            {QStringLiteral("camera_business_set_video_size"), SizeValues(qsizeVideo)});
         return structAnswer;
     }
     CLS_RecordEdit edit(m_settings, _iIndex, _iChNo);
@@ -131,10 +131,10 @@ STRUCT_ChannelAnswer CLS_ChannelTable::SaveVideo(int _iIndex, int _iChNo,
     call(camera_business_set_bit_rate(_iChNo, _structChoice.iBitRate), "camera_business_set_bit_rate",
          {QString::number(_structChoice.iBitRate)}, {QLatin1String(CLS_Settings::FIELD_BIT_RATE.pcKey)});
     call(camera_business_set_video_size(_iChNo, qsizeVideo.width(), qsizeVideo.height()),
-         "camera_business_set_video_size", SizeText(qsizeVideo).split('*'),
+         "camera_business_set_video_size", SizeValues(qsizeVideo),
          {QStringLiteral("videoWidth"), QStringLiteral("videoHeight")});
     call(camera_business_set_camera_size(_iChNo, qsizeCamera.width(), qsizeCamera.height()),
-         "camera_business_set_camera_size", SizeText(qsizeCamera).split('*'), {});
+         "camera_business_set_camera_size", SizeValues(qsizeCamera), {});
     if (blCamera) {
         call(camera_business_set_collect_type(_iChNo, _structChoice.iCollectType),
              "camera_business_set_collect_type",
