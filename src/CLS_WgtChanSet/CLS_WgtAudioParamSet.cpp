@@ -91,9 +91,7 @@ void CLS_WgtAudioParamSet::on_checkBox_OpenAudio_clicked()
 {
     if (ui->checkBox_OpenAudio->isChecked() && m_pTable != nullptr && !m_pTable->CanTurnSoundOn(m_iChNo)) {
         ui->checkBox_OpenAudio->setChecked(false);
-        STRUCT_ChannelAnswer structAnswer;
-        structAnswer.eOutcome = EnumChannelOutcome::NO_INPUT;
-        CLS_MessageBox::Notice(CLS_ChannelNotice::SaveText(structAnswer));
+        CLS_MessageBox::Notice(CLS_ChannelNotice::SaveText({EnumChannelOutcome::NO_INPUT, {}, {}}));
     }
 }
 
